@@ -1,0 +1,81 @@
+// Module Tavrin: its imports and state, then its functions in the order they are defined.
+#include "batch.hpp"
+#include "module_def.hpp"
+#include "reader.hpp"
+#include "record.hpp"
+#include "workbook.hpp"
+
+namespace awb::batch {
+namespace {
+
+void import_packages(py::module_& m) {
+    m.attr("os") = py::module_::import("os");
+    m.attr("time") = py::module_::import("time");
+    m.attr("sys") = py::module_::import("sys");
+    m.attr("np") = py::module_::import("numpy");
+    m.attr("xlwt") = py::module_::import("xlwt");
+    m.attr("xlrd") = py::module_::import("xlrd");
+    m.attr("copy") = py::module_::import("xlutils.copy").attr("copy");
+    py::module_ settings = py::module_::import("global_values");
+    if (!py::hasattr(settings, "global_val")) {
+        py_::raise(PyExc_ImportError, "cannot import name 'global_val' from 'global_values'");
+    }
+    m.attr("global_val") = settings.attr("global_val");
+}
+
+void set_state(py::module_& m) {
+    m.attr("defaultencoding") = "utf-8";
+    m.attr("Data_num") = 21;
+    m.attr("insert_row_num") = 0;
+    m.attr("Target_Awb_Target_Pic") = "";
+    m.attr("AWB_TAG_DATA_List") = m.attr("np").attr("arange")(100);
+    m.attr("no_exif_list") = py::list(py::make_tuple(""));
+    py::object time = m.attr("time");
+    m.attr("Excle_File") =
+        py::str("Corvane{}.xls").format(time.attr("strftime")("%Y%m%d", time.attr("localtime")()));
+    m.attr("exif_file_flage") = 0;
+    m.attr("data_num") = 1;
+}
+
+void define_functions(py::module_& m) {
+    m.def("GetDesktopPath", &get_desktop_path, "The user's Desktop folder with a trailing separator.");
+    m.def(
+        "LUMVIK_NEW",
+        [](py::object moudle) { return py_::read_tag_from_dump(kTavrin, moudle); },
+        py::arg("moudle") = "",
+        "The value of one tag of the current picture's EXIF dump (0 when absent or missing).");
+    m.def(
+        "Create_Data",
+        [](py::object light_source) {
+            py_::build_record(kTavrin, light_source, py_::GainArray::kWithout);
+        },
+        py::arg("Light_Source"), "Build the AWB record (AWB_TAG_DATA_List) for one light source.");
+    m.def(
+        "Create_Excel",
+        [](py::object /*jpg*/, py::object /*rawpic*/, py::object /*issues*/) {
+            py_::create_workbook(kTavrin, {/*prewrite_picture=*/false, /*widen_name_column=*/true,
+                                           /*set_data_num=*/true});
+        },
+        py::arg("jpg"), py::arg("rawpic"), py::arg("issues"),
+        "Create the analysis workbook Excle_File with its seven sheets and title rows.");
+}
+
+void load(py::module_& m) {
+    import_packages(m);
+    set_state(m);
+    define_functions(m);
+}
+
+}  // namespace
+
+py::object get_desktop_path() {
+    py::object os = kTavrin.get("os");
+    py::object desk = py::str(os.attr("path").attr("join")(os.attr("path").attr("expanduser")("~"), "Desktop"));
+    if (desk.contains("/")) desk = desk + py::str("/");
+    if (desk.contains("\\")) desk = desk + py::str("\\");
+    return desk;
+}
+
+}  // namespace awb::batch
+
+AWB_EXTENSION_MODULE(Tavrin, &awb::batch::load)

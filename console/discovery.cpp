@@ -1,0 +1,48 @@
+// Result discovery: the newest text of the simulator's results folder names the current
+// picture, and its AWB debug-information text is opened for the tag reader.
+#include "console.hpp"
+#include "rules.hpp"
+
+namespace awb::console {
+namespace {
+
+constexpr std::size_t kPatternTail = 5;  // "*.txt" at the end of the results pattern
+
+// The result texts, in name order (the first of equally new texts wins). The folder part
+// of the pattern is taken literally, so a folder named like "RAW[1]" is still found.
+py::object list_results(const py_::Namespace& ns) {
+    py::object pattern = ns.get("AWB_Results_Dir");
+    auto length = py::len(pattern);
+    py::object folder = pattern[py::slice(0, static_cast<py::ssize_t>(length - kPatternTail), 1)];
+    py::object tail = pattern[py::slice(static_cast<py::ssize_t>(length - kPatternTail),
+                                        static_cast<py::ssize_t>(length), 1)];
+    py::object glob = ns.get("glob");
+    py::object found = glob.attr("glob")(glob.attr("escape")(folder) + tail);
+    return ns.lookup("sorted")(found);
+}
+
+}  // namespace
+
+void find_changed_txt() {
+    const py_::Namespace& ns = kLumvik;
+    py::object os = ns.get("os");
+    py::object newest = ns.lookup("max")(list_results(ns), py::arg("key") = os.attr("path").attr("getmtime"));
+    py::object system = ns.get("platform").attr("system")();
+    py::object name;
+    py::object awb_text;
+    if (system.equal(py::str("Windows"))) {
+        // The listing joins folder and name with the only backslash of the path.
+        name = newest.attr("split")("\\")[py::int_(1)];
+        py::object pattern = ns.get("AWB_Results_Dir");
+        py::object folder = pattern[py::slice(0, static_cast<py::ssize_t>(py::len(pattern) - kPatternTail), 1)];
+        awb_text = py_::to_str(replace_all(py_::to_ustring(folder + name), kColourStatsMark, kAwbTextMark));
+    } else {
+        name = os.attr("path").attr("basename")(newest);
+        awb_text = py_::to_str(awb_text_of(py_::to_ustring(newest)));
+    }
+    ns.set("Target_Awb_Target_Pic", py_::to_str(picture_name_from_result(py_::to_ustring(name))));
+    ns.set("Lumvik_file_full_path", awb_text);
+    ns.set("fp", ns.lookup("open")(awb_text, "r"));
+}
+
+}  // namespace awb::console

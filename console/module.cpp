@@ -1,0 +1,42 @@
+// Module Lumvik: start-up, then the module's functions in the order they are defined.
+#include "console.hpp"
+#include "module_def.hpp"
+#include "reader.hpp"
+#include "record.hpp"
+#include "workbook.hpp"
+
+namespace awb::console {
+namespace {
+
+void define_functions(py::module_& m) {
+    m.def("Find_Changed_Txt", &find_changed_txt,
+          "Make the newest simulator result the current picture and open its AWB text in fp.");
+    m.def(
+        "LUMVIK_NEW",
+        [](py::object moudle) { return py_::read_tag_from_open_text(kLumvik, moudle); },
+        py::arg("moudle") = "", "The value of one tag of the open AWB text fp (0 when absent).");
+    m.def(
+        "Create_Data",
+        [](py::object light_source) {
+            py_::build_record(kLumvik, light_source, py_::GainArray::kWith);
+        },
+        py::arg("Light_Source"),
+        "Build the AWB record (AWB_TAG_DATA_List) and gains (LUMVIK_List) for one light source.");
+    m.def(
+        "Create_Excel",
+        [] {
+            py_::create_workbook(kLumvik, {/*prewrite_picture=*/true, /*widen_name_column=*/false,
+                                           /*set_data_num=*/false});
+        },
+        "Create the analysis workbook Excle_File with its seven sheets and title rows.");
+}
+
+void load(py::module_& m) {
+    start_up(m);
+    define_functions(m);
+}
+
+}  // namespace
+}  // namespace awb::console
+
+AWB_EXTENSION_MODULE(Lumvik, &awb::console::load)

@@ -1,0 +1,128 @@
+// Loading the console: packages, per-user files, the error log, the working folders, the
+// configuration and the module state.
+#include "console.hpp"
+#include "rules.hpp"
+
+namespace awb::console {
+namespace {
+
+constexpr const char* kConfigFile = "Config.ini";
+constexpr const char* kConfigMissing = "请在Config.ini文件中填入路径!";
+constexpr std::array<const char*, 3> kDefaultConfig{"Path=D:\\RAW", "tsj=_ZETA", "user="};
+constexpr const char* kIssueTemplateFile = "问题点.txt";
+constexpr std::array<const char*, 3> kIssueTemplate{
+    "填写图片编号和问题点，如下：", "001 室外偏红", "002 004 室内偏黄"};
+constexpr std::array<const char*, 3> kWorkingFolders{"全部照片", "调试机", "EXIF"};
+constexpr const char* kFolderMissing =
+    "%s 文件夹不存在! 请在Config.ini配置文件中填写正确的Path路径和用户名后再重试！";
+constexpr const char* kPausePrompt = "请按任意键继续. . .";
+
+void bind_packages(py::module_& m) {
+    m.attr("glob") = py::module_::import("glob");
+    m.attr("os") = py::module_::import("os");
+    m.attr("sys") = py::module_::import("sys");
+    m.attr("np") = py::module_::import("numpy");
+    m.attr("xlwt") = py::module_::import("xlwt");
+    m.attr("xlrd") = py::module_::import("xlrd");
+    m.attr("copy") = py::module_::import("xlutils.copy").attr("copy");
+    m.attr("datetime") = py::module_::import("datetime");
+    m.attr("platform") = py::module_::import("platform");
+    m.attr("digits") = py::module_::import("string").attr("digits");
+}
+
+bool exists(const py_::Namespace& ns, py::handle path) {
+    return ns.get("os").attr("path").attr("exists")(path).cast<bool>();
+}
+
+void write_lines(const py_::Namespace& ns, const char* name, const std::array<const char*, 3>& lines) {
+    py::object file = ns.lookup("open")(name, "w+");
+    for (const char* line : lines) file.attr("write")(py::str(line) + py::str("\n"));
+    file.attr("close")();
+}
+
+// The shell's "pause": waits for a key (a line) where somebody sits at a terminal.
+void pause(const py_::Namespace& ns) {
+    py::object stdin_ = ns.get("sys").attr("stdin");
+    if (stdin_.is_none() || !stdin_.attr("isatty")().cast<bool>()) return;
+    try {
+        ns.lookup("input")(kPausePrompt);
+    } catch (py::error_already_set& e) {
+        if (!e.matches(PyExc_EOFError)) throw;
+    }
+}
+
+void bootstrap_files(const py_::Namespace& ns) {
+    if (!exists(ns, py::str(kConfigFile))) {
+        ns.print(kConfigMissing);
+        write_lines(ns, kConfigFile, kDefaultConfig);
+    }
+    if (!exists(ns, py::str(kIssueTemplateFile))) write_lines(ns, kIssueTemplateFile, kIssueTemplate);
+    for (const char* folder : kWorkingFolders) {
+        if (exists(ns, py::str(folder))) continue;
+        try {
+            ns.get("os").attr("mkdir")(folder);
+        } catch (py::error_already_set& e) {
+            if (!e.matches(PyExc_OSError)) throw;  // a folder that cannot be made is left out
+        }
+    }
+}
+
+// The raw-picture folder: the value of the configuration's first line. Ends the program with
+// status 0 when that folder does not exist.
+void read_configuration(const py_::Namespace& ns) {
+    py::object file = ns.lookup("open")(kConfigFile, "r");
+    py::object lines;
+    try {
+        lines = file.attr("readlines")();
+    } catch (py::error_already_set&) {
+        file.attr("close")();
+        throw;
+    }
+    file.attr("close")();
+    std::size_t counter = 0;
+    for (py::handle raw : lines) {
+        ustring line = remove_chars(py_::to_ustring(raw), U"\r\n");
+        if (counter == 0) {
+            std::optional<ustring> value = config_value(line);
+            if (!value) py_::raise(PyExc_IndexError, "list index out of range");
+            py::str folder = py_::to_str(*value);
+            if (!exists(ns, folder)) {
+                ns.print(py::str(kFolderMissing).attr("__mod__")(folder));
+                pause(ns);
+                ns.get("sys").attr("exit")(0);
+            }
+            ns.set("path", folder);
+        }
+        ++counter;
+    }
+    py::object folder = ns.get("path");  // NameError when the file holds no line
+    py::object results = (folder + py::str("\\Results")).attr("replace")("\\", "/") + py::str("/");
+    ns.set("AWB_Results_Dir_Root", results);
+    ns.set("AWB_Results_Dir", results + py::str("*.txt"));
+}
+
+}  // namespace
+
+void start_up(py::module_& m) {
+    const py_::Namespace& ns = kLumvik;
+    bind_packages(m);
+    py::object os = m.attr("os");
+    py::object home = os.attr("path").attr("expanduser")("~") + os.attr("sep");
+    m.attr("user_home_path") = home;
+    m.attr("rawfilename_txt") = home + py::str("rawfilename.txt");
+    m.attr("error_log") = ns.lookup("open")(home + py::str("log.txt"), "w", py::arg("buffering") = 1);
+    m.attr("sys").attr("stderr") = m.attr("error_log");
+    m.attr("Excle_File") = home + py::str("Desktop") + os.attr("sep") + py::str("Corvane.xls");
+    m.attr("Data_num") = 21;
+    m.attr("insert_row_num") = 0;
+    m.attr("fp") = "";
+    m.attr("Lumvik_file_full_path") = "";
+    m.attr("Target_Awb_Target_Pic") = "";
+    bootstrap_files(ns);
+    read_configuration(ns);
+    py::object arange = m.attr("np").attr("arange");
+    m.attr("AWB_TAG_DATA_List") = arange(100);
+    m.attr("LUMVIK_List") = arange(100);
+}
+
+}  // namespace awb::console

@@ -1,0 +1,52 @@
+#include "summary.hpp"
+
+#include <cinttypes>
+#include <cstdio>
+
+namespace awb::console {
+namespace {
+
+template <class... Args>
+std::string format(const char* pattern, Args... args) {
+    int size = std::snprintf(nullptr, 0, pattern, args...);
+    std::string out(static_cast<std::size_t>(size) + 1, '\0');
+    std::snprintf(out.data(), out.size(), pattern, args...);
+    out.resize(static_cast<std::size_t>(size));
+    return out;
+}
+
+}  // namespace
+
+std::vector<std::string> summary_head(std::int64_t colour_temperature, std::int64_t light_value) {
+    return {
+        format("                           CT=%" PRId64 "   LV=%" PRId64, colour_temperature,
+               light_value),
+        kSummaryRule,
+        "|      STA_GAIN      |  SPAT_GAIN  |  EQV_GAIN   | PROB EQV_P P2 |",
+        kSummaryRule,
+    };
+}
+
+std::string summary_line(const LightSource& source, std::int64_t probability,
+                         const std::array<std::int64_t, kSummaryGainSlots>& gains,
+                         std::int64_t weight) {
+    if (gains[kStaGreenSlot] == 0 || probability < 1) return {};
+    std::string title = to_utf8(source.code) + format(":%" PRId64 ":", probability);
+    std::string line = format("|%7s ", title.c_str());
+    for (std::size_t j = 0; j < gains.size(); ++j) {
+        line += format("%3s ", format("%" PRId64, gains[j]).c_str());
+        if (j == 2 || j == 5 || j == 8) line += "| ";
+    }
+    line += format("%5s", format(" %02" PRId64 "   |", weight).c_str());
+    return line;
+}
+
+std::vector<std::string> summary_foot(std::int64_t red, std::int64_t green, std::int64_t blue) {
+    return {
+        kSummaryRule,
+        format("                            R:%03" PRId64 " G:%03" PRId64 " B:%03" PRId64, red,
+               green, blue),
+    };
+}
+
+}  // namespace awb::console

@@ -1,0 +1,46 @@
+// The matching rule of the debug-information text: which line carries a tag, and its value.
+//
+// Before a line is examined every blank and every "|" is removed from it. The cleaned line
+// carries the tag when the tag occurs somewhere in it and the character at the position equal
+// to the tag's length is ":". The value text is all of the cleaned line after its first ":",
+// line end included; converting it to an integer is the caller's business.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+
+#include "awb/text.hpp"
+
+namespace awb {
+
+inline bool removed_by_cleaning(char32_t c) { return c == U' ' || c == U'|'; }
+
+// `line` is any array of code points (one, two or four bytes wide).
+template <class Unit>
+std::optional<ustring> tag_value(const Unit* line, std::size_t length, uview tag) {
+    // Cheap test first: the cleaned character at the tag's length must be ":".
+    std::size_t kept = 0;
+    std::size_t i = 0;
+    for (; i < length; ++i) {
+        auto c = static_cast<char32_t>(line[i]);
+        if (removed_by_cleaning(c)) continue;
+        if (kept == tag.size()) break;
+        ++kept;
+    }
+    if (i == length || static_cast<char32_t>(line[i]) != U':') return std::nullopt;
+
+    ustring cleaned;
+    cleaned.reserve(length);
+    for (std::size_t j = 0; j < length; ++j) {
+        auto c = static_cast<char32_t>(line[j]);
+        if (!removed_by_cleaning(c)) cleaned.push_back(c);
+    }
+    if (cleaned.find(tag) == ustring::npos) return std::nullopt;
+    return cleaned.substr(cleaned.find(U':') + 1);
+}
+
+inline std::optional<ustring> tag_value(uview line, uview tag) {
+    return tag_value(line.data(), line.size(), tag);
+}
+
+}  // namespace awb

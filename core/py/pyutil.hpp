@@ -1,0 +1,62 @@
+// Working on the interpreter's objects from the C++ side: a module's namespace read by name
+// at call time, and texts passed between the interpreter and the core.
+#pragma once
+
+#include <pybind11/pybind11.h>
+
+#include <string>
+
+#include "awb/text.hpp"
+
+namespace awb::py_ {
+
+namespace py = pybind11;
+
+// A module's global names, looked up when they are used, so that a caller who rebinds
+// `Module.name` changes what the module's functions see. A missing name raises the
+// interpreter's NameError, as a function of the module would.
+class Namespace {
+public:
+    explicit constexpr Namespace(const char* module_name) : module_name_(module_name) {}
+
+    const char* name() const { return module_name_; }
+    py::module_ module() const;
+    py::object get(const char* name) const;          // a module global
+    py::object lookup(const char* name) const;       // a global, else the builtin of that name
+    void set(const char* name, py::handle value) const;
+
+    // print(*args) through the print the module sees.
+    template <class... Args>
+    void print(Args&&... args) const {
+        lookup("print")(std::forward<Args>(args)...);
+    }
+
+private:
+    const char* module_name_;
+};
+
+// Texts: the interpreter's str and the core's UTF-32.
+ustring to_ustring(py::handle text);  // TypeError unless `text` is a str
+py::str to_str(uview text);
+py::str to_str(const std::string& utf8);
+
+// Calls fn(units, length) with the code units of a str in their own width (1, 2 or 4 bytes),
+// without copying.
+template <class Fn>
+decltype(auto) with_code_units(py::handle text, Fn&& fn) {
+    PyObject* s = text.ptr();
+    auto length = static_cast<std::size_t>(PyUnicode_GET_LENGTH(s));
+    switch (PyUnicode_KIND(s)) {
+    case PyUnicode_1BYTE_KIND:
+        return fn(PyUnicode_1BYTE_DATA(s), length);
+    case PyUnicode_2BYTE_KIND:
+        return fn(PyUnicode_2BYTE_DATA(s), length);
+    default:
+        return fn(PyUnicode_4BYTE_DATA(s), length);
+    }
+}
+
+// Raises the interpreter's exception of the given type with a message.
+[[noreturn]] void raise(PyObject* type, const std::string& message);
+
+}  // namespace awb::py_

@@ -1,0 +1,29 @@
+// The record builder: the AWB debug record of one picture for one light source, read tag by
+// tag through the module's `LUMVIK_NEW` into `AWB_TAG_DATA_List` (and, for the console, the
+// gains into `LUMVIK_List`).
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "awb/tables.hpp"
+#include "pyutil.hpp"
+
+namespace awb::py_ {
+
+enum class GainArray { kWithout, kWith };
+
+void build_record(const Namespace& ns, py::handle light_source, GainArray gains);
+
+// The values a row writer takes from the record after a build: slots 0 to 20 as the
+// interpreter's integers (int() of each slot).
+struct RecordValues {
+    std::array<py::object, kRecordSlots.size()> slots;
+    std::int64_t slot(std::size_t i) const { return slots[i].cast<std::int64_t>(); }
+};
+RecordValues take_record(const Namespace& ns);
+
+// The console's gain array after a build: slots 0 to 13.
+std::array<std::int64_t, kGainSlots.size()> take_gains(const Namespace& ns);
+
+}  // namespace awb::py_

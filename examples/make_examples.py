@@ -1,0 +1,280 @@
+"""Generate example inputs for the AWB desk tools.
+
+    python examples/make_examples.py OUTDIR [--pictures N] [--batch-pictures M]
+
+Writes a simulator raw folder, a capture list, a console Config.ini and a
+batch working folder under OUTDIR. Everything is drawn from seeded random
+generators, so the same arguments always give the same files. Importing the
+module does nothing; tests and the benchmark reuse the functions below.
+"""
+
+import argparse
+import calendar
+import datetime
+import os
+import random
+
+LIGHT_SOURCES = ("T", "WF", "F", "CWF", "D", "DF", "S")
+
+# Colour temperature band and nominal temperature of each light source.
+CCT_BANDS = {"T": (2300, 2900), "WF": (2900, 3400), "F": (3400, 3900), "CWF": (3900, 4600),
+             "D": (5000, 6200), "DF": (6200, 6800), "S": (6800, 7500)}
+NOMINAL_CCT = {"T": 2700, "WF": 3200, "F": 3700, "CWF": 4200, "D": 5500, "DF": 6500, "S": 7200}
+
+GLOBAL_TAGS = ("AWB_TAG_DATE", "AWB_TAG_CCT", "AWB_TAG_ALGO_SCENE_LV",
+               *(f"AWB_TAG_P_{c}" for c in LIGHT_SOURCES),
+               "AWB_TAG_GAIN_R", "AWB_TAG_GAIN_G", "AWB_TAG_GAIN_B")
+SOURCE_FIELDS = ("DAYLIGHT_PROB", "EQV_DAYLIGHT_PROB", "DAY_LOCUS_OFFSET", "GM_OFFSET",
+                 "GM_OFFSET_THR", "NEW_OFFSET", "OFFSET_RATIO", "RATIO_OFFSET",
+                 "IS_ABOVE_DAY_LOCUS", "LUT_OFFSET", "WEIGHT",
+                 *(f"{kind}_GAIN_{ch}" for kind in ("STA", "SPAT", "EQV") for ch in "RGB"))
+
+NOTES = ("室外偏红", "室内偏黄", "阴天偏蓝", "荧光灯下偏绿", "肤色偏黄", "白墙偏青",
+         "夜景偏紫", "草地偏黄", "正常", "正常")
+
+
+def _clamp(v, lo, hi):
+    return max(lo, min(hi, v))
+
+
+def _gains_for(cct, rng, spread=15):
+    """R/B gains (G = 256) a grey patch needs under light of the given temperature."""
+    t = (cct - 2300) / 5200
+    r = round(330 + 420 * t) + rng.randint(-spread, spread)
+    b = round(860 - 460 * t) + rng.randint(-spread, spread)
+    return _clamp(r, 200, 999), _clamp(b, 200, 999)
+
+
+def _probabilities(rng, dominant):
+    """Seven light-source probabilities summing to 100, most of it on `dominant`."""
+    i = LIGHT_SOURCES.index(dominant)
+    probs = dict.fromkeys(LIGHT_SOURCES, 0)
+    probs[dominant] = rng.randint(45, 92)
+    rest = 100 - probs[dominant]
+    neighbours = [LIGHT_SOURCES[j] for j in (i - 1, i + 1) if 0 <= j < len(LIGHT_SOURCES)]
+    share = rng.randint(rest // 2, rest)
+    probs[rng.choice(neighbours)] += share
+    rest -= share
+    # The remainder goes to at most two more sources; the others stay at 0.
+    others = rng.sample([c for c in LIGHT_SOURCES if probs[c] == 0], 2)
+    part = rng.randint(0, rest)
+    probs[others[0]] += part
+    probs[others[1]] += rest - part
+    return probs
+
+
+def tag_values(rng, index):
+    """Plausible value of every AWB tag for picture number `index`."""
+    dominant = rng.choices(LIGHT_SOURCES, weights=(2, 1, 1, 2, 4, 1, 1))[0]
+    cct = rng.randint(*CCT_BANDS[dominant])
+    outdoor = dominant in ("D", "DF", "S")
+    probs = _probabilities(rng, dominant)
+    gain_r, gain_b = _gains_for(cct, rng, spread=25)
+    values = {"AWB_TAG_DATE": 20261200 + rng.randint(1, 28), "AWB_TAG_CCT": cct,
+              "AWB_TAG_ALGO_SCENE_LV": rng.randint(95, 160) if outdoor else rng.randint(20, 90)}
+    values.update((f"AWB_TAG_P_{c}", p) for c, p in probs.items())
+    values.update(AWB_TAG_GAIN_R=_clamp(gain_r, 300, 900), AWB_TAG_GAIN_G=256,
+                  AWB_TAG_GAIN_B=_clamp(gain_b, 300, 900))
+    # Every fourth picture has a light source the algorithm skipped.
+    skipped = rng.choice([c for c in LIGHT_SOURCES if probs[c] == 0]) if index % 4 == 0 else None
+    for c in LIGHT_SOURCES:
+        daylight = {"D": 90, "DF": 70, "S": 80, "CWF": 35}.get(c, 10)
+        above = rng.randint(0, 1)
+        per = {"DAYLIGHT_PROB": _clamp(daylight + rng.randint(-15, 10), 0, 100),
+               "EQV_DAYLIGHT_PROB": _clamp(daylight + rng.randint(-25, 20), 0, 100),
+               "DAY_LOCUS_OFFSET": rng.randint(-60, 60) if above else rng.randint(-60, 0),
+               "GM_OFFSET": rng.randint(-40, 40), "GM_OFFSET_THR": rng.randint(10, 60),
+               "NEW_OFFSET": rng.randint(-50, 50), "OFFSET_RATIO": rng.randint(0, 100),
+               "RATIO_OFFSET": rng.randint(-30, 30), "IS_ABOVE_DAY_LOCUS": above,
+               "LUT_OFFSET": rng.randint(-20, 20),
+               "WEIGHT": _clamp(probs[c] + rng.randint(0, 12), 0, 99)}
+        sta_r, sta_b = _gains_for(NOMINAL_CCT[c], rng)
+        spat_r, spat_b = _clamp(sta_r + rng.randint(-20, 20), 200, 999), _clamp(sta_b + rng.randint(-20, 20), 200, 999)
+        eqv_r, eqv_b = _clamp(spat_r + rng.randint(-12, 12), 200, 999), _clamp(spat_b + rng.randint(-12, 12), 200, 999)
+        for kind, r, b in (("STA", sta_r, sta_b), ("SPAT", spat_r, spat_b), ("EQV", eqv_r, eqv_b)):
+            per.update({f"{kind}_GAIN_R": r, f"{kind}_GAIN_G": 256, f"{kind}_GAIN_B": b})
+        if c == skipped:
+            per["STA_GAIN_G"] = 0
+        values.update((f"AWB_TAG_{field}_{c}", per[field]) for field in SOURCE_FIELDS)
+    return values
+
+
+def _tag_line(tag, value, rng):
+    style = rng.random()
+    if style < 0.15:
+        return f"| {tag} | : | {value} |"
+    if style < 0.25:
+        return f"{tag}:\t{value}"
+    return f"{tag}: {value}"
+
+
+def _stat_lines(rng, count):
+    lines = []
+    for n in range(count):
+        kind = rng.random()
+        if kind < 0.6:
+            lines.append(f"zone[{n}] r={rng.randint(40, 900)} g={rng.randint(60, 1000)} b={rng.randint(30, 900)}")
+        elif kind < 0.85:
+            lines.append(f"hist_y[{n}] = {rng.randint(0, 4096)}")
+        else:
+            lines.append(f"grey_cnt={rng.randint(0, 768)} sat_cnt={rng.randint(0, 40)}")
+    return lines
+
+
+def debug_text(values, rng):
+    """AWB debug text holding every tag of `values` once, among ordinary noise lines."""
+    lines = ["==== AWB DEBUG INFO ====", f"frame_id: {rng.randint(1, 400)}",
+             f"[AWB] stat window {rng.choice(('32x24', '64x48', '16x12'))}",
+             f"ae_exp_time(us): {rng.choice((1000, 5000, 10000, 20000, 33333))}",
+             f"gain_table_version: {rng.randint(1, 5)}", ""]
+    done = set()
+
+    def emit(tag):
+        if tag in values and tag not in done:
+            lines.append(_tag_line(tag, values[tag], rng))
+            done.add(tag)
+
+    lines.append("---- global ----")
+    for tag in GLOBAL_TAGS:
+        emit(tag)
+    for c in LIGHT_SOURCES:
+        lines += ["", f"---- light source {c} ----"]
+        for field in SOURCE_FIELDS:
+            emit(f"AWB_TAG_{field}_{c}")
+        lines += _stat_lines(rng, rng.randint(1, 3))
+    leftover = [t for t in values if t not in done]
+    if leftover:
+        lines += ["", "---- other ----"]
+        for tag in leftover:
+            emit(tag)
+    lines += ["", "[AWB] done", ""]
+    return "\n".join(lines)
+
+
+def picture_names(count, start=1):
+    """Picture names "NNN_IMG_YYYYMMDD_HHMMSS.jpg" in capture order.
+
+    No running number in use may appear anywhere else in a name, because the
+    console finds a picture's note by searching for its number in the capture
+    list. Years like 2026 contain "026", so the year moves on when needed
+    (2037 for 36 pictures); beyond about 119 pictures no names fit."""
+    numbers = [f"{i:03d}" for i in range(start, start + count)]
+    assert numbers and len(numbers[-1]) == 3, "running numbers must stay three-digit"
+    year = next((y for y in range(2026, 3000) if not any(n in f"{y}1208" for n in numbers)), None)
+    if year is None:
+        raise ValueError(f"no collision-free capture date for {count} pictures")
+    rng = random.Random(f"pictures/{start}/{count}")
+    moment = datetime.datetime(year, 12, 8, 9, 12, 47)
+    names = []
+    for number in numbers:
+        for _ in range(10000):
+            moment += datetime.timedelta(seconds=rng.randint(35, 700))
+            stamp = moment.strftime("%Y%m%d_%H%M%S")
+            if not any(n in stamp for n in numbers):
+                break
+        else:
+            raise ValueError(f"no collision-free capture time for {count} pictures")
+        names.append(f"{number}_IMG_{stamp}.jpg")
+    return names
+
+
+def _stem(name):
+    return name[:-4] if name.lower().endswith(".jpg") else name
+
+
+def _write(path, text):
+    with open(path, "w", encoding="utf-8", newline="\n") as f:
+        f.write(text)
+
+
+def _number(name):
+    return int(name.split("_", 1)[0])
+
+
+def write_simulator(folder, names, rng):
+    """Simulator raw folder: Results/ with an AWB text and a colour-statistics text per picture."""
+    results = os.path.join(folder, "Results")
+    os.makedirs(results, exist_ok=True)
+    markers = ["-main"] * len(names)
+    if len(names) >= 3:
+        markers[1] = "-sub"
+    if len(names) >= 4:
+        markers[-2] = "-mfll"
+    base = calendar.timegm((2026, 12, 8, 9, 0, 0, 0, 0, 0))
+    written = []
+    for i, (name, marker) in enumerate(zip(names, markers)):
+        values = tag_values(rng, _number(name))
+        awb = os.path.join(results, f"{_stem(name)}{marker}_awb_dbg_info.txt")
+        scolor = os.path.join(results, f"{_stem(name)}{marker}_dbg_scolor_info.txt")
+        _write(awb, debug_text(values, rng))
+        stats = ["==== SCOLOR STATISTICS ===="] + _stat_lines(rng, rng.randint(19, 59))
+        _write(scolor, "\n".join(stats) + "\n")
+        stamp = base + 60 * i
+        os.utime(awb, (stamp, stamp))
+        os.utime(scolor, (stamp + 1, stamp + 1))
+        written.append((name, values))
+    return written
+
+
+def write_capture_list(path, names, rng, notes=None):
+    """Capture list: "<picture>:<raw file>:<issue note>" per line."""
+    if notes is None:
+        notes = [rng.choice(NOTES) for _ in names]
+    lines = [f"{name}:{_stem(name).split('_', 1)[1]}.raw:{note}\n" for name, note in zip(names, notes)]
+    _write(path, "".join(lines))
+
+
+def write_batch(folder, names, rng, missing=()):
+    """Batch working folder: capture list, EXIF dumps, empty photo folder, recorder settings."""
+    exif_dir = os.path.join(folder, "EXIF")
+    os.makedirs(exif_dir, exist_ok=True)
+    os.makedirs(os.path.join(folder, "全部照片"), exist_ok=True)
+    write_capture_list(os.path.join(folder, "rawfilename.txt"), names, rng)
+    for name in names:
+        path = os.path.join(exif_dir, f"{name}.exif")
+        if name in missing:
+            if os.path.exists(path):
+                os.remove(path)
+            continue
+        exif = ["ExifVersion: 0231", "Make: Lumora", f"Model: LX-{rng.randint(3, 9)} Pro",
+                f"ExposureTime: 1/{rng.choice((30, 50, 100, 250, 1000))}",
+                f"FNumber: {rng.choice(('1.8', '2.2', '2.8'))}",
+                f"ISO: {rng.choice((50, 100, 200, 400, 800, 1600))}",
+                "ImageWidth: 4000", "ImageHeight: 3000", ""]
+        _write(path, "\n".join(exif) + "\n" + debug_text(tag_values(rng, _number(name)), rng))
+    _write(os.path.join(folder, "global_values.py"),
+           '# Settings of the batch recorder: folder prefix of rawfilename.txt ("" = this working folder).\n'
+           "class global_val:\n"
+           '    rawfilename_txt = ""\n')
+
+
+def main(argv=None):
+    parser = argparse.ArgumentParser(description="Generate example inputs for the AWB tools.")
+    parser.add_argument("outdir")
+    parser.add_argument("--pictures", type=int, default=6)
+    parser.add_argument("--batch-pictures", type=int, default=36)
+    args = parser.parse_args(argv)
+    out = os.path.abspath(args.outdir)
+
+    sim, home, console, batch = (os.path.join(out, d) for d in ("sim", "home", "console", "batch"))
+    names = picture_names(args.pictures)
+    write_simulator(sim, names, random.Random(1208))
+    print(f"sim:     {sim} ({len(names)} pictures)")
+
+    os.makedirs(home, exist_ok=True)
+    write_capture_list(os.path.join(home, "rawfilename.txt"), names, random.Random(1209))
+    print(f"home:    {home}")
+
+    os.makedirs(console, exist_ok=True)
+    _write(os.path.join(console, "Config.ini"), f"Path={sim}\ntsj=_ZETA\nuser=\n")
+    print(f"console: {console}")
+
+    batch_names = picture_names(args.batch_pictures)
+    missing = batch_names[4:5]
+    write_batch(batch, batch_names, random.Random(1210), missing=missing)
+    print(f"batch:   {batch} ({len(batch_names)} pictures, no dump for {', '.join(missing) or 'none'})")
+    return 0
+
+
+if __name__ == "__main__":
+    raise SystemExit(main())

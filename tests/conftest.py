@@ -1,0 +1,120 @@
+"""Shared fixtures: every test drives the installed modules in a subprocess of its own, with
+its own working folder and home folder, because loading them writes files into the working
+folder, sends the error stream into the home folder's log and may end the process."""
+
+import json
+import os
+import subprocess
+import sys
+import textwrap
+from dataclasses import dataclass
+from pathlib import Path
+
+import pytest
+
+REPO = Path(__file__).resolve().parent.parent
+sys.path.insert(0, str(REPO / "examples"))
+
+LIGHT_SOURCES = ("T", "WF", "F", "CWF", "D", "DF", "S")
+
+
+@dataclass
+class Result:
+    returncode: int
+    stdout: str
+    stderr: str
+
+    def json(self):
+        """The last line of standard output, read as JSON (what a snippet reported)."""
+        return json.loads(self.stdout.strip().splitlines()[-1])
+
+
+class Sandbox:
+    """A working folder and a home folder for one test, and a way to run Python there."""
+
+    def __init__(self, root: Path):
+        self.root = root
+        self.work = root / "work"
+        self.home = root / "home"
+        self.work.mkdir()
+        self.home.mkdir()
+
+    def env(self, extra=None):
+        env = {k: v for k, v in os.environ.items() if not k.startswith("PYTHON")}
+        env.update(HOME=str(self.home), USERPROFILE=str(self.home), LC_ALL="C.UTF-8",
+                   PYTHONUTF8="1", PYTHONDONTWRITEBYTECODE="1")
+        env.update(extra or {})
+        return env
+
+    def run(self, code, stdin="", args=(), cwd=None, env=None, timeout=120):
+        """Runs a Python snippet; `report(x)` in it prints x as JSON on the last line."""
+        prelude = "import json\ndef report(x):\n    print(json.dumps(x, ensure_ascii=False, default=repr))\n"
+        return self.command([sys.executable, "-c", prelude + textwrap.dedent(code), *args],
+                            stdin=stdin, cwd=cwd, env=env, timeout=timeout)
+
+    def command(self, argv, stdin="", cwd=None, env=None, timeout=120):
+        proc = subprocess.run(argv, input=stdin, capture_output=True, text=True, encoding="utf-8",
+                              cwd=cwd or self.work, env=self.env(env), timeout=timeout)
+        return Result(proc.returncode, proc.stdout, proc.stderr)
+
+    # ---- console set-up ----
+
+    @property
+    def log(self):
+        path = self.home / "log.txt"
+        return path.read_text(encoding="utf-8") if path.exists() else None
+
+    @property
+    def workbook(self):
+        return self.home / "Desktop" / "Corvane.xls"
+
+    def simulator(self, name="sim"):
+        """An empty simulator raw folder with its results folder, named in Config.ini."""
+        raw = self.root / name
+        (raw / "Results").mkdir(parents=True)
+        self.config(f"Path={raw}")
+        return raw
+
+    def config(self, *lines, end="\n"):
+        (self.work / "Config.ini").write_text("".join(line + end for line in lines), encoding="utf-8")
+
+    def capture_list(self, lines, folder=None):
+        path = (folder or self.home) / "rawfilename.txt"
+        path.write_text("".join(line + "\n" for line in lines), encoding="utf-8")
+        return path
+
+    # ---- batch set-up ----
+
+    def settings(self, prefix=""):
+        (self.work / "global_values.py").write_text(
+            f"class global_val:\n    rawfilename_txt = {prefix!r}\n", encoding="utf-8")
+
+    def dump(self, picture, text):
+        folder = self.work / "EXIF"
+        folder.mkdir(exist_ok=True)
+        (folder / f"{picture}.exif").write_text(text, encoding="utf-8")
+
+
+@pytest.fixture
+def sandbox(tmp_path):
+    return Sandbox(tmp_path)
+
+
+def tag_text(values, extra=()):
+    """A debug text holding the given tags, one plain line each, among a few other lines."""
+    lines = ["==== AWB DEBUG INFO ====", "frame_id: 12", *extra]
+    lines += [f"{tag}: {value}" for tag, value in values.items()]
+    return "\n".join(lines) + "\n"
+
+
+def write_result(raw, stem, values, marker="-main", mtime=None):
+    """One simulator result: the AWB text and its newer colour-statistics companion."""
+    results = Path(raw) / "Results"
+    awb = results / f"{stem}{marker}_awb_dbg_info.txt"
+    stats = results / f"{stem}{marker}_dbg_scolor_info.txt"
+    awb.write_text(tag_text(values), encoding="utf-8")
+    stats.write_text("zone[0] r=1 g=2 b=3\n", encoding="utf-8")
+    if mtime is not None:
+        os.utime(awb, (mtime, mtime))
+        os.utime(stats, (mtime + 1, mtime + 1))
+    return awb
