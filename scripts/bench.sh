@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Speed figures of both tools (builds first). Prints, does not judge.
+set -euo pipefail
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+source "$ROOT/scripts/setup.sh"
+for bench in "$ROOT"/bench/bench_*.py; do
+  [ -e "$bench" ] && "$VENV/bin/python" "$bench"
+done
