@@ -75,6 +75,14 @@ Book read_book(const Namespace& ns, py::handle path) {
     return book;
 }
 
+// A workbook the user may not write, or marked read-only (which the file system would let
+// the administrator replace anyway).
+bool read_only(const py::object& os, py::handle path) {
+    if (!os.attr("access")(path, os.attr("W_OK")).cast<bool>()) return true;
+    auto mode = os.attr("stat")(path).attr("st_mode").cast<long>();
+    return (mode & py::module_::import("stat").attr("S_IWRITE").cast<long>()) == 0;
+}
+
 }  // namespace
 
 void create_workbook(const Namespace& ns, const WorkbookVariant& variant) {
@@ -105,7 +113,7 @@ void save_atomically(const Namespace& ns, py::handle workbook, py::handle path) 
         os.attr("makedirs")(folder, py::arg("exist_ok") = true);
     }
     bool exists = os.attr("path").attr("exists")(path).cast<bool>();
-    if (exists && !os.attr("access")(path, os.attr("W_OK")).cast<bool>()) {
+    if (exists && read_only(os, path)) {
         py::object error = py::module_::import("builtins").attr("PermissionError")(
             py::module_::import("errno").attr("EACCES"), "Permission denied", path);
         PyErr_SetObject(PyExc_PermissionError, error.ptr());

@@ -1,0 +1,116 @@
+"""Creating the analysis workbook in both modules, read back with xlrd formatting information."""
+
+import pytest
+
+from conftest import LIGHT_SOURCES
+
+FULL = ["File Name", "CT", "LV", "T", "WF", "F", "CWF", "D", "DF", "S", "DAYLIGHT_PROB",
+        "EQV_DAYLIGHT_PROB", "DAY_LOCUS_OFFSET", "GM_OFFSET", "GM_OFFSET_THR", "NEW_OFFSET",
+        "OFFSET_RATIO", "RATIO_OFFSET", "IS_ABOVE", "LUT_OFFSET", "P2", "Color Egine", "Date",
+        "修改", "问题描述"]
+REDUCED = FULL[:12] + FULL[21:]
+
+READ_BACK = """
+import xlrd
+def read_back(path):
+    book = xlrd.open_workbook(path, formatting_info=True)
+    sheets = []
+    for sheet in book.sheets():
+        styles = set()
+        for c in range(sheet.ncols):
+            xf = book.xf_list[sheet.cell_xf_index(0, c)]
+            styles.add((xf.background.fill_pattern, xf.background.pattern_colour_index,
+                        xf.alignment.hor_align, xf.alignment.vert_align))
+        sheets.append({"name": sheet.name, "rows": [sheet.row_values(r) for r in range(sheet.nrows)],
+                       "title_styles": sorted(styles), "width0": sheet.computed_column_width(0)})
+    return sheets
+"""
+
+
+def test_console_workbook_has_seven_sheets_titles_styles_and_the_picture_name(sandbox):
+    sandbox.simulator()
+    result = sandbox.run("import Lumvik, os\n" + READ_BACK + """
+Lumvik.insert_row_num = 1
+Lumvik.Target_Awb_Target_Pic = "IMG7.jpg"
+Lumvik.Create_Excel()
+report([read_back(Lumvik.Excle_File), Lumvik.AWB_Title, Lumvik.Data_num,
+        sorted(os.listdir(os.path.dirname(Lumvik.Excle_File)))])
+""")
+    sheets, title_list, data_num, desktop = result.json()
+    assert [s["name"] for s in sheets] == list(LIGHT_SOURCES)
+    for sheet in sheets:
+        titles = REDUCED if sheet["name"] in ("F", "CWF", "D", "DF") else FULL
+        assert sheet["rows"] == [titles, ["IMG7.jpg"] + [""] * (len(titles) - 1)]
+        assert sheet["title_styles"] == [[1, 5, 2, 1]]   # solid yellow, centred both ways
+    assert title_list == FULL and data_num == 21
+    assert desktop == ["Corvane.xls"]   # the missing Desktop folder was made, nothing left beside
+
+
+@pytest.mark.parametrize("row, name, first_rows", [
+    (0, "IMG7.jpg", [["IMG7.jpg"] + FULL[1:]]),            # row 0 overwrites "File Name"
+    (1, "", [FULL, [""] * 25]),                              # an empty name leaves row 1 empty
+    (3, "X.jpg", [FULL, [""] * 25, [""] * 25, ["X.jpg"] + [""] * 24]),
+])
+def test_console_prewrites_the_name_in_row_insert_row_num(sandbox, row, name, first_rows):
+    sandbox.simulator()
+    result = sandbox.run("import Lumvik\n" + READ_BACK + f"""
+Lumvik.insert_row_num = {row}
+Lumvik.Target_Awb_Target_Pic = {name!r}
+Lumvik.Create_Excel()
+report(read_back(Lumvik.Excle_File)[0]["rows"])
+""")
+    assert result.json() == first_rows
+
+
+def test_batch_workbook_widens_column_0_sets_data_num_and_ignores_its_arguments(sandbox):
+    sandbox.settings()
+    result = sandbox.run("import Tavrin, os\n" + READ_BACK + """
+Tavrin.Data_num = 5
+with open(Tavrin.Excle_File, "w") as f:
+    f.write("an older file that is replaced")
+Tavrin.Create_Excel("a.jpg", "a.raw", issues="x")
+first = read_back(Tavrin.Excle_File)
+Tavrin.Create_Excel(jpg=1, rawpic=2, issues=3)
+report([first, read_back(Tavrin.Excle_File) == first, Tavrin.Data_num, Tavrin.AWB_Title,
+        sorted(f for f in os.listdir(".") if f.endswith(".tmp"))])
+""")
+    sheets, same, data_num, title_list, leftovers = result.json()
+    assert [s["name"] for s in sheets] == list(LIGHT_SOURCES)
+    for sheet in sheets:
+        titles = REDUCED if sheet["name"] in ("F", "CWF", "D", "DF") else FULL
+        assert sheet["rows"] == [titles] and sheet["width0"] == 3840
+        assert sheet["title_styles"] == [[1, 5, 2, 1]]
+    assert same and data_num == 22 and title_list == FULL and leftovers == []
+
+
+@pytest.mark.parametrize("module", ["Lumvik", "Tavrin"])
+def test_a_failing_save_leaves_no_file_and_raises(sandbox, module):
+    if module == "Lumvik":
+        sandbox.simulator()
+        (sandbox.home / "Desktop").write_text("a file where the folder should be")
+    else:
+        sandbox.settings()
+    result = sandbox.run(f"""
+import {module} as m, os
+if m.__name__ == "Tavrin":
+    m.Excle_File = "no/such/folder/\\0bad.xls"
+try:
+    m.Create_Excel() if m.__name__ == "Lumvik" else m.Create_Excel("", "", "")
+except Exception as exc:
+    report(type(exc).__name__)
+""")
+    assert result.json() in ("FileExistsError", "NotADirectoryError", "ValueError")
+
+
+def test_saving_over_a_read_only_workbook_is_refused(sandbox):
+    sandbox.settings()
+    result = sandbox.run("""
+import Tavrin, os
+Tavrin.Create_Excel("", "", "")
+os.chmod(Tavrin.Excle_File, 0o444)
+try:
+    Tavrin.Create_Excel("", "", "")
+except PermissionError:
+    report("PermissionError")
+""")
+    assert result.json() == "PermissionError"
