@@ -66,14 +66,6 @@ def test_pictures_whose_dump_fails_get_no_row_and_are_reported(sandbox):
     assert rows == ["a.jpg r", "gone.jpg r", "z.jpg r"]
 
 
-def test_without_capture_list_the_old_workbook_stays(sandbox):
-    old = sandbox.work / "Corvane.xls"
-    old.write_bytes(b"yesterday")
-    sandbox.settings("lists/")
-    result = sandbox.run("import Tavrin\nTavrin.Excle_File = 'Corvane.xls'\nTavrin.Tavrin()")
-    assert (result.stdout, old.read_bytes()) == ("rawfilename.txt 文件不存在: lists/rawfilename.txt\n", b"yesterday")
-
-
 def test_a_workbook_that_cannot_be_removed_gets_the_rows_below_its_own(sandbox):
     code = """Tavrin.Tavrin()
 import os, types
@@ -99,15 +91,17 @@ def test_dp_dump_records_every_file_of_a_tree(sandbox):
     assert rows == ["a.jpg ", "b.jpg ", "notes.txt "]
 
 
-def test_tavrin_command_settings(sandbox):
+def test_tavrin_command_settings_and_a_missing_capture_list(sandbox):
     tavrin = str(Path(sys.executable).with_name("tavrin"))
     sandbox.capture_list(["a.jpg:a.raw:n"], folder=sandbox.work)
     result = sandbox.command([tavrin])
     assert result.stdout.startswith("未找到设置模块 global_values, 使用默认设置: rawfilename.txt 在当前文件夹\n"
                                     "01 a.jpg:a.raw:n\n"), result.stderr
     assert "ModuleNotFoundError: No module named 'global_values'" in sandbox.run("import Tavrin").stderr
-    sandbox.settings("lists/")  # the working folder's own settings
+    sandbox.settings("lists/")  # the working folder's own settings: no list there, the workbook stays
+    workbook = next(sandbox.work.glob("Corvane*.xls")).read_bytes()
     assert sandbox.command([tavrin]).stdout == "rawfilename.txt 文件不存在: lists/rawfilename.txt\n"
+    assert next(sandbox.work.glob("Corvane*.xls")).read_bytes() == workbook
 
 
 def test_a_killed_batch_leaves_a_readable_workbook_of_whole_pictures(sandbox):
