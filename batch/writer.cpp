@@ -11,8 +11,6 @@
 namespace awb::batch {
 namespace {
 
-constexpr int kReducedDataNum = 13;  // `Data_num` while a reduced sheet is written
-
 PyObject* g_picture_failure = nullptr;  // owned; the error that ended the last failed picture
 
 // The row writer's two cell styles: black and red font, both left and centred, no fill. They
@@ -138,7 +136,8 @@ void create_dp_log_data(py::object jpg, py::object rawpic, py::object issues) {
             insert_row_num = i + 1;
             ns.set("insert_row_num", py::int_(insert_row_num));
         }
-        if (source.reduced) ns.set("Data_num", py::int_(kReducedDataNum));
+        // `Data_num` stands two past the last value column: 13 while a reduced sheet is written.
+        if (source.reduced) ns.set("Data_num", py::int_(reduced_layout().value_columns + 2));
         // A full sheet's values run to "P2" whatever `Data_num` holds (it is 21 until the
         // workbook is made in this process, which would leave "P2" empty).
         sheet.layout = &layout_of(source);
