@@ -1,7 +1,10 @@
 // The EXIF batch recorder, module Tavrin: its functions as the interpreter calls them.
 #pragma once
 
+#include <vector>
+
 #include "pyutil.hpp"
+#include "workbook.hpp"
 
 namespace awb::batch {
 
@@ -10,5 +13,38 @@ inline constexpr py_::Namespace kTavrin{"Tavrin"};
 
 // GetDesktopPath: the user's Desktop folder with a trailing separator.
 py::object get_desktop_path();
+
+// Create_DP_Log_DATA: one picture's row on each of the seven sheets of `Excle_File`.
+void create_dp_log_data(py::object jpg, py::object rawpic, py::object issues);
+
+// Tavrin: the batch over the capture list.
+void tavrin();
+
+// DP_DUMP: every file of a folder tree recorded as one picture's dump.
+void dp_dump(py::object file_dir);
+
+// The row writer marks the error that kept a picture from being recorded because of its own
+// data (its dump could not be read, or held a value that is not an integer): such a picture
+// got no row, and a batch can go on without it. True when `error` is that error; the mark is
+// cleared either way.
+bool take_picture_failure(py::handle error);
+
+// A run of the workbook functions over many pictures (the batch or the folder walk): the run's
+// workbook stays in memory, is saved at most about once a second and when the run finishes,
+// and the pictures that could not be recorded are collected for the final report.
+class PictureRun {
+public:
+    PictureRun();
+    // Creates the workbook when it is missing, then records the picture whose dump is current
+    // (`Target_Awb_Target_Pic`). A picture that fails on its own data is reported in one line
+    // and passed over; any other error ends the run.
+    void record(const py::object& jpg, const py::object& rawpic, const py::object& issues);
+    void finish();                 // saves what is pending
+    void report_failures() const;  // the pictures passed over, if any
+
+private:
+    py_::BatchRun run_;
+    std::vector<py::object> failed_;
+};
 
 }  // namespace awb::batch

@@ -1,1 +1,140 @@
-// (filled in by the module's own work)
+// The batch driver: goes through the capture list, records every listed picture from its EXIF
+// dump in a fresh day's workbook and reports the pictures it could not record in full.
+#include "batch.hpp"
+#include "rules.hpp"
+
+namespace awb::batch {
+namespace {
+
+constexpr const char* kCaptureListName = "rawfilename.txt";
+constexpr const char* kNoCaptureList = "rawfilename.txt 文件不存在: %s";
+constexpr const char* kOldWorkbookKept = "旧表格文件无法删除,本次数据将追加到其中: %s (%s)";
+constexpr const char* kBadLine = "第%d行格式错误,已跳过: %s";
+constexpr const char* kRunningLine = "%02d %s";
+constexpr const char* kPictureFailed = "exif数据有误,照片已跳过: %s (%s)";
+constexpr const char* kMissingDumpsHead = "\n有照片缺少exif数据,请重新导出对应图片的exif数据！";
+constexpr const char* kFailedPicturesHead = "\n有照片的exif数据有误,未写入表格,请检查对应图片的exif数据！";
+constexpr const char* kDone = "数据处理完成！表格文件:%s";
+
+py::object format(const char* pattern, py::handle values) {
+    return py::str(pattern).attr("__mod__")(values);
+}
+
+bool exists(const py_::Namespace& ns, py::handle path) {
+    return ns.get("os").attr("path").attr("exists")(path).cast<bool>();
+}
+
+// "TypeName: message" of an error, on one line.
+py::object error_line(const py::error_already_set& e) {
+    py::object text = py::str("{}: {}").format(e.type().attr("__name__"), e.value());
+    return text.attr("replace")("\r", " ").attr("replace")("\n", " ");
+}
+
+py::list read_capture_list(const py_::Namespace& ns, py::handle path) {
+    py::object file = ns.lookup("open")(path, "r");
+    py::list lines;
+    try {
+        lines = file.attr("readlines")();
+    } catch (py::error_already_set&) {
+        try {
+            file.attr("close")();
+        } catch (py::error_already_set&) {
+            // the read error is the one to report
+        }
+        throw;
+    }
+    file.attr("close")();
+    return lines;
+}
+
+// The day's workbook is made afresh by every batch; one that cannot be removed (held open by a
+// spreadsheet program) stays, and this batch's rows go below its own.
+void remove_old_workbook(const py_::Namespace& ns) {
+    py::object workbook = ns.get("Excle_File");
+    if (!exists(ns, workbook)) return;
+    try {
+        ns.get("os").attr("remove")(workbook);
+    } catch (py::error_already_set& e) {
+        if (!e.matches(PyExc_OSError)) throw;
+        ns.print(format(kOldWorkbookKept, py::make_tuple(workbook, error_line(e))));
+    }
+}
+
+void report_missing_dumps(const py_::Namespace& ns) {
+    py::object missing = ns.get("no_exif_list");
+    if (py::len(missing) < 2) return;
+    ns.print(kMissingDumpsHead);
+    for (py::handle entry : missing) {
+        ns.print(py_::to_str(missing_dump_report_line(py_::to_ustring(py::str(entry)))));
+    }
+}
+
+}  // namespace
+
+PictureRun::PictureRun() : run_(kTavrin) {}
+
+void PictureRun::record(const py::object& jpg, const py::object& rawpic, const py::object& issues) {
+    const py_::Namespace& ns = kTavrin;
+    if (!exists(ns, ns.get("Excle_File"))) {
+        ns.set("insert_row_num", py::int_(1));
+        ns.get("Create_Excel")(jpg, rawpic, issues);
+    }
+    try {
+        ns.get("Create_DP_Log_DATA")(jpg, rawpic, issues);
+    } catch (py::error_already_set& e) {
+        if (!take_picture_failure(e.value())) throw;
+        ns.print(format(kPictureFailed, py::make_tuple(jpg, error_line(e))));
+        failed_.push_back(jpg);
+    }
+}
+
+void PictureRun::finish() { run_.end(); }
+
+void PictureRun::report_failures() const {
+    if (failed_.empty()) return;
+    const py_::Namespace& ns = kTavrin;
+    ns.print(kFailedPicturesHead);
+    for (const py::object& picture : failed_) ns.print(picture);
+}
+
+void tavrin() {
+    const py_::Namespace& ns = kTavrin;
+    // The capture list is read before the old workbook goes: without a list the old one stays.
+    py::object prefix = ns.get("global_val").attr("rawfilename_txt");
+    py::object list_path = prefix + py::str(kCaptureListName);
+    if (!exists(ns, list_path)) {
+        ns.print(format(kNoCaptureList, list_path));
+        return;
+    }
+    py::list lines = read_capture_list(ns, list_path);
+    remove_old_workbook(ns);
+
+    PictureRun run;
+    std::size_t line_number = 0;
+    for (py::handle line : lines) {
+        ++line_number;
+        CaptureLine read = read_capture_line(py_::to_ustring(line));
+        if (read.kind == LineKind::kEmpty) continue;
+        py::str cleaned = py_::to_str(read.cleaned);
+        if (read.kind == LineKind::kMalformed) {
+            ns.print(format(kBadLine, py::make_tuple(line_number, cleaned)));
+            continue;
+        }
+        ns.print(format(kRunningLine, py::make_tuple(ns.get("data_num"), cleaned)));
+        py::str jpg = py_::to_str(read.fields[0]);
+        py::str rawpic = py_::to_str(read.fields[1]);
+        py::str issues = py_::to_str(read.fields[2]);
+        ns.set("data_num", ns.get("data_num") + py::int_(1));
+        ns.set("Target_Awb_Target_Pic", py_::to_str(exif_dump_name(read.cleaned, read.fields[0])));
+        ns.set("exif_file_flage", py::int_(0));
+        run.record(jpg, rawpic, issues);
+    }
+    run.finish();
+
+    report_missing_dumps(ns);
+    run.report_failures();
+    ns.print("");
+    ns.print(format(kDone, ns.get("Excle_File")));
+}
+
+}  // namespace awb::batch

@@ -50,6 +50,8 @@ void define_functions(py::module_& m) {
             py_::build_record(kTavrin, light_source, py_::GainArray::kWithout);
         },
         py::arg("Light_Source"), "Build the AWB record (AWB_TAG_DATA_List) for one light source.");
+    m.def("Create_DP_Log_DATA", &create_dp_log_data, py::arg("jpg"), py::arg("rawpic"),
+          py::arg("issues"), "Record one picture's row on each of the seven sheets of Excle_File.");
     m.def(
         "Create_Excel",
         [](py::object /*jpg*/, py::object /*rawpic*/, py::object /*issues*/) {
@@ -58,6 +60,10 @@ void define_functions(py::module_& m) {
         },
         py::arg("jpg"), py::arg("rawpic"), py::arg("issues"),
         "Create the analysis workbook Excle_File with its seven sheets and title rows.");
+    m.def("DP_DUMP", &dp_dump, py::arg("file_dir"),
+          "Record every file of a folder tree as the EXIF dump of one picture.");
+    m.def("Tavrin", &tavrin,
+          "The batch: record every picture of the capture list in a fresh day's workbook.");
 }
 
 void load(py::module_& m) {

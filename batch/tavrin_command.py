@@ -1,6 +1,34 @@
-"""The `tavrin` command: the EXIF batch recorder as a program."""
+"""The `tavrin` command: the EXIF batch recorder as a program, run in the working folder that
+holds the capture list and the "EXIF" folder of dumps."""
+
+import importlib.util
+import os
+import sys
+import types
+
+DEFAULT_SETTINGS_NOTE = "未找到设置模块 global_values, 使用默认设置: rawfilename.txt 在当前文件夹"
+
+
+def _default_settings():
+    """The settings module the batch uses when the working folder has none: the capture list
+    lies in the working folder."""
+    settings = types.ModuleType("global_values")
+
+    class global_val:  # noqa: N801 - the name the recorder reads
+        rawfilename_txt = ""
+
+    settings.global_val = global_val
+    return settings
 
 
 def main():
-    import Tavrin  # noqa: F401
+    # A console script starts with its own folder first on the path, not the working folder.
+    work = os.getcwd()
+    if not sys.path or sys.path[0] != work:
+        sys.path.insert(0, work)
+    if "global_values" not in sys.modules and importlib.util.find_spec("global_values") is None:
+        sys.modules["global_values"] = _default_settings()
+        print(DEFAULT_SETTINGS_NOTE)
+    import Tavrin
+    Tavrin.Tavrin()
     return 0

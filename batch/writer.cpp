@@ -1,1 +1,166 @@
-// (filled in by the module's own work)
+// The batch row writer: one picture's row on each of the seven sheets, gathered first (row
+// search, record, date) and written after, so that a picture whose dump fails leaves no row
+// anywhere.
+#include <array>
+
+#include "awb/tables.hpp"
+#include "batch.hpp"
+#include "reader.hpp"
+#include "record.hpp"
+
+namespace awb::batch {
+namespace {
+
+PyObject* g_picture_failure = nullptr;  // owned; the error that ended the last failed picture
+
+// The row writer's two cell styles: black and red font, both left and centred, no fill. They
+// are made once per workbook (xlwt caps a workbook's styles).
+struct CellStyles {
+    py::object plain;  // `style`
+    py::object red;    // `style1`
+};
+
+CellStyles cell_styles(const py_::Namespace& ns, py_::Book& book) {
+    if (!book.styles.contains("style")) {
+        py::object xlwt = ns.get("xlwt");
+        py::object alignment = xlwt.attr("Alignment")();
+        alignment.attr("horz") = xlwt.attr("Alignment").attr("HORZ_LEFT");
+        alignment.attr("vert") = xlwt.attr("Alignment").attr("VERT_CENTER");
+        py::object font = xlwt.attr("Font")();
+        font.attr("colour_index") = 0;
+        py::object style = xlwt.attr("XFStyle")();
+        style.attr("alignment") = alignment;
+        style.attr("font") = font;
+        py::object style1 = xlwt.attr("easyxf")("font: bold 0, color red;");
+        style1.attr("alignment") = alignment;
+        book.styles["style"] = style;
+        book.styles["style1"] = style1;
+    }
+    return {book.styles["style"], book.styles["style1"]};
+}
+
+// Runs one step that reads the picture's own data; an error there that comes from the data
+// (an unreadable dump, a value that is not an integer, a value too large for the record, a
+// text too long for a cell) is marked as the picture's failure before it goes on up.
+template <class Step>
+decltype(auto) picture_step(Step&& step) {
+    try {
+        return step();
+    } catch (py::error_already_set& e) {
+        if (e.matches(PyExc_OSError) || e.matches(PyExc_ValueError) ||
+            e.matches(PyExc_OverflowError)) {
+            PyObject* error = e.value().ptr();
+            Py_XINCREF(error);
+            Py_XSETREF(g_picture_failure, error);
+        }
+        throw;
+    }
+}
+
+// The "Date" cell: record slot 20 as text, cleaned of line ends and blanks, as an integer.
+py::object date_of_record(const py_::Namespace& ns) {
+    py::object text = py::str(ns.get("AWB_TAG_DATA_List")[py::int_(kDateSlot)]);
+    for (const char* gone : {"\r", "\n", " "}) text = text.attr("replace")(gone, "");
+    return ns.lookup("int")(text);
+}
+
+// What one sheet gets: the row and the values, gathered before anything is written.
+struct SheetRow {
+    std::size_t row = 0;
+    const Layout* layout = nullptr;
+    py_::RecordValues values;
+    py::object date;
+};
+
+void write_sheet(py_::Book& book, std::size_t k, const SheetRow& sheet, const py::object& name,
+                 const py::object& issues, const CellStyles& styles) {
+    py::object ws = book.writable.attr("get_sheet")(k);
+    py::object write = ws.attr("write");
+    for (std::size_t column = 1; column <= sheet.layout->value_columns; ++column) {
+        bool red = column == kDaylightProbabilityColumn || column == own_probability_column(k);
+        write(sheet.row, column, sheet.values.slots[column - 1], red ? styles.red : styles.plain);
+    }
+    write(sheet.row, 0, name);
+    write(sheet.row, sheet.layout->tail_column(kIssueNote), issues, styles.red);
+    write(sheet.row, sheet.layout->tail_column(kDate), sheet.date, styles.red);
+    book.note_row(k, sheet.row, name);
+}
+
+}  // namespace
+
+bool take_picture_failure(py::handle error) {
+    bool failed = g_picture_failure != nullptr && g_picture_failure == error.ptr();
+    Py_CLEAR(g_picture_failure);
+    return failed;
+}
+
+void create_dp_log_data(py::object jpg, py::object rawpic, py::object issues) {
+    const py_::Namespace& ns = kTavrin;
+    py_::DumpMemory dumps;  // each dump is read once for the seven sheets
+    py_::Book& book = py_::BookMemory::of(ns).open(ns, ns.get("Excle_File"));
+    Py_CLEAR(g_picture_failure);
+
+    // Gather: the row of each sheet and the record for its light source. The counter `i` is
+    // shared by the row search and the value columns and carries over from sheet to sheet; a
+    // name found on one sheet keeps its row for the later sheets that lack it.
+    std::size_t i = 0;
+    bool is_add = true;
+    std::size_t insert_row_num = 0;
+    py::object data_num_org = ns.get("Data_num");
+    py::object target = ns.get("Target_Awb_Target_Pic");
+    std::array<SheetRow, kSheetCount> rows;
+    for (std::size_t k = 0; k < kSheetCount; ++k) {
+        const LightSource& source = kLightSources[k];
+        SheetRow& sheet = rows[k];
+        ns.set("Data_num", data_num_org);
+        const py_::SheetRows& names = book.sheet(k);
+        std::size_t nrows = names.count();
+        for (std::size_t row = 1; row < nrows; ++row) {
+            i = row;
+            if (names.names[row].equal(target)) {
+                insert_row_num = row;
+                is_add = false;
+                break;
+            }
+        }
+        if (is_add) insert_row_num = nrows;
+        ns.set("insert_row_num", py::int_(insert_row_num));
+
+        picture_step([&] {
+            ns.get("Create_Data")(py_::to_str(source.code));
+            sheet.values = py_::take_record(ns);
+            sheet.date = date_of_record(ns);
+        });
+
+        if (insert_row_num == 0) {
+            insert_row_num = i + 1;
+            ns.set("insert_row_num", py::int_(insert_row_num));
+        }
+        // `Data_num` stands two past the last value column: 13 while a reduced sheet is written.
+        if (source.reduced) ns.set("Data_num", py::int_(reduced_layout().value_columns + 2));
+        // A full sheet's values run to "P2" whatever `Data_num` holds (it is 21 until the
+        // workbook is made in this process, which would leave "P2" empty).
+        sheet.layout = &layout_of(source);
+        sheet.row = insert_row_num;
+        i = sheet.layout->value_columns;
+    }
+
+    py::object name = jpg + py::str(" ") + rawpic;
+    picture_step([&] {
+        py_::check_text(name);
+        py_::check_text(issues);
+    });
+    for (const SheetRow& sheet : rows) py_::check_row(sheet.row);
+
+    // Write: all seven sheets, or, should anything fail now, nothing the memory keeps.
+    try {
+        CellStyles styles = cell_styles(ns, book);
+        for (std::size_t k = 0; k < kSheetCount; ++k) write_sheet(book, k, rows[k], name, issues, styles);
+    } catch (...) {
+        py_::BookMemory::of(ns).forget();
+        throw;
+    }
+    py_::BookMemory::of(ns).recorded(ns);
+}
+
+}  // namespace awb::batch

@@ -152,29 +152,21 @@ def debug_text(values, rng):
 
 
 def picture_names(count, start=1):
-    """Picture names "NNN_IMG_YYYYMMDD_HHMMSS.jpg" in capture order.
+    """Picture names "PNNN_IMG_YYYYMMDD_HHMMSS.jpg" in capture order.
 
-    No running number in use may appear anywhere else in a name, because the
-    console finds a picture's note by searching for its number in the capture
-    list. Years like 2026 contain "026", so the year moves on when needed
-    (2037 for 36 pictures); beyond about 119 pictures no names fit."""
-    numbers = [f"{i:03d}" for i in range(start, start + count)]
-    assert numbers and len(numbers[-1]) == 3, "running numbers must stay three-digit"
-    year = next((y for y in range(2026, 3000) if not any(n in f"{y}1208" for n in numbers)), None)
-    if year is None:
-        raise ValueError(f"no collision-free capture date for {count} pictures")
+    The console finds a picture's note by the text before the first "_" of its
+    name, anywhere in a capture-list line. "P" and a running number of one
+    width for the whole list stand nowhere else in a list line (the raw name
+    and the Chinese notes hold no "P"), so every key finds its own line
+    whatever the count and the capture times."""
+    last = start + count - 1
+    width = max(3, len(str(last)))
     rng = random.Random(f"pictures/{start}/{count}")
-    moment = datetime.datetime(year, 12, 8, 9, 12, 47)
+    moment = datetime.datetime(2026, 12, 8, 9, 12, 47)
     names = []
-    for number in numbers:
-        for _ in range(10000):
-            moment += datetime.timedelta(seconds=rng.randint(35, 700))
-            stamp = moment.strftime("%Y%m%d_%H%M%S")
-            if not any(n in stamp for n in numbers):
-                break
-        else:
-            raise ValueError(f"no collision-free capture time for {count} pictures")
-        names.append(f"{number}_IMG_{stamp}.jpg")
+    for number in range(start, last + 1):
+        moment += datetime.timedelta(seconds=rng.randint(35, 700))
+        names.append(f"P{number:0{width}d}_IMG_{moment:%Y%m%d_%H%M%S}.jpg")
     return names
 
 
@@ -188,7 +180,7 @@ def _write(path, text):
 
 
 def _number(name):
-    return int(name.split("_", 1)[0])
+    return int(name.split("_", 1)[0].lstrip("P"))
 
 
 def write_simulator(folder, names, rng):

@@ -12,6 +12,7 @@ rm -rf "$OUT"
 cd "$OUT/console"
 HOME="$OUT/home" "$VENV/bin/python" -c "import Lumvik; print('Lumvik results pattern:', Lumvik.AWB_Results_Dir)"
 
-# The EXIF batch recorder on the example capture list.
+# The EXIF batch recorder on the example capture list: one row per picture on all seven sheets
+# of the day's workbook there, and the picture without a dump listed at the end.
 cd "$OUT/batch"
-"$VENV/bin/python" -c "import Tavrin; print('Tavrin workbook:', Tavrin.Excle_File)"
+"$VENV/bin/tavrin"

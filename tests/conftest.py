@@ -118,3 +118,24 @@ def write_result(raw, stem, values, marker="-main", mtime=None):
         os.utime(awb, (mtime, mtime))
         os.utime(stats, (mtime + 1, mtime + 1))
     return awb
+
+
+def workbook_cells(path):
+    """Every cell of a workbook as read back with its formatting:
+    {(sheet, row, column): (type, value, font colour, bold, horizontal, vertical, fill)}."""
+    import xlrd
+
+    book = xlrd.open_workbook(str(path), formatting_info=True)
+    cells = {}
+    for sheet in book.sheets():
+        for row in range(sheet.nrows):
+            for col in range(sheet.row_len(row)):
+                cell = sheet.cell(row, col)
+                if cell.ctype == xlrd.XL_CELL_EMPTY:
+                    continue
+                xf = book.xf_list[cell.xf_index]
+                font = book.font_list[xf.font_index]
+                cells[sheet.name, row, col] = (cell.ctype, cell.value, font.colour_index, font.bold,
+                                               xf.alignment.hor_align, xf.alignment.vert_align,
+                                               xf.background.fill_pattern)
+    return cells

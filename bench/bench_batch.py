@@ -1,0 +1,82 @@
+"""Speed of the EXIF batch recorder: the whole `tavrin` process on working folders of 100, 500
+and 1000 pictures (realistic dumps, one in fifty missing). Prints wall time, peak memory and
+the time per picture; it judges nothing.
+
+    python bench/bench_batch.py [SIZES...] [--repeat N]
+
+Targets on the reference machine: 100 pictures in at most 2 s, 500 in at most 6 s, 1000 in at
+most 12 s, peak memory under 300 MB.
+"""
+
+import argparse
+import os
+import random
+import shutil
+import subprocess
+import sys
+import time
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parent.parent
+sys.path.insert(0, str(ROOT / "examples"))
+
+import make_examples  # noqa: E402
+
+OUT = ROOT / "bench" / "out" / "batch"
+
+
+def make_folder(count):
+    folder = OUT / f"pictures-{count}"
+    if folder.exists():
+        shutil.rmtree(folder)
+    names = make_examples.picture_names(count)
+    make_examples.write_batch(str(folder), names, random.Random(count), missing=names[::50])
+    return folder
+
+
+def run_tavrin(folder):
+    """One `tavrin` process in `folder`: (wall seconds, peak resident MB, rows per sheet)."""
+    command = Path(sys.executable).with_name("tavrin")
+    for old in folder.glob("Corvane*.xls"):
+        old.unlink()
+    with open(folder / "tavrin.out", "wb") as out, open(folder / "tavrin.err", "wb") as err:
+        start = time.perf_counter()
+        proc = subprocess.Popen([str(command)], cwd=folder, stdout=out, stderr=err)
+        # wait4 gives this child's own resource usage (ru_maxrss in KiB on Linux).
+        _, status, usage = os.wait4(proc.pid, 0)
+        wall = time.perf_counter() - start
+    proc.returncode = os.waitstatus_to_exitcode(status)
+    if proc.returncode != 0:
+        raise SystemExit(f"tavrin failed in {folder}:\n{(folder / 'tavrin.err').read_text()}")
+    return wall, usage.ru_maxrss / 1024, _rows(folder)
+
+
+def _rows(folder):
+    import xlrd
+
+    (workbook,) = folder.glob("Corvane*.xls")
+    book = xlrd.open_workbook(str(workbook))
+    return [sheet.nrows - 1 for sheet in book.sheets()]
+
+
+def main(argv=None):
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("sizes", nargs="*", type=int, default=[100, 500, 1000])
+    parser.add_argument("--repeat", type=int, default=3, help="runs per size (best is shown)")
+    args = parser.parse_args(argv)
+
+    print("tavrin, whole process (best of %d runs)" % args.repeat)
+    print(f"{'pictures':>8}  {'wall s':>7}  {'ms/picture':>10}  {'peak MB':>7}  rows per sheet")
+    for count in args.sizes:
+        folder = make_folder(count)
+        runs = [run_tavrin(folder) for _ in range(args.repeat)]
+        wall = min(r[0] for r in runs)
+        peak = max(r[1] for r in runs)
+        rows = runs[-1][2]
+        print(f"{count:>8}  {wall:>7.2f}  {1000 * wall / count:>10.2f}  {peak:>7.1f}  "
+              f"{rows[0]}" + ("" if len(set(rows)) == 1 else f" (sheets differ: {rows})"))
+    return 0
+
+
+if __name__ == "__main__":
+    raise SystemExit(main())

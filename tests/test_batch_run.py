@@ -1,0 +1,128 @@
+"""The batch end to end: Tavrin() over a capture list, DP_DUMP over a folder tree, the tavrin
+command, and what a killed batch leaves behind."""
+
+import subprocess
+import sys
+from pathlib import Path
+
+import xlrd
+from conftest import tag_text
+
+DUMP = tag_text({"AWB_TAG_CCT": 5100, "AWB_TAG_P_D": 60, "AWB_TAG_DATE": 20261208})
+ROWS = """
+import xlrd
+book = xlrd.open_workbook(Tavrin.Excle_File)
+report([[s.cell_value(r, 0) for r in range(1, s.nrows)] for s in book.sheets()])
+"""
+MISSING_HEAD = "\n有照片缺少exif数据,请重新导出对应图片的exif数据！\n"
+
+
+def batch(sandbox, lines, dumps=(), code="Tavrin.Tavrin()"):
+    sandbox.settings()
+    sandbox.capture_list(lines, folder=sandbox.work)
+    for picture in dumps:
+        sandbox.dump(picture, DUMP)
+    result = sandbox.run(f"import Tavrin\n{code}\n{ROWS}")
+    assert result.returncode == 0, result.stderr
+    output, rows = result.stdout.rsplit("\n", 2)[0] + "\n", result.json()
+    assert all(sheet == rows[0] for sheet in rows)  # the same pictures on all seven sheets
+    return output, rows[0]
+
+
+def done(sandbox):
+    return f"\n数据处理完成！表格文件:{next(sandbox.work.glob('Corvane*.xls')).name}\n"
+
+
+def test_two_runs_in_one_process(sandbox):
+    output, rows = batch(sandbox, ["a.jpg:a.raw:偏 红", "b.jpg:b.raw:正常", "c.jpg: c.raw :"],
+                         dumps=["a.jpg", "c.jpg"], code="Tavrin.Tavrin(); Tavrin.Tavrin()")
+    run = (f"{{}} a.jpg:a.raw:偏红\n{{}} b.jpg:b.raw:正常\nexif文件不存在： ./EXIF/b.jpg.exif\n"
+           f"{{}} c.jpg:c.raw:\n{MISSING_HEAD}\n./全部照片/b.jpg\n{done(sandbox)}")
+    assert output == run.format("01", "02", "03") + run.format("04", "05", "06")
+    assert rows == ["a.jpg a.raw", "b.jpg b.raw", "c.jpg c.raw"]  # the second run starts afresh
+
+
+def test_short_and_empty_lines_are_passed_over(sandbox):
+    output, rows = batch(sandbox, ["a.jpg:a.raw:n", "", "bad line", "b.jpg:b.raw", " ", "c.jpg:c.raw:n:x"],
+                         dumps=["a.jpg", "c.jpg"])
+    assert output == ("01 a.jpg:a.raw:n\n第3行格式错误,已跳过: badline\n第4行格式错误,已跳过: b.jpg:b.raw\n"
+                      f"02 c.jpg:c.raw:n:x\n{done(sandbox)}")
+    assert rows == ["a.jpg a.raw", "c.jpg c.raw"]
+
+
+def test_pictures_whose_dump_fails_get_no_row_and_are_reported(sandbox):
+    (sandbox.work / "EXIF" / "dir.jpg.exif").mkdir(parents=True)
+    sandbox.dump("text.jpg", "AWB_TAG_CCT: 5000\nAWB_TAG_DATE: 2026-12-08\n")
+    (sandbox.work / "EXIF" / "bytes.jpg.exif").write_bytes(b"AWB_TAG_CCT: 5000\n\xff\xfe\n")
+    names = ["a.jpg", "dir.jpg", "text.jpg", "gone.jpg", "bytes.jpg", "z.jpg"]
+    output, rows = batch(sandbox, [f"{n}:r:n" for n in names], dumps=["a.jpg", "z.jpg"])
+    lines = output.splitlines()
+    assert [line for line in lines if "已跳过" in line] == [
+        "exif数据有误,照片已跳过: dir.jpg (IsADirectoryError: [Errno 21] Is a directory: './EXIF/dir.jpg.exif')",
+        "exif数据有误,照片已跳过: text.jpg (ValueError: invalid literal for int() with base 10: '2026-12-08\\n')",
+        next(line for line in lines if line.startswith("exif数据有误,照片已跳过: bytes.jpg (UnicodeDecodeError: "))]
+    assert output.endswith(f"{MISSING_HEAD}\n./全部照片/gone.jpg\n\n有照片的exif数据有误,未写入表格,请检查对应图片"
+                           f"的exif数据！\ndir.jpg\ntext.jpg\nbytes.jpg\n{done(sandbox)}")
+    assert rows == ["a.jpg r", "gone.jpg r", "z.jpg r"]
+
+
+def test_a_workbook_that_cannot_be_removed_gets_the_rows_below_its_own(sandbox):
+    code = """Tavrin.Tavrin()
+import os, types
+def remove(path): raise PermissionError(13, "Permission denied", path)
+Tavrin.os = types.SimpleNamespace(**{**vars(os), "remove": remove})
+Tavrin.Tavrin()"""
+    output, rows = batch(sandbox, ["a.jpg:a.raw:n"], dumps=["a.jpg"], code=code)
+    name = done(sandbox).split(":")[-1].strip()
+    assert output.splitlines()[3] == (f"旧表格文件无法删除,本次数据将追加到其中: {name} "
+                                      f"(PermissionError: [Errno 13] Permission denied: '{name}')")
+    assert rows == ["a.jpg a.raw"] * 2
+
+
+def test_dp_dump_records_every_file_of_a_tree(sandbox):
+    (sandbox.work / "walk" / "sub" / "deeper").mkdir(parents=True)
+    for path in ("walk/a.jpg.exif", "walk/sub/b.jpg.exif", "walk/sub/deeper/notes.txt"):
+        (sandbox.work / path).write_text(DUMP, encoding="utf-8")
+    output, rows = batch(sandbox, [], dumps=["a.jpg"],
+                         code="import os\nTavrin.DP_DUMP('nowhere'); print(Tavrin.Excle_File in os.listdir())\n"
+                              "Tavrin.DP_DUMP('walk'); print(repr(Tavrin.Target_Awb_Target_Pic))")
+    assert output == ("False\n(1, 'a.jpg.exif')\n(1, 'b.jpg.exif')\nexif文件不存在： ./EXIF/b.jpg.exif\n"
+                      "(1, 'notes.txt')\nexif文件不存在： ./EXIF/notes.txt\n'notes.txt'\n")
+    assert rows == ["a.jpg ", "b.jpg ", "notes.txt "]
+
+
+def test_tavrin_command_settings_and_a_missing_capture_list(sandbox):
+    tavrin = str(Path(sys.executable).with_name("tavrin"))
+    sandbox.capture_list(["a.jpg:a.raw:n"], folder=sandbox.work)
+    result = sandbox.command([tavrin])
+    assert result.stdout.startswith("未找到设置模块 global_values, 使用默认设置: rawfilename.txt 在当前文件夹\n"
+                                    "01 a.jpg:a.raw:n\n"), result.stderr
+    assert "ModuleNotFoundError: No module named 'global_values'" in sandbox.run("import Tavrin").stderr
+    sandbox.settings("lists/")  # the working folder's own settings: no list there, the workbook stays
+    workbook = next(sandbox.work.glob("Corvane*.xls")).read_bytes()
+    assert sandbox.command([tavrin]).stdout == "rawfilename.txt 文件不存在: lists/rawfilename.txt\n"
+    assert next(sandbox.work.glob("Corvane*.xls")).read_bytes() == workbook
+
+
+def test_a_killed_batch_leaves_a_readable_workbook_of_whole_pictures(sandbox):
+    sandbox.settings()
+    names = [f"P{n:04d}.jpg" for n in range(1, 4001)]
+    sandbox.capture_list([f"{n}:{n[:5]}.raw:n" for n in names], folder=sandbox.work)
+    for name in names:
+        sandbox.dump(name, DUMP)
+    proc = subprocess.Popen([sys.executable, "-c", "import Tavrin; Tavrin.Tavrin()"], cwd=sandbox.work,
+                            env=sandbox.env({"PYTHONUNBUFFERED": "1"}), stdout=subprocess.PIPE,
+                            text=True, encoding="utf-8")
+    for line in proc.stdout:
+        if line.startswith("2000 "):
+            break
+    assert proc.poll() is None
+    proc.kill()
+    proc.communicate()
+    book = xlrd.open_workbook(str(next(sandbox.work.glob("Corvane*.xls"))))
+    count = book.sheets()[0].nrows - 1
+    assert 1 <= count < 4000
+    for sheet in book.sheets():
+        date = 22 if sheet.ncols == 25 else 13
+        assert sheet.col_values(0, 1) == [f"{n} {n[:5]}.raw" for n in names[:count]]
+        assert sheet.col_values(date, 1) == [20261208] * count
