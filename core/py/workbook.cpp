@@ -1,5 +1,7 @@
 #include "workbook.hpp"
 
+#include <algorithm>
+
 #include "awb/tables.hpp"
 
 namespace awb::py_ {
@@ -8,7 +10,10 @@ namespace {
 constexpr std::size_t kNameColumnWidth = 3840;   // 15 characters
 constexpr int kTitleFillColour = 5;              // yellow in the standard palette
 constexpr const char* kMemoryAttribute = "_workbook_memory";
+// During a run the workbook is saved about once a second, but never so often that saving a
+// large workbook takes more than a third of the run.
 constexpr auto kSaveInterval = std::chrono::seconds(1);
+constexpr int kSaveCostShare = 2;
 
 py::list titles_of(const Layout& layout) {
     py::list titles;
@@ -189,6 +194,7 @@ Book& BookMemory::open(const Namespace& ns, py::handle path) {
 
 void BookMemory::save(const Namespace& ns) {
     if (!book_) return;
+    auto started = std::chrono::steady_clock::now();
     try {
         save_atomically(ns, book_->writable, path_);
     } catch (py::error_already_set&) {
@@ -197,12 +203,14 @@ void BookMemory::save(const Namespace& ns) {
     }
     stamp_ = stamp_of(ns, path_);
     pending_ = false;
-    last_save_ = std::chrono::steady_clock::now();
+    auto finished = std::chrono::steady_clock::now();
+    next_save_ = finished + std::max<std::chrono::steady_clock::duration>(
+                                kSaveInterval, kSaveCostShare * (finished - started));
 }
 
 void BookMemory::recorded(const Namespace& ns) {
     pending_ = true;
-    if (runs_ == 0 || std::chrono::steady_clock::now() - last_save_ >= kSaveInterval) save(ns);
+    if (runs_ == 0 || std::chrono::steady_clock::now() >= next_save_) save(ns);
 }
 
 void BookMemory::end_run(const Namespace& ns, bool save_pending) {

@@ -45,7 +45,8 @@ struct Book {
 // The module's memory of the workbook it saved last. The console reuses it for as long as the
 // file on disk is the one it saved (same size, modification time and identity); otherwise the
 // file is read afresh. During a batch run it is the run's own workbook and is saved at most
-// about once a second, and at the end of the run.
+// about once a second (less often once saving takes longer than half a second), and at the end
+// of the run.
 class BookMemory {
 public:
     static BookMemory& of(const Namespace& ns);
@@ -68,7 +69,7 @@ private:
     bool pending_ = false;
     int runs_ = 0;
     bool checked_in_run_ = false;  // during a run, memory is the run's workbook once checked
-    std::chrono::steady_clock::time_point last_save_{};
+    std::chrono::steady_clock::time_point next_save_{};  // during a run
 };
 
 // Keeps a batch run open for its lifetime; end() saves what is pending.
