@@ -50,7 +50,7 @@ def child(size, later, reference):
     from xlutils.copy import copy
 
     import Lumvik
-    import console_reference as ref
+    import console_support as ref
 
     results = Path(Lumvik.AWB_Results_Dir_Root)
     rng = random.Random(size)

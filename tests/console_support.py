@@ -1,8 +1,14 @@
-"""The console's workbook rows written the plain, slow way, as a yardstick: for every sheet a
-fresh read of the file, a writable copy, the row written with newly made styles, and a save.
-Also reads a workbook back cell by cell with its formats, for comparisons."""
+"""Support for the console tests and benchmark: console sessions on piped input, simulator
+results written during a session, a workbook read back cell by cell with its formats, and
+the workbook rows written the plain, slow way as a yardstick (for every sheet a fresh read
+of the file, a writable copy, the row written with newly made styles, and a save)."""
 
 import datetime
+import json
+import random
+import sys
+import time
+from pathlib import Path
 
 import xlrd
 import xlwt
@@ -71,7 +77,7 @@ def create_lumvik_data(lumvik):
 
 def read_back(path):
     """{sheet: rows}, each cell as (type, value, number format, font colour, bold, fill
-    pattern, fill colour, horizontal, vertical alignment); date values as None."""
+    pattern, fill colour, horizontal, vertical alignment); date values as (year, month, day)."""
     book = xlrd.open_workbook(path, formatting_info=True)
     sheets = {}
     for sheet in book.sheets():
@@ -81,7 +87,10 @@ def read_back(path):
             for cell in sheet.row(r):
                 xf = book.xf_list[cell.xf_index]
                 font = book.font_list[xf.font_index]
-                row.append((cell.ctype, None if cell.ctype == xlrd.XL_CELL_DATE else cell.value,
+                value = cell.value
+                if cell.ctype == xlrd.XL_CELL_DATE:
+                    value = xlrd.xldate_as_tuple(value, book.datemode)[:3]
+                row.append((cell.ctype, value,
                             book.format_map[xf.format_key].format_str, font.colour_index,
                             font.bold, xf.background.fill_pattern,
                             xf.background.pattern_colour_index, xf.alignment.hor_align,
@@ -89,3 +98,60 @@ def read_back(path):
             rows.append(row)
         sheets[sheet.name] = rows
     return sheets
+
+
+# ---- console sessions ----
+
+TESTS = Path(__file__).resolve().parent
+
+
+def values(cct=5000, seed=1, **tags):
+    """Every tag of a realistic debug text, with the colour temperature and `tags` given."""
+    sys.path.insert(0, str(TESTS.parent / "examples"))
+    import make_examples
+
+    result = make_examples.tag_values(random.Random(seed), seed)
+    result.update(AWB_TAG_CCT=cct, **tags)
+    return result
+
+
+def simulate(raw, stem, marker="-main", **tags):
+    """The simulator writes the result of picture `stem`, newer than every earlier one."""
+    from conftest import write_result
+
+    newest = max((p.stat().st_mtime for p in Path(raw, "Results").iterdir()), default=0)
+    return write_result(raw, stem, values(**tags), marker=marker, mtime=max(newest, time.time()) + 10)
+
+
+SESSION = """
+import builtins, os, sys
+sys.path.insert(0, {tests!r})
+from console_support import *
+import Lumvik
+raw = {raw!r}
+
+def scripted(prompt):
+    line = builtins.input(prompt)
+    if line.startswith("!"):  # runs in the console process, then counts as an Enter
+        exec(line[1:], globals())
+        return ""
+    return line
+
+Lumvik.input = scripted
+{setup}
+Lumvik._run_console()
+try:
+    book = read_back(Lumvik.Excle_File)
+except Exception:  # none, or none that can be read
+    book = None
+with open("book.json", "w", encoding="utf-8") as f:
+    json.dump(book, f)
+"""
+
+
+def session(sandbox, raw, stdin, setup=""):
+    """The console as the main program on piped input: its result, and the workbook read back
+    after it (None when there is none that can be read)."""
+    result = sandbox.run(SESSION.format(tests=str(TESTS), raw=str(raw), setup=setup), stdin=stdin)
+    saved = sandbox.work / "book.json"
+    return result, json.loads(saved.read_text(encoding="utf-8")) if saved.exists() else None
