@@ -23,7 +23,7 @@ import time
 from pathlib import Path
 
 REPO = Path(__file__).resolve().parent.parent
-sys.path[:0] = [str(REPO / "examples"), str(REPO / "tests")]
+sys.path.insert(0, str(REPO / "examples"))
 
 import make_examples  # noqa: E402
 
@@ -50,7 +50,7 @@ def child(size, later, reference):
     from xlutils.copy import copy
 
     import Lumvik
-    import console_support as ref
+    import per_sheet_writer as ref
 
     results = Path(Lumvik.AWB_Results_Dir_Root)
     rng = random.Random(size)
