@@ -16,4 +16,33 @@ void start_up(py::module_& m);
 // debug-information text into `fp`.
 void find_changed_txt();
 
+// Pic_Issues_Raw: the picture's cleaned issue note from the capture list ("无" when the list
+// or the picture's line is missing); prints it.
+py::object pic_issues_raw(py::handle pic_file);
+
+// Create_Lumvik_DATA: records the current picture on all seven sheets of the workbook (one
+// save) and prints its console summary.
+void create_lumvik_data();
+
+// Lumvik_Main: the command loop; returns on "-q"/"q", at end of input or on Ctrl-C.
+void lumvik_main();
+
+// The console as the main program: banner, result discovery, the command loop.
+void run_console();
+
+// What a show or a clear is doing at the moment, so that a failure can be told in the
+// engineer's terms.
+enum class Step {
+    kDiscovery,      // finding the newest result and opening its AWB text
+    kCreateWorkbook, // making the missing workbook
+    kIssueNote,      // reading the capture list
+    kOpenWorkbook,   // reading the workbook and taking its seven sheets
+    kReadTags,       // reading the picture's values from its AWB text
+    kWriteRow,       // writing the picture's rows
+    kSaveWorkbook,   // saving the workbook
+    kSummary,        // printing what was recorded
+    kClear,          // deleting the simulator's result files
+};
+void mark_step(Step step);
+
 }  // namespace awb::console

@@ -1,1 +1,203 @@
-// (filled in by the module's own work)
+// Result ingestion: the current picture recorded on the seven sheets of the analysis workbook,
+// then its console summary.
+//
+// Everything is gathered first (row search, record and gains of each light source), so a
+// failing tag read leaves the workbook untouched. Then the seven rows are written into the
+// workbook held in memory, which is saved once.
+#include <optional>
+
+#include "awb/tables.hpp"
+#include "console.hpp"
+#include "record.hpp"
+#include "rules.hpp"
+#include "summary.hpp"
+#include "workbook.hpp"
+
+namespace awb::console {
+namespace {
+
+constexpr int kRowFillColour = 3;  // green in the standard palette
+constexpr const char* kDateFormat = "YYYYMMDD";
+constexpr const char* kRedFont = "font: bold 0, color red;";
+constexpr std::ptrdiff_t kExtensionLength = 4;
+
+// Letters and digits as the interpreter's str.isalnum sees them; ASCII without a call.
+bool is_alnum(char32_t c) {
+    if (c < 0x80) {
+        char32_t lower = c | 0x20;
+        return (c >= U'0' && c <= U'9') || (lower >= U'a' && lower <= U'z');
+    }
+    return Py_UNICODE_ISALNUM(static_cast<Py_UCS4>(c));
+}
+
+// The picture row's cell styles, made once per workbook (xlwt caps a workbook's styles).
+// All three share one green fill and one left, vertically centred alignment.
+struct RowStyles {
+    py::object value;  // General
+    py::object date;   // "YYYYMMDD": the name, the date and the two empty cells
+    py::object red;    // red font: the "D" probability, the sheet's own probability, the note
+};
+
+RowStyles row_styles(const py_::Namespace& ns, py_::Book& book) {
+    if (!book.styles.contains("value")) {
+        py::object xlwt = ns.get("xlwt");
+        py::object pattern = xlwt.attr("Pattern")();
+        pattern.attr("pattern") = xlwt.attr("Pattern").attr("SOLID_PATTERN");
+        pattern.attr("pattern_fore_colour") = kRowFillColour;
+        py::object alignment = xlwt.attr("Alignment")();
+        alignment.attr("horz") = xlwt.attr("Alignment").attr("HORZ_LEFT");
+        alignment.attr("vert") = xlwt.attr("Alignment").attr("VERT_CENTER");
+        auto filled = [&](py::object style) {
+            style.attr("pattern") = pattern;
+            style.attr("alignment") = alignment;
+            return style;
+        };
+        book.styles["value"] = filled(xlwt.attr("XFStyle")());
+        py::object date = filled(xlwt.attr("XFStyle")());
+        date.attr("num_format_str") = kDateFormat;
+        book.styles["date"] = date;
+        book.styles["red"] = filled(xlwt.attr("easyxf")(kRedFont));
+    }
+    return {book.styles["value"], book.styles["date"], book.styles["red"]};
+}
+
+// The picture's row on one sheet: the first picture row (top to bottom) whose column-0 text
+// holds the picture's name less its extension with no letter or digit right before or after
+// it. A match makes that text the current picture name.
+std::optional<std::size_t> find_row(const py_::Namespace& ns, const py_::SheetRows& rows) {
+    if (rows.count() > 1) {
+        // A multi-frame picture is recorded under its name before the "-mfll" marker.
+        ustring picture = py_::to_ustring(ns.get("Target_Awb_Target_Pic"));
+        if (contains(picture, kCameraMarkers[0])) {
+            ns.set("Target_Awb_Target_Pic",
+                   py_::to_str(ustring(before_first(picture, kCameraMarkers[0])) +
+                               ustring(kPictureExtension)));
+        }
+    }
+    ustring name;
+    if (rows.count() > 1) {
+        name = ustring(head(py_::to_ustring(ns.get("Target_Awb_Target_Pic")), -kExtensionLength));
+    }
+    py::object to_text = ns.lookup("str");
+    for (std::size_t i = 1; i < rows.count(); ++i) {
+        const py::object& cell = rows.names[i];
+        py::object text = PyUnicode_Check(cell.ptr()) ? cell : to_text(cell);
+        if (name_in_cell(py_::to_ustring(text), name, is_alnum)) {
+            ns.set("Target_Awb_Target_Pic", text);
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
+// What one sheet's row gets: its row, the picture name as it stands then, and the record and
+// gains built for the sheet's light source.
+struct SheetRecord {
+    std::size_t row;
+    py::object name;
+    py_::RecordValues record;
+    std::array<std::int64_t, kGainSlots.size()> gains;
+};
+
+void write_row(py_::Book& book, std::size_t sheet, const SheetRecord& entry,
+               const RowStyles& styles, const py::object& issues, const py::object& now) {
+    const Layout& layout = layout_of(kLightSources[sheet]);
+    py::object ws = book.writable.attr("get_sheet")(sheet);
+    py::object write = ws.attr("write");
+    const std::size_t r = entry.row;
+    for (std::size_t c = 1; c <= layout.value_columns; ++c) {
+        bool red = c == kDaylightProbabilityColumn || c == own_probability_column(sheet);
+        write(r, c, entry.record.slots[c - 1], red ? styles.red : styles.value);
+    }
+    write(r, 0, entry.name, styles.date);
+    write(r, layout.tail_column(kColourEngine), "", styles.date);
+    write(r, layout.tail_column(kDate), now, styles.date);
+    write(r, layout.tail_column(kChange), "", styles.date);
+    write(r, layout.tail_column(kIssueNote), issues, styles.red);
+    book.note_row(sheet, r, entry.name);
+}
+
+void print_summary(const py_::Namespace& ns, const std::vector<SheetRecord>& sheets) {
+    const SheetRecord& first = sheets.front();
+    for (const std::string& line : summary_head(first.record.slot(0), first.record.slot(1))) {
+        ns.print(py::str(line));
+    }
+    for (std::size_t k = 0; k < sheets.size(); ++k) {
+        const SheetRecord& entry = sheets[k];
+        std::array<std::int64_t, kSummaryGainSlots> shown{};
+        std::copy_n(entry.gains.begin(), shown.size(), shown.begin());
+        std::string line = summary_line(kLightSources[k],
+                                        entry.record.slot(kFirstProbabilitySlot + k), shown,
+                                        entry.record.slot(kWeightSlot));
+        if (!line.empty()) ns.print(py::str(line));
+    }
+    const auto& gains = sheets.back().gains;
+    for (const std::string& line : summary_foot(gains[kAlgorithmGainSlot],
+                                                gains[kAlgorithmGainSlot + 1],
+                                                gains[kAlgorithmGainSlot + 2])) {
+        ns.print(py::str(line));
+    }
+}
+
+}  // namespace
+
+void create_lumvik_data() {
+    const py_::Namespace& ns = kLumvik;
+    mark_step(Step::kIssueNote);
+    py::object issues = ns.get("Pic_Issues_Raw")(ns.get("Target_Awb_Target_Pic"));
+    ns.set("insert_row_num", py::int_(0));
+
+    mark_step(Step::kOpenWorkbook);
+    py_::BookMemory& memory = py_::BookMemory::of(ns);
+    py::object path = ns.get("Excle_File");
+    memory.open(ns, path);
+
+    std::vector<SheetRecord> sheets;
+    sheets.reserve(kSheetCount);
+    std::size_t row = 0;
+    for (std::size_t k = 0; k < kSheetCount; ++k) {
+        mark_step(Step::kOpenWorkbook);
+        const py_::SheetRows& rows = memory.open(ns, path).sheet(k);
+        if (std::optional<std::size_t> found = find_row(ns, rows)) {
+            row = *found;
+        } else if (row == 0) {
+            row = rows.count();  // a new picture goes below the last row
+        }
+        ns.set("insert_row_num", py::int_(row));
+
+        mark_step(Step::kReadTags);
+        ns.get("Create_Data")(py_::to_str(kLightSources[k].code));
+        sheets.push_back({row, ns.get("Target_Awb_Target_Pic"), py_::take_record(ns),
+                          py_::take_gains(ns)});
+    }
+
+    mark_step(Step::kWriteRow);
+    for (const SheetRecord& entry : sheets) {
+        py_::check_row(entry.row);
+        py_::check_text(entry.name);
+    }
+    py_::check_text(issues);
+    // Looked up again: the record builder runs the module's own code, which may have
+    // replaced the memory (it costs one stat of the file).
+    py_::Book& book = memory.open(ns, path);
+    try {
+        RowStyles styles = row_styles(ns, book);
+        py::object now = ns.get("datetime").attr("datetime").attr("now")();
+        for (std::size_t k = 0; k < sheets.size(); ++k) write_row(book, k, sheets[k], styles, issues, now);
+    } catch (py::error_already_set&) {
+        memory.forget();  // the memory no longer holds whole pictures only
+        throw;
+    }
+
+    mark_step(Step::kSaveWorkbook);
+    try {
+        memory.recorded(ns);
+    } catch (py::error_already_set&) {
+        memory.forget();  // the next show reads the file as it is on disk
+        throw;
+    }
+    mark_step(Step::kSummary);
+    print_summary(ns, sheets);
+}
+
+}  // namespace awb::console

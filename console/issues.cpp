@@ -1,1 +1,50 @@
-// (filled in by the module's own work)
+// Issue notes: the current picture's note from the capture list, cleaned for the workbook.
+#include "console.hpp"
+#include "rules.hpp"
+
+namespace awb::console {
+namespace {
+
+constexpr const char* kNoNote = "无";
+constexpr const char* kListMissing = "rawfilename.txt 文件不存在!";
+constexpr const char* kNoteLabel = "\n问题:";
+
+py::object read_lines(const py_::Namespace& ns, py::handle path) {
+    py::object file = ns.lookup("open")(path, "r");
+    py::object lines;
+    try {
+        lines = file.attr("readlines")();
+    } catch (py::error_already_set&) {
+        try {
+            file.attr("close")();
+        } catch (py::error_already_set&) {
+            // the read error is the one to report
+        }
+        throw;
+    }
+    file.attr("close")();
+    return lines;
+}
+
+}  // namespace
+
+py::object pic_issues_raw(py::handle pic_file) {
+    const py_::Namespace& ns = kLumvik;
+    ustring key = issue_key(py_::to_ustring(pic_file));
+    py::object list = ns.get("rawfilename_txt");
+    if (!ns.get("os").attr("path").attr("exists")(list).cast<bool>()) {
+        ns.print(kListMissing);
+        return py::str(kNoNote);
+    }
+    for (py::handle line : read_lines(ns, list)) {
+        ustring text = py_::to_ustring(line);
+        if (!contains(text, key)) continue;
+        py::str note = py_::to_str(clean_issue_note(text, py_::to_ustring(ns.get("digits"))));
+        ns.print(py::str(kNoteLabel) + note);
+        return std::move(note);
+    }
+    ns.print(py::str(kNoteLabel) + py::str(kNoNote));
+    return py::str(kNoNote);
+}
+
+}  // namespace awb::console

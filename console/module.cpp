@@ -22,6 +22,9 @@ void define_functions(py::module_& m) {
         },
         py::arg("Light_Source"),
         "Build the AWB record (AWB_TAG_DATA_List) and gains (LUMVIK_List) for one light source.");
+    m.def("Pic_Issues_Raw", [](py::object pic_file) { return pic_issues_raw(pic_file); },
+          py::arg("pic_file"),
+          "The picture's cleaned issue note from the capture list (\"无\" when there is none).");
     m.def(
         "Create_Excel",
         [] {
@@ -29,6 +32,12 @@ void define_functions(py::module_& m) {
                                            /*set_data_num=*/false});
         },
         "Create the analysis workbook Excle_File with its seven sheets and title rows.");
+    m.def("Create_Lumvik_DATA", &create_lumvik_data,
+          "Record the current picture on the seven sheets of Excle_File and print its summary.");
+    m.def("Lumvik_Main", &lumvik_main,
+          "The console's command loop: Enter shows, -r/r clears, -q/q quits.");
+    m.def("_run_console", &run_console,
+          "The console as the main program: banner, result discovery, command loop.");
 }
 
 void load(py::module_& m) {

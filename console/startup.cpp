@@ -16,6 +16,11 @@ constexpr std::array<const char*, 3> kWorkingFolders{"全部照片", "调试机"
 constexpr const char* kFolderMissing =
     "%s 文件夹不存在! 请在Config.ini配置文件中填写正确的Path路径和用户名后再重试！";
 constexpr const char* kPausePrompt = "请按任意键继续. . .";
+constexpr const char* kConfigEmpty = "Config.ini 中没有任何行, 第 1 行应为 Path=仿真器的 RAW 文件夹";
+constexpr const char* kConfigWithoutValue =
+    "Config.ini 第 1 行没有 \"=\", 应为 Path=仿真器的 RAW 文件夹";
+constexpr const char* kConfigUndecodable = "Config.ini 不是本机默认编码的文本, 请重新保存它";
+constexpr const char* kConfigUnreadable = "无法读取工作文件夹中的 Config.ini";
 
 void bind_packages(py::module_& m) {
     m.attr("glob") = py::module_::import("glob");
@@ -67,24 +72,53 @@ void bootstrap_files(const py_::Namespace& ns) {
     }
 }
 
-// The raw-picture folder: the value of the configuration's first line. Ends the program with
-// status 0 when that folder does not exist.
-void read_configuration(const py_::Namespace& ns) {
-    py::object file = ns.lookup("open")(kConfigFile, "r");
+// Adds an explanation for the engineer to a start-up error, without changing the error
+// itself: the `lumvik` command shows it, and the trace in the error log carries it.
+void explain(py::error_already_set& e, const char* explanation) {
+    py::object error = e.value();
+    if (py::hasattr(error, "add_note")) {
+        error.attr("add_note")(explanation);
+    } else if (py::hasattr(error, "__dict__")) {
+        error.attr("__notes__") = py::list(py::make_tuple(explanation));
+    }
+}
+
+py::object read_configuration_lines(const py_::Namespace& ns) {
+    py::object file;
+    try {
+        file = ns.lookup("open")(kConfigFile, "r");
+    } catch (py::error_already_set& e) {
+        if (e.matches(PyExc_OSError)) explain(e, kConfigUnreadable);
+        throw;
+    }
     py::object lines;
     try {
         lines = file.attr("readlines")();
-    } catch (py::error_already_set&) {
+    } catch (py::error_already_set& e) {
         file.attr("close")();
+        if (e.matches(PyExc_UnicodeError)) explain(e, kConfigUndecodable);
         throw;
     }
     file.attr("close")();
+    return lines;
+}
+
+// The raw-picture folder: the value of the configuration's first line. Ends the program with
+// status 0 when that folder does not exist.
+void read_configuration(const py_::Namespace& ns) {
     std::size_t counter = 0;
-    for (py::handle raw : lines) {
+    for (py::handle raw : read_configuration_lines(ns)) {
         ustring line = remove_chars(py_::to_ustring(raw), U"\r\n");
         if (counter == 0) {
             std::optional<ustring> value = config_value(line);
-            if (!value) py_::raise(PyExc_IndexError, "list index out of range");
+            if (!value) {
+                try {
+                    py_::raise(PyExc_IndexError, "list index out of range");
+                } catch (py::error_already_set& e) {
+                    explain(e, kConfigWithoutValue);
+                    throw;
+                }
+            }
             py::str folder = py_::to_str(*value);
             if (!exists(ns, folder)) {
                 ns.print(py::str(kFolderMissing).attr("__mod__")(folder));
@@ -95,7 +129,13 @@ void read_configuration(const py_::Namespace& ns) {
         }
         ++counter;
     }
-    py::object folder = ns.get("path");  // NameError when the file holds no line
+    py::object folder;
+    try {
+        folder = ns.get("path");  // NameError when the file holds no line
+    } catch (py::error_already_set& e) {
+        explain(e, kConfigEmpty);
+        throw;
+    }
     py::object results = (folder + py::str("\\Results")).attr("replace")("\\", "/") + py::str("/");
     ns.set("AWB_Results_Dir_Root", results);
     ns.set("AWB_Results_Dir", results + py::str("*.txt"));

@@ -8,9 +8,19 @@ OUT="$ROOT/examples/out"
 rm -rf "$OUT"
 "$VENV/bin/python" "$ROOT/examples/make_examples.py" "$OUT"
 
-# The simulator log console on the example results.
+# The simulator log console on the example results: banner, the automatic show of the newest
+# result (the workbook is created in $OUT/home/Desktop), an Enter that shows it again (its row
+# is overwritten in place), quit. Then the simulator "writes" the first picture again and a
+# second session records it below.
 cd "$OUT/console"
-HOME="$OUT/home" "$VENV/bin/python" -c "import Lumvik; print('Lumvik results pattern:', Lumvik.AWB_Results_Dir)"
+printf '\nq\n' | HOME="$OUT/home" "$VENV/bin/lumvik"
+echo
+RESULTS="$OUT/sim/Results"
+NEWEST="$(ls -t "$RESULTS"/*.txt | head -n 1)"
+touch -d "@$(( $(stat -c %Y "$NEWEST") + 60 ))" "$(ls "$RESULTS"/*_dbg_scolor_info.txt | head -n 1)"
+printf 'q\n' | HOME="$OUT/home" "$VENV/bin/lumvik"
+echo
+"$VENV/bin/python" -c "import sys, xlrd; s = xlrd.open_workbook(sys.argv[1]).sheets()[0]; print('Sheet T rows:', s.col_values(0)[1:])" "$OUT/home/Desktop/Corvane.xls"
 
 # The EXIF batch recorder on the example capture list: one row per picture on all seven sheets
 # of the day's workbook there, and the picture without a dump listed at the end.
