@@ -30,23 +30,6 @@ py::object error_line(const py::error_already_set& e) {
     return text.attr("replace")("\r", " ").attr("replace")("\n", " ");
 }
 
-py::list read_capture_list(const py_::Namespace& ns, py::handle path) {
-    py::object file = ns.lookup("open")(path, "r");
-    py::list lines;
-    try {
-        lines = file.attr("readlines")();
-    } catch (py::error_already_set&) {
-        try {
-            file.attr("close")();
-        } catch (py::error_already_set&) {
-            // the read error is the one to report
-        }
-        throw;
-    }
-    file.attr("close")();
-    return lines;
-}
-
 // The day's workbook is made afresh by every batch; one that cannot be removed (held open by a
 // spreadsheet program) stays, and this batch's rows go below its own.
 void remove_old_workbook(const py_::Namespace& ns) {
@@ -106,7 +89,7 @@ void tavrin() {
         ns.print(format(kNoCaptureList, list_path));
         return;
     }
-    py::list lines = read_capture_list(ns, list_path);
+    py::object lines = py_::read_lines(ns, list_path);
     remove_old_workbook(ns);
 
     PictureRun run;

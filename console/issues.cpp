@@ -9,23 +9,6 @@ constexpr const char* kNoNote = "无";
 constexpr const char* kListMissing = "rawfilename.txt 文件不存在!";
 constexpr const char* kNoteLabel = "\n问题:";
 
-py::object read_lines(const py_::Namespace& ns, py::handle path) {
-    py::object file = ns.lookup("open")(path, "r");
-    py::object lines;
-    try {
-        lines = file.attr("readlines")();
-    } catch (py::error_already_set&) {
-        try {
-            file.attr("close")();
-        } catch (py::error_already_set&) {
-            // the read error is the one to report
-        }
-        throw;
-    }
-    file.attr("close")();
-    return lines;
-}
-
 }  // namespace
 
 py::object pic_issues_raw(py::handle pic_file) {
@@ -36,7 +19,7 @@ py::object pic_issues_raw(py::handle pic_file) {
         ns.print(kListMissing);
         return py::str(kNoNote);
     }
-    for (py::handle line : read_lines(ns, list)) {
+    for (py::handle line : py_::read_lines(ns, list)) {
         ustring text = py_::to_ustring(line);
         if (!contains(text, key)) continue;
         py::str note = py_::to_str(clean_issue_note(text, py_::to_ustring(ns.get("digits"))));

@@ -84,23 +84,16 @@ void explain(py::error_already_set& e, const char* explanation) {
 }
 
 py::object read_configuration_lines(const py_::Namespace& ns) {
-    py::object file;
     try {
-        file = ns.lookup("open")(kConfigFile, "r");
+        return py_::read_lines(ns, py::str(kConfigFile));
     } catch (py::error_already_set& e) {
-        if (e.matches(PyExc_OSError)) explain(e, kConfigUnreadable);
+        if (e.matches(PyExc_UnicodeError)) {
+            explain(e, kConfigUndecodable);
+        } else if (e.matches(PyExc_OSError)) {
+            explain(e, kConfigUnreadable);
+        }
         throw;
     }
-    py::object lines;
-    try {
-        lines = file.attr("readlines")();
-    } catch (py::error_already_set& e) {
-        file.attr("close")();
-        if (e.matches(PyExc_UnicodeError)) explain(e, kConfigUndecodable);
-        throw;
-    }
-    file.attr("close")();
-    return lines;
 }
 
 // The raw-picture folder: the value of the configuration's first line. Ends the program with

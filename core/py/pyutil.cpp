@@ -53,6 +53,25 @@ py::str to_str(uview text) {
 
 py::str to_str(const std::string& utf8) { return py::str(utf8); }
 
+py::object read_lines(const Namespace& ns, py::handle path,
+                      const std::function<void(py::handle)>& on_open) {
+    py::object file = ns.lookup("open")(path, "r");
+    if (on_open) on_open(file);
+    py::object lines;
+    try {
+        lines = file.attr("readlines")();
+    } catch (py::error_already_set&) {
+        try {
+            file.attr("close")();
+        } catch (py::error_already_set&) {
+            // the read error is the one to report
+        }
+        throw;
+    }
+    file.attr("close")();
+    return lines;
+}
+
 void raise(PyObject* type, const std::string& message) {
     PyErr_SetString(type, message.c_str());
     throw py::error_already_set();

@@ -4,6 +4,7 @@
 
 #include <pybind11/pybind11.h>
 
+#include <functional>
 #include <string>
 
 #include "awb/text.hpp"
@@ -55,6 +56,11 @@ decltype(auto) with_code_units(py::handle text, Fn&& fn) {
         return fn(PyUnicode_4BYTE_DATA(s), length);
     }
 }
+
+// All lines of a text file, opened with the module's open(path, "r") and closed again, also
+// when reading fails. `on_open` sees the file object before it is read.
+py::object read_lines(const Namespace& ns, py::handle path,
+                      const std::function<void(py::handle)>& on_open = {});
 
 // Raises the interpreter's exception of the given type with a message.
 [[noreturn]] void raise(PyObject* type, const std::string& message);

@@ -73,20 +73,7 @@ py::object read_tag_from_dump(const Namespace& ns, py::handle tag) {
         }
         return report_missing_dump(ns, path);
     }
-    py::object dump = ns.lookup("open")(path, "r");
-    ns.set("fp", dump);
-    py::object lines;
-    try {
-        lines = dump.attr("readlines")();
-    } catch (py::error_already_set&) {
-        try {
-            dump.attr("close")();
-        } catch (py::error_already_set&) {
-            // the read error is the one to report
-        }
-        throw;
-    }
-    dump.attr("close")();
+    py::object lines = read_lines(ns, path, [&](py::handle dump) { ns.set("fp", dump); });
     if (memory) {
         memory->path = path;
         memory->lines = lines;
