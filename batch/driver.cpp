@@ -43,6 +43,36 @@ void remove_old_workbook(const py_::Namespace& ns) {
     }
 }
 
+std::string text_of(py::handle value) { return py::str(value).cast<std::string>(); }
+
+// What a failure of the day's workbook means to the engineer, noted on the error.
+void explain_workbook_failure(py::error_already_set& e) {
+    const std::string workbook = text_of(kTavrin.get("Excle_File"));
+    std::string type = text_of(e.type().attr("__name__"));
+    if (e.matches(PyExc_PermissionError)) {
+        py_::add_note(e, "表格文件 " + workbook + " 无法写入: 它正被表格程序打开, 或它及所在文件夹是只读的");
+    } else if (e.matches(PyExc_IndexError)) {
+        py_::add_note(e, "表格文件 " + workbook + " 少于七个工作表 (应为 T, WF, F, CWF, D, DF, S), 请移走它后重试");
+    } else if (type == "XLRDError" || type == "CompDocError") {
+        py_::add_note(e, "表格文件 " + workbook + " 不是可读的 .xls 工作簿, 请移走它后重试 (" +
+                             type + ": " + text_of(e.value()) + ")");
+    } else if (e.matches(PyExc_OSError)) {
+        py_::add_note(e, "表格文件 " + workbook + " 无法读写 (" + type + ": " + text_of(e.value()) + ")");
+    }
+}
+
+void explain_capture_list_failure(py::error_already_set& e, py::handle path) {
+    std::string list = text_of(path);
+    if (e.matches(PyExc_UnicodeError)) {
+        std::string encoding =
+            py::module_::import("locale").attr("getpreferredencoding")(false).cast<std::string>();
+        py_::add_note(e, "rawfilename.txt 无法读取: " + list + " 不是 " + encoding +
+                             " 编码的文本, 请用该编码另存后重试");
+    } else if (e.matches(PyExc_OSError)) {
+        py_::add_note(e, "rawfilename.txt 无法读取: " + list + " (" + text_of(e.value()) + ")");
+    }
+}
+
 void report_missing_dumps(const py_::Namespace& ns) {
     py::object missing = ns.get("no_exif_list");
     if (py::len(missing) < 2) return;
@@ -60,18 +90,33 @@ void PictureRun::record(const py::object& jpg, const py::object& rawpic, const p
     const py_::Namespace& ns = kTavrin;
     if (!exists(ns, ns.get("Excle_File"))) {
         ns.set("insert_row_num", py::int_(1));
-        ns.get("Create_Excel")(jpg, rawpic, issues);
+        try {
+            ns.get("Create_Excel")(jpg, rawpic, issues);
+        } catch (py::error_already_set& e) {
+            explain_workbook_failure(e);
+            throw;
+        }
     }
     try {
         ns.get("Create_DP_Log_DATA")(jpg, rawpic, issues);
     } catch (py::error_already_set& e) {
-        if (!take_picture_failure(e.value())) throw;
+        if (!take_picture_failure(e.value())) {
+            explain_workbook_failure(e);
+            throw;
+        }
         ns.print(format(kPictureFailed, py::make_tuple(jpg, error_line(e))));
         failed_.push_back(jpg);
     }
 }
 
-void PictureRun::finish() { run_.end(); }
+void PictureRun::finish() {
+    try {
+        run_.end();
+    } catch (py::error_already_set& e) {
+        explain_workbook_failure(e);
+        throw;
+    }
+}
 
 void PictureRun::report_failures() const {
     if (failed_.empty()) return;
@@ -89,7 +134,13 @@ void tavrin() {
         ns.print(format(kNoCaptureList, list_path));
         return;
     }
-    py::object lines = py_::read_lines(ns, list_path);
+    py::object lines;
+    try {
+        lines = py_::read_lines(ns, list_path);
+    } catch (py::error_already_set& e) {
+        explain_capture_list_failure(e, list_path);
+        throw;
+    }
     remove_old_workbook(ns);
 
     PictureRun run;

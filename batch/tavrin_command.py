@@ -30,5 +30,15 @@ def main():
         sys.modules["global_values"] = _default_settings()
         print(DEFAULT_SETTINGS_NOTE)
     import Tavrin
-    Tavrin.Tavrin()
+    try:
+        Tavrin.Tavrin()
+    except KeyboardInterrupt:
+        print("已中断: 已处理的照片已保存在表格中", file=sys.stderr)
+        return 130
+    except Exception as exc:
+        # One line in the engineer's terms; the batch has saved every picture it recorded.
+        notes = getattr(exc, "__notes__", None)
+        problem = notes[0] if notes else f"{type(exc).__name__}: {exc}"
+        print("数据处理失败: " + " ".join(problem.splitlines()), file=sys.stderr)
+        return 1
     return 0

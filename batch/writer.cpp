@@ -96,7 +96,7 @@ bool take_picture_failure(py::handle error) {
 
 void create_dp_log_data(py::object jpg, py::object rawpic, py::object issues) {
     const py_::Namespace& ns = kTavrin;
-    py_::DumpMemory dumps;  // each dump is read once for the seven sheets
+    py_::TextMemory dumps;  // each dump is read once for the seven sheets
     py_::Book& book = py_::BookMemory::of(ns).open(ns, ns.get("Excle_File"));
     Py_CLEAR(g_picture_failure);
 

@@ -8,6 +8,7 @@
 
 #include "awb/tables.hpp"
 #include "console.hpp"
+#include "reader.hpp"
 #include "record.hpp"
 #include "rules.hpp"
 #include "summary.hpp"
@@ -154,6 +155,7 @@ void create_lumvik_data() {
 
     std::vector<SheetRecord> sheets;
     sheets.reserve(kSheetCount);
+    py_::TextMemory texts;  // the debug text is read once for the seven records
     std::size_t row = 0;
     for (std::size_t k = 0; k < kSheetCount; ++k) {
         mark_step(Step::kOpenWorkbook);

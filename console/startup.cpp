@@ -74,23 +74,14 @@ void bootstrap_files(const py_::Namespace& ns) {
 
 // Adds an explanation for the engineer to a start-up error, without changing the error
 // itself: the `lumvik` command shows it, and the trace in the error log carries it.
-void explain(py::error_already_set& e, const char* explanation) {
-    py::object error = e.value();
-    if (py::hasattr(error, "add_note")) {
-        error.attr("add_note")(explanation);
-    } else if (py::hasattr(error, "__dict__")) {
-        error.attr("__notes__") = py::list(py::make_tuple(explanation));
-    }
-}
-
 py::object read_configuration_lines(const py_::Namespace& ns) {
     try {
         return py_::read_lines(ns, py::str(kConfigFile));
     } catch (py::error_already_set& e) {
         if (e.matches(PyExc_UnicodeError)) {
-            explain(e, kConfigUndecodable);
+            py_::add_note(e, kConfigUndecodable);
         } else if (e.matches(PyExc_OSError)) {
-            explain(e, kConfigUnreadable);
+            py_::add_note(e, kConfigUnreadable);
         }
         throw;
     }
@@ -108,7 +99,7 @@ void read_configuration(const py_::Namespace& ns) {
                 try {
                     py_::raise(PyExc_IndexError, "list index out of range");
                 } catch (py::error_already_set& e) {
-                    explain(e, kConfigWithoutValue);
+                    py_::add_note(e, kConfigWithoutValue);
                     throw;
                 }
             }
@@ -126,7 +117,7 @@ void read_configuration(const py_::Namespace& ns) {
     try {
         folder = ns.get("path");  // NameError when the file holds no line
     } catch (py::error_already_set& e) {
-        explain(e, kConfigEmpty);
+        py_::add_note(e, kConfigEmpty);
         throw;
     }
     py::object results = (folder + py::str("\\Results")).attr("replace")("\\", "/") + py::str("/");

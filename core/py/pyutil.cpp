@@ -72,6 +72,15 @@ py::object read_lines(const Namespace& ns, py::handle path,
     return lines;
 }
 
+void add_note(py::error_already_set& e, const std::string& note) {
+    py::object error = e.value();
+    if (py::hasattr(error, "add_note")) {
+        error.attr("add_note")(note);
+    } else if (py::hasattr(error, "__dict__")) {
+        error.attr("__notes__") = py::list(py::make_tuple(note));
+    }
+}
+
 void raise(PyObject* type, const std::string& message) {
     PyErr_SetString(type, message.c_str());
     throw py::error_already_set();

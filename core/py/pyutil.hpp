@@ -62,6 +62,10 @@ decltype(auto) with_code_units(py::handle text, Fn&& fn) {
 py::object read_lines(const Namespace& ns, py::handle path,
                       const std::function<void(py::handle)>& on_open = {});
 
+// Adds a note to an exception on its way up: what it means in the engineer's terms. A
+// command shows the first note as its one line about the failure.
+void add_note(py::error_already_set& e, const std::string& note);
+
 // Raises the interpreter's exception of the given type with a message.
 [[noreturn]] void raise(PyObject* type, const std::string& message);
 

@@ -5,7 +5,7 @@
 namespace awb::py_ {
 namespace {
 
-DumpMemory* g_dump_memory = nullptr;
+TextMemory* g_text_memory = nullptr;
 
 constexpr const char* kMissingDump = "exif文件不存在： %s";
 constexpr const char* kDumpFolder = "./EXIF/";
@@ -54,34 +54,40 @@ py::object scan_lines(const Namespace& ns, py::handle lines, py::handle tag) {
 
 py::object read_tag_from_open_text(const Namespace& ns, py::handle tag) {
     py::object fp = ns.get("fp");
+    TextMemory* memory = g_text_memory;
+    if (memory && memory->source.is(fp)) return scan_lines(ns, memory->lines, tag);
     fp.attr("seek")(0, ns.get("os").attr("SEEK_SET"));
     py::object lines = fp.attr("readlines")();
+    if (memory) {
+        memory->source = fp;
+        memory->lines = lines;
+    }
     return scan_lines(ns, lines, tag);
 }
 
 py::object read_tag_from_dump(const Namespace& ns, py::handle tag) {
     py::object path = py::str(kDumpFolder) + ns.get("Target_Awb_Target_Pic");
-    DumpMemory* memory = g_dump_memory;
-    if (memory && memory->path && memory->path.equal(path)) {
+    TextMemory* memory = g_text_memory;
+    if (memory && memory->source && memory->source.equal(path)) {
         if (memory->lines.is_none()) return report_missing_dump(ns, path);
         return scan_lines(ns, memory->lines, tag);
     }
     if (!ns.get("os").attr("path").attr("exists")(path).cast<bool>()) {
         if (memory) {
-            memory->path = path;
+            memory->source = path;
             memory->lines = py::none();
         }
         return report_missing_dump(ns, path);
     }
     py::object lines = read_lines(ns, path, [&](py::handle dump) { ns.set("fp", dump); });
     if (memory) {
-        memory->path = path;
+        memory->source = path;
         memory->lines = lines;
     }
     return scan_lines(ns, lines, tag);
 }
 
-DumpMemory::DumpMemory() : outer_(g_dump_memory) { g_dump_memory = this; }
-DumpMemory::~DumpMemory() { g_dump_memory = outer_; }
+TextMemory::TextMemory() : outer_(g_text_memory) { g_text_memory = this; }
+TextMemory::~TextMemory() { g_text_memory = outer_; }
 
 }  // namespace awb::py_

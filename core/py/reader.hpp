@@ -18,20 +18,22 @@ py::object read_tag_from_open_text(const Namespace& ns, py::handle tag);
 // recorded once at the end of `no_exif_list`.
 py::object read_tag_from_dump(const Namespace& ns, py::handle tag);
 
-// While a DumpMemory lives, the batch reader reads each dump once: further lookups of the
-// same dump reuse the lines read first (or its absence). One lives per recorded picture.
-class DumpMemory {
+// While a TextMemory lives, each text is read once: further lookups in the same text (the
+// console's open `fp`, the batch's dump path) reuse the lines read first, or the dump's
+// absence. One lives while a picture's seven records are built, so a picture costs one read
+// of its text however large it is.
+class TextMemory {
 public:
-    DumpMemory();
-    ~DumpMemory();
-    DumpMemory(const DumpMemory&) = delete;
-    DumpMemory& operator=(const DumpMemory&) = delete;
+    TextMemory();
+    ~TextMemory();
+    TextMemory(const TextMemory&) = delete;
+    TextMemory& operator=(const TextMemory&) = delete;
 
-    py::object path;   // the dump last looked up
-    py::object lines;  // its lines, or None when it is missing
+    py::object source;  // the open text, or the dump's path, read last
+    py::object lines;   // its lines, or None when the dump is missing
 
 private:
-    DumpMemory* outer_;
+    TextMemory* outer_;
 };
 
 }  // namespace awb::py_
