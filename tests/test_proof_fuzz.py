@@ -1,5 +1,7 @@
-"""Property-based checks of the tag reader and of result discovery against plain statements of
-their rules. Each check runs its examples in one subprocess (the modules are loaded once there)."""
+"""Property-based checks against plain statements of the rules: the tag reader, result
+discovery's picture names, and the batch's reading of capture-list lines. Each check runs its
+examples in one subprocess (the module is loaded once there); every failure must be the
+interpreter's own exception, never a crash."""
 
 import pytest
 
@@ -108,10 +110,83 @@ report(count)
 """
 
 
-@pytest.mark.parametrize("prop, examples", [(READER_PROPERTY, 2000), (DISCOVERY_PROPERTY, 500)],
-                         ids=["tag-reader", "result-names"])
+CAPTURE_LIST_PROPERTY = r"""
+import contextlib, io, os, tempfile
+from hypothesis import given, settings, strategies as st, HealthCheck
+import Tavrin
+
+def expected(lines, dumps):
+    # What a batch prints for these capture-list lines, and the rows it writes.
+    out, rows, missing, number = [], [], [""], 1
+    for count, line in enumerate(lines, 1):
+        cleaned = line.replace("\r\n", "").replace("\n", "").replace(" ", "")
+        if not cleaned:
+            continue
+        fields = cleaned.split(":")
+        if len(fields) < 3:
+            out.append("第%d行格式错误,已跳过: %s" % (count, cleaned))
+            continue
+        out.append("%02d %s" % (number, cleaned))
+        number += 1
+        dump = cleaned[:fields[0].find("jpg") + 3] + ".exif"
+        if dump not in dumps:
+            out.append("exif文件不存在： ./EXIF/" + dump)
+            if missing[-1] != "./EXIF/" + dump:
+                missing.append("./EXIF/" + dump)
+        rows.append(fields[0] + " " + fields[1])
+    if len(missing) > 1:
+        out += ["", "有照片缺少exif数据,请重新导出对应图片的exif数据！"]
+        out += [m.replace(".exif", "").replace("EXIF", "全部照片") for m in missing]
+    return out + ["", "数据处理完成！表格文件:" + Tavrin.Excle_File], rows
+
+piece = st.sampled_from(["a", "IMG_1", "jpg", ".jpg", "JPG", "X.jpg", ":", "::", " ", "\t", "照片",
+                         "室外偏红", "-", "，", "EXIF", ".exif", "\x00", "\r", "7"])
+line = st.lists(piece, max_size=10).map("".join)
+count = 0
+
+@settings(max_examples=int(os.environ["EXAMPLES"]), deadline=None, database=None, derandomize=True,
+          suppress_health_check=list(HealthCheck))
+@given(st.lists(st.tuples(line, st.sampled_from(["\n", "\r\n"])), max_size=6), st.data())
+def check(lines, data):
+    global count
+    count += 1
+    os.chdir(tempfile.mkdtemp())
+    os.mkdir("EXIF")
+    with open("rawfilename.txt", "w", encoding="utf-8", newline="") as f:
+        f.write("".join(l + e for l, e in lines))
+    with open("rawfilename.txt", "r") as f:
+        read = f.readlines()
+    names = sorted({l.replace(" ", "")[:l.replace(" ", "").split(":")[0].find("jpg") + 3] + ".exif"
+                    for l, _ in lines})
+    dumps = {n for n in names if "/" not in n and "\x00" not in n and n not in (".exif",)
+             and data.draw(st.booleans())}
+    for name in dumps:
+        with open(os.path.join("EXIF", name), "w") as f:
+            f.write("AWB_TAG_CCT: 5000\n")
+    Tavrin.data_num, Tavrin.no_exif_list = 1, [""]
+    printed = io.StringIO()
+    with contextlib.redirect_stdout(printed):
+        Tavrin.Tavrin()
+    want_out, want_rows = expected(read, dumps)
+    assert printed.getvalue().split("\n")[:-1] == want_out
+    if want_rows:
+        import xlrd
+        book = xlrd.open_workbook(Tavrin.Excle_File)
+        assert all(s.col_values(0, 1) == want_rows for s in book.sheets())
+    else:
+        assert not os.path.exists(Tavrin.Excle_File)
+
+check()
+report(count)
+"""
+
+
+@pytest.mark.parametrize("prop, examples", [(READER_PROPERTY, 2000), (DISCOVERY_PROPERTY, 500),
+                                            (CAPTURE_LIST_PROPERTY, 300)],
+                         ids=["tag-reader", "result-names", "capture-list"])
 def test_property(sandbox, prop, examples):
     sandbox.simulator()
+    sandbox.settings()
     result = sandbox.run(prop, env={"EXAMPLES": str(examples)}, timeout=900)
     assert result.returncode == 0, result.stderr + (sandbox.log or "")
     assert result.json() >= examples
