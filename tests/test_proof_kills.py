@@ -57,8 +57,8 @@ class Run:
                                      encoding="utf-8", stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                      stderr=subprocess.DEVNULL)
         self.lines = []
-        self.proc.stdin.write(stdin)
-        self.proc.stdin.close()
+        self.proc.stdin.write(stdin)  # left open: a console with nothing more to do waits at its prompt
+        self.proc.stdin.flush()
         self.reader = threading.Thread(target=self.read, daemon=True)
         self.reader.start()
 
@@ -80,10 +80,14 @@ class Run:
         return True
 
     def kill(self):
+        """SIGKILL; False when the process had already ended."""
+        alive = self.proc.poll() is None
         self.proc.send_signal(signal.SIGKILL)
         self.proc.wait()
         self.reader.join()
+        self.proc.stdin.close()
         self.proc.stdout.close()
+        return alive
 
 
 def saving(folder, name):
@@ -133,16 +137,16 @@ def test_killed_batch(sandbox):
                 run.wait_for(lambda: saving(sandbox.work, path.name))
                 run.wait_for(lambda: not saving(sandbox.work, path.name))
             run.wait_for(lambda: saving(sandbox.work, path.name))
-        else:  # at a random picture, a moment later
-            target = names[rng.randrange(len(names))]
+        else:  # at a random picture (not among the last, so that the batch has not ended), a moment later
+            target = names[rng.randrange(len(names) - 40)]
             run.wait_for(lambda: run.count(target) > 0, observe)
             time.sleep(rng.uniform(0, 0.05))
         in_save = saving(sandbox.work, path.name)
-        run.kill()
+        killed = run.kill()
 
         if not path.exists():
             assert seen[0] is None
-            found.append((kill, None, in_save))
+            found.append((killed, None, in_save))
             continue
         xlrd.open_workbook(str(path))
         cells = workbook_cells(path)  # opens with formatting_info=True
@@ -150,10 +154,11 @@ def test_killed_batch(sandbox):
         # Whole pictures in capture-list order, cell for cell as the uninterrupted run wrote them.
         assert cells == {key: cell for key, cell in reference.items() if key[1] <= count}
         assert count >= (seen[0] or 0)
-        found.append((kill, count, in_save))
+        found.append((killed, count, in_save))
         for leftover in sandbox.work.glob("*.tmp"):
             leftover.unlink()
-    print(f"\nbatch kills (kill, pictures found, during a save): {found}")
+    print(f"\nbatch kills (killed, pictures found, during a save): {found}")
+    assert sum(killed for killed, _, _ in found) >= KILLS - 2
 
 
 # -------------------------------------------------------------------------------------- console
@@ -203,8 +208,8 @@ def test_killed_console(sandbox):
     for kill in range(KILLS):
         after = rng.randrange(4)  # shows completed before the kill
         simulate(raw, plan[done][0][:-4], cct=plan[done][1])  # the session's first show
-        stdin = "".join(f"!simulate(raw, {p[:-4]!r}, cct={c})\n" for p, c in plan[done + 1:done + after + 3])
-        run = Run(sandbox, session, stdin + "q\n")
+        stdin = "".join(f"!simulate(raw, {p[:-4]!r}, cct={c})\n" for p, c in plan[done + 1:done + after + 6])
+        run = Run(sandbox, session, stdin)
         shown = lambda: run.count("回写路径:")  # noqa: E731
         run.wait_for(lambda: shown() >= after)
         if kill % 2:
@@ -212,7 +217,7 @@ def test_killed_console(sandbox):
         else:
             time.sleep(rng.uniform(0, 0.15))
         in_save = saving(desktop, name)
-        run.kill()
+        killed = run.kill()
 
         completed = shown()
         for picture, c in plan[done:done + completed]:
@@ -233,9 +238,9 @@ def test_killed_console(sandbox):
                 assert row[3] and row[4] == xlrd.XL_CELL_DATE and row[5] == notes[picture], (sheet, row)
         order = names
         cct = {picture: {rows["T"][r][1]} for r, picture in enumerate(names)}
-        found.append((kill, completed, len(names) - PREBUILT, in_save))
+        found.append((killed, completed, len(names) - PREBUILT, in_save))
         done += completed
         for leftover in desktop.glob("*.tmp"):
             leftover.unlink()
-    print(f"\nconsole kills (kill, shows completed, new pictures held, during a save): {found}")
-    assert len(order) > PREBUILT
+    print(f"\nconsole kills (killed, shows completed, new pictures held, during a save): {found}")
+    assert all(killed for killed, *_ in found) and len(order) > PREBUILT
