@@ -31,11 +31,13 @@ py::object error_line(const py::error_already_set& e) {
 }
 
 // The day's workbook is made afresh by every batch; one that cannot be removed (held open by a
-// spreadsheet program) stays, and this batch's rows go below its own.
+// spreadsheet program, or marked read-only, which Windows would not remove either) stays, and
+// this batch's rows go below its own.
 void remove_old_workbook(const py_::Namespace& ns) {
     py::object workbook = ns.get("Excle_File");
     if (!exists(ns, workbook)) return;
     try {
+        py_::refuse_read_only(ns, workbook);
         ns.get("os").attr("remove")(workbook);
     } catch (py::error_already_set& e) {
         if (!e.matches(PyExc_OSError)) throw;

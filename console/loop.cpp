@@ -176,6 +176,12 @@ std::string describe(const py_::Namespace& ns, py::error_already_set& e, Step st
     case Step::kCreateWorkbook:
         return "无法新建工作簿 " + workbook + " (" + detail_of(e) + ")";
     case Step::kIssueNote:
+        if (e.matches(PyExc_UnicodeError)) {
+            std::string encoding =
+                py::module_::import("locale").attr("getpreferredencoding")(false).cast<std::string>();
+            return "问题点列表 " + variable(ns, "rawfilename_txt") + " 不是 " + encoding +
+                   " 编码的文本, 请用该编码另存后再按回车 (" + detail_of(e) + ")";
+        }
         return "无法读取问题点列表 " + variable(ns, "rawfilename_txt") + " (" + detail_of(e) + ")";
     case Step::kOpenWorkbook:
         if (e.matches(PyExc_FileNotFoundError)) return "工作簿 " + workbook + " 不存在";
@@ -196,7 +202,8 @@ std::string describe(const py_::Namespace& ns, py::error_already_set& e, Step st
         return "无法写入工作簿 " + workbook + " (" + detail_of(e) + ")";
     case Step::kSaveWorkbook:
         if (e.matches(PyExc_PermissionError)) {
-            return "工作簿 " + workbook + " 无法保存: 它正被表格程序打开或是只读的, 关闭或改为可写后再按回车";
+            return "工作簿 " + workbook +
+                   " 无法保存: 它正被表格程序打开, 或它及所在文件夹是只读的, 关闭或改为可写后再按回车";
         }
         return "工作簿 " + workbook + " 无法保存 (" + detail_of(e) + ")";
     case Step::kSummary:

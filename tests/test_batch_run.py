@@ -1,11 +1,9 @@
 """The batch end to end: Tavrin() over a capture list, DP_DUMP over a folder tree, the tavrin
-command, and what a killed batch leaves behind."""
+command. (What killed batches leave behind: test_proof_kills.)"""
 
-import subprocess
 import sys
 from pathlib import Path
 
-import xlrd
 from conftest import tag_text
 
 DUMP = tag_text({"AWB_TAG_CCT": 5100, "AWB_TAG_P_D": 60, "AWB_TAG_DATE": 20261208})
@@ -103,26 +101,3 @@ def test_tavrin_command_settings_and_a_missing_capture_list(sandbox):
     assert sandbox.command([tavrin]).stdout == "rawfilename.txt 文件不存在: lists/rawfilename.txt\n"
     assert next(sandbox.work.glob("Corvane*.xls")).read_bytes() == workbook
 
-
-def test_a_killed_batch_leaves_a_readable_workbook_of_whole_pictures(sandbox):
-    sandbox.settings()
-    names = [f"P{n:04d}.jpg" for n in range(1, 4001)]
-    sandbox.capture_list([f"{n}:{n[:5]}.raw:n" for n in names], folder=sandbox.work)
-    for name in names:
-        sandbox.dump(name, DUMP)
-    proc = subprocess.Popen([sys.executable, "-c", "import Tavrin; Tavrin.Tavrin()"], cwd=sandbox.work,
-                            env=sandbox.env({"PYTHONUNBUFFERED": "1"}), stdout=subprocess.PIPE,
-                            text=True, encoding="utf-8")
-    for line in proc.stdout:
-        if line.startswith("2000 "):
-            break
-    assert proc.poll() is None
-    proc.kill()
-    proc.communicate()
-    book = xlrd.open_workbook(str(next(sandbox.work.glob("Corvane*.xls"))))
-    count = book.sheets()[0].nrows - 1
-    assert 1 <= count < 4000
-    for sheet in book.sheets():
-        date = 22 if sheet.ncols == 25 else 13
-        assert sheet.col_values(0, 1) == [f"{n} {n[:5]}.raw" for n in names[:count]]
-        assert sheet.col_values(date, 1) == [20261208] * count

@@ -92,13 +92,16 @@ def test_loop_ends_quietly(sandbox, setup, last):
 @pytest.mark.parametrize("config, status, console", [
     ([], 1, "Config.ini 中没有任何行"),
     (["Path"], 1, 'Config.ini 第 1 行没有 "="'),
+    (["", "Path={root}/sim"], 1, 'Config.ini 第 1 行没有 "="'),
     (["Path={root}/missing"], 0, "{root}/missing 文件夹不存在!"),
     (["Path={root}/sim"], 0, "HalvexSimulator信息查询"),
 ])
 def test_lumvik_command_start_up(sandbox, config, status, console):
     (sandbox.root / "sim" / "Results").mkdir(parents=True)
     sandbox.config(*(line.format(root=sandbox.root) for line in config))
+    before = (sandbox.work / "Config.ini").read_bytes()
     result = sandbox.command([str(Path(sys.executable).with_name("lumvik"))], stdin="q\n")
+    assert (sandbox.work / "Config.ini").read_bytes() == before
     assert result.returncode == status and console.format(root=sandbox.root) in result.stdout + result.stderr
     if status:  # one line on the console naming the problem and the error log holding the trace
         assert result.stderr.count("\n") == 1 and str(sandbox.home / "log.txt") in result.stderr

@@ -55,14 +55,13 @@ py::object scan_lines(const Namespace& ns, py::handle lines, py::handle tag) {
 py::object read_tag_from_open_text(const Namespace& ns, py::handle tag) {
     py::object fp = ns.get("fp");
     TextMemory* memory = g_text_memory;
-    if (memory && memory->source.is(fp)) return scan_lines(ns, memory->lines, tag);
+    if (memory && memory->source.is(fp)) return memory->scan(ns, tag);
     fp.attr("seek")(0, ns.get("os").attr("SEEK_SET"));
     py::object lines = fp.attr("readlines")();
-    if (memory) {
-        memory->source = fp;
-        memory->lines = lines;
-    }
-    return scan_lines(ns, lines, tag);
+    if (!memory) return scan_lines(ns, lines, tag);
+    memory->source = fp;
+    memory->lines = lines;
+    return memory->scan(ns, tag);
 }
 
 py::object read_tag_from_dump(const Namespace& ns, py::handle tag) {
@@ -70,7 +69,7 @@ py::object read_tag_from_dump(const Namespace& ns, py::handle tag) {
     TextMemory* memory = g_text_memory;
     if (memory && memory->source && memory->source.equal(path)) {
         if (memory->lines.is_none()) return report_missing_dump(ns, path);
-        return scan_lines(ns, memory->lines, tag);
+        return memory->scan(ns, tag);
     }
     if (!ns.get("os").attr("path").attr("exists")(path).cast<bool>()) {
         if (memory) {
@@ -80,11 +79,52 @@ py::object read_tag_from_dump(const Namespace& ns, py::handle tag) {
         return report_missing_dump(ns, path);
     }
     py::object lines = read_lines(ns, path, [&](py::handle dump) { ns.set("fp", dump); });
-    if (memory) {
-        memory->source = path;
-        memory->lines = lines;
+    if (!memory) return scan_lines(ns, lines, tag);
+    memory->source = path;
+    memory->lines = lines;
+    return memory->scan(ns, tag);
+}
+
+void TextMemory::index_lines() {
+    indexed_from_ = lines;
+    indexed_ = py::none();
+    colons_.assign(kIndexedWidth, {});
+    if (!PyList_Check(lines.ptr()) || static_cast<std::uint64_t>(PyList_GET_SIZE(lines.ptr())) > UINT32_MAX) return;
+    py::tuple held = py::reinterpret_steal<py::tuple>(PySequence_Tuple(lines.ptr()));
+    if (!held) throw py::error_already_set();
+    for (std::size_t i = 0; i < held.size(); ++i) {
+        PyObject* line = PyTuple_GET_ITEM(held.ptr(), static_cast<Py_ssize_t>(i));
+        if (!PyUnicode_Check(line)) return;  // the plain scan reports the line that is not a text
+        with_code_units(line, [&](const auto* units, std::size_t length) {
+            std::size_t kept = 0;
+            for (std::size_t j = 0; j < length && kept < kIndexedWidth; ++j) {
+                auto c = static_cast<char32_t>(units[j]);
+                if (removed_by_cleaning(c)) continue;
+                if (c == U':') colons_[kept].push_back(static_cast<std::uint32_t>(i));
+                ++kept;
+            }
+        });
     }
-    return scan_lines(ns, lines, tag);
+    indexed_ = held;
+}
+
+py::object TextMemory::scan(const Namespace& ns, py::handle tag) {
+    if (!indexed_from_.is(lines)) index_lines();
+    if (indexed_.is_none() || !PyUnicode_Check(tag.ptr()) || py::len(indexed_) == 0 ||
+        static_cast<std::size_t>(PyUnicode_GET_LENGTH(tag.ptr())) >= kIndexedWidth) {
+        return scan_lines(ns, lines, tag);
+    }
+    py::object result = py::int_(0);
+    ustring wanted = to_ustring(tag);
+    py::object to_int = ns.lookup("int");
+    for (std::uint32_t i : colons_[wanted.size()]) {
+        PyObject* line = PyTuple_GET_ITEM(indexed_.ptr(), static_cast<Py_ssize_t>(i));
+        auto value = with_code_units(line, [&](const auto* units, std::size_t length) {
+            return tag_value(units, length, uview(wanted));
+        });
+        if (value) result = to_int(to_str(*value));
+    }
+    return result;
 }
 
 TextMemory::TextMemory() : outer_(g_text_memory) { g_text_memory = this; }

@@ -2,6 +2,9 @@
 // open text in `fp`) or of its EXIF dump (the batch's "./EXIF/" + `Target_Awb_Target_Pic`).
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include "pyutil.hpp"
 
 namespace awb::py_ {
@@ -32,8 +35,21 @@ public:
     py::object source;  // the open text, or the dump's path, read last
     py::object lines;   // its lines, or None when the dump is missing
 
+    // The value of `tag` in `lines`, as scan_lines gives it. The first lookup notes, for each
+    // line, where its cleaned text has a ":" among its first characters; a tag is then looked
+    // for only in the lines with a ":" right at the tag's length, so a text of millions of lines
+    // is gone through once for a picture's records, not once per tag. (Longer tags, which no
+    // record reads, are looked for in every line.)
+    py::object scan(const Namespace& ns, py::handle tag);
+    static constexpr std::size_t kIndexedWidth = 64;
+
 private:
+    void index_lines();
+
     TextMemory* outer_;
+    py::object indexed_from_;  // the `lines` the index was made from
+    py::object indexed_;       // the same lines, held as a tuple; None when they cannot be indexed
+    std::vector<std::vector<std::uint32_t>> colons_;  // position of a ":" -> the lines having it
 };
 
 }  // namespace awb::py_

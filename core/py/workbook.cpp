@@ -80,8 +80,6 @@ Book read_book(const Namespace& ns, py::handle path) {
     return book;
 }
 
-// A workbook the user may not write, or marked read-only (which the file system would let
-// the administrator replace anyway).
 bool read_only(const py::object& os, py::handle path) {
     if (!os.attr("access")(path, os.attr("W_OK")).cast<bool>()) return true;
     auto mode = os.attr("stat")(path).attr("st_mode").cast<long>();
@@ -118,15 +116,10 @@ void save_atomically(const Namespace& ns, py::handle workbook, py::handle path) 
         os.attr("makedirs")(folder, py::arg("exist_ok") = true);
     }
     bool exists = os.attr("path").attr("exists")(path).cast<bool>();
-    if (exists && read_only(os, path)) {
-        py::object error = py::module_::import("builtins").attr("PermissionError")(
-            py::module_::import("errno").attr("EACCES"), "Permission denied", path);
-        PyErr_SetObject(PyExc_PermissionError, error.ptr());
-        throw py::error_already_set();
-    }
+    if (exists) refuse_read_only(ns, path);
     py::object temporary = py::str("{}.{}.tmp").attr("format")(path, os.attr("getpid")());
     try {
-        py::object file = py::module_::import("builtins").attr("open")(temporary, "wb");
+        py::object file = ns.lookup("open")(temporary, "wb");
         try {
             workbook.attr("save")(file);
             file.attr("flush")();
@@ -150,6 +143,15 @@ void save_atomically(const Namespace& ns, py::handle workbook, py::handle path) 
         }
         throw;
     }
+}
+
+void refuse_read_only(const Namespace& ns, py::handle path) {
+    py::object os = ns.get("os");
+    if (!os.attr("path").attr("isfile")(path).cast<bool>() || !read_only(os, path)) return;
+    py::object error = py::module_::import("builtins").attr("PermissionError")(
+        py::module_::import("errno").attr("EACCES"), "Permission denied", path);
+    PyErr_SetObject(PyExc_PermissionError, error.ptr());
+    throw py::error_already_set();
 }
 
 SheetRows& Book::sheet(std::size_t index) {
@@ -199,10 +201,12 @@ void BookMemory::save(const Namespace& ns) {
         save_atomically(ns, book_->writable, path_);
     } catch (py::error_already_set&) {
         pending_ = true;
+        save_failed_ = true;
         throw;
     }
     stamp_ = stamp_of(ns, path_);
     pending_ = false;
+    save_failed_ = false;
     auto finished = std::chrono::steady_clock::now();
     next_save_ = finished + std::max<std::chrono::steady_clock::duration>(
                                 kSaveInterval, kSaveCostShare * (finished - started));
@@ -228,8 +232,12 @@ void BatchRun::end() {
 
 BatchRun::~BatchRun() {
     if (!open_) return;
+    open_ = false;
     try {
-        end();
+        // A run ended by an error still saves the pictures it recorded, unless saving is what
+        // failed: the error on its way up already says why.
+        BookMemory& memory = BookMemory::of(ns_);
+        memory.end_run(ns_, !memory.save_failed());
     } catch (py::error_already_set& e) {
         e.discard_as_unraisable("saving the batch workbook");
     }

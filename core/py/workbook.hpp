@@ -20,10 +20,15 @@ struct WorkbookVariant {
 // Create_Excel: a new workbook at `Excle_File` with the seven sheets and their title rows.
 void create_workbook(const Namespace& ns, const WorkbookVariant& variant);
 
-// Writes `workbook` (an xlwt workbook) to `path` through a new file beside it that then
-// replaces the old one in one step: an interruption leaves the old or the new workbook.
-// A missing folder is made first; a workbook the user made read-only is refused.
+// Writes `workbook` (an xlwt workbook) to `path` through a new file beside it (opened with the
+// module's open) that then replaces the old one in one step: an interruption leaves the old or
+// the new workbook. A missing folder is made first; a workbook the user made read-only is
+// refused.
 void save_atomically(const Namespace& ns, py::handle workbook, py::handle path);
+
+// PermissionError when a file exists at `path` that the user may not write or marked
+// read-only (which the file system would let the administrator replace or remove anyway).
+void refuse_read_only(const Namespace& ns, py::handle path);
 
 // Column 0 of one sheet, row by row, as a reader of the file sees it, and the sheet's row
 // count (rows up to the last one holding a value).
@@ -54,19 +59,27 @@ public:
     Book& open(const Namespace& ns, py::handle path);
     void save(const Namespace& ns);           // saves the open workbook now
     void recorded(const Namespace& ns);       // one picture written: save now, or when due in a run
-    void forget() { book_.reset(); path_ = py::object(); stamp_ = py::object(); }
+    void forget() {
+        book_.reset();
+        path_ = py::object();
+        stamp_ = py::object();
+        save_failed_ = false;
+    }
 
     void begin_run() {
         ++runs_;
         checked_in_run_ = false;
+        save_failed_ = false;
     }
     void end_run(const Namespace& ns, bool save_pending);
+    bool save_failed() const { return save_failed_; }  // the last save attempt failed
 
 private:
     std::optional<Book> book_;
     py::object path_;
     py::object stamp_;
     bool pending_ = false;
+    bool save_failed_ = false;
     int runs_ = 0;
     bool checked_in_run_ = false;  // during a run, memory is the run's workbook once checked
     std::chrono::steady_clock::time_point next_save_{};  // during a run

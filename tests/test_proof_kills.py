@@ -1,0 +1,246 @@
+"""Kills: a batch of a few hundred pictures and a console session, each killed with SIGKILL at
+seeded random moments, some of them while a save is being written. After every kill the
+workbook opens, holds every picture whose save had completed and no half-written picture."""
+
+import random
+import signal
+import subprocess
+import sys
+import threading
+import time
+
+import make_examples
+import pytest
+import xlrd
+from conftest import LIGHT_SOURCES, workbook_cells
+from console_support import SESSION, TESTS, simulate
+
+pytestmark = pytest.mark.skipif(not hasattr(signal, "SIGKILL"), reason="needs SIGKILL")
+
+KILLS = 12  # per tool
+# The batch prints its running lines slowly, as a console window does, so that it saves a
+# few times before it ends (on its own it records a few hundred pictures in a fraction of a
+# second, saving only after the first picture and at the end).
+PACED_BATCH = """
+import time, Tavrin
+def paced(*args):
+    time.sleep(0.006)
+    print(*args)
+Tavrin.print = paced
+Tavrin.Tavrin()
+"""
+PREBUILT = 400  # pictures in the console's workbook before the first session
+PREBUILD = """
+import datetime, sys, xlrd
+from xlutils.copy import copy
+sys.path.insert(0, {bench!r})
+import Lumvik, per_sheet_writer as ref
+Lumvik.insert_row_num, Lumvik.Target_Awb_Target_Pic = 1, "B0001.jpg"
+Lumvik.Create_Excel()
+book = copy(xlrd.open_workbook(Lumvik.Excle_File, formatting_info=True))
+style, red = ref.row_styles()
+for k in range(7):
+    for i in range(1, {count} + 1):
+        style.num_format_str = "General"
+        ref.write_row(book.get_sheet(k), k, i, f"B{{i:04d}}.jpg", [1000 + i, *range(1, 21)], "正常",
+                      datetime.datetime.now(), style, red)
+book.save(Lumvik.Excle_File)
+"""
+
+
+class Run:
+    """A process of the tool, its output collected line by line as it comes."""
+
+    def __init__(self, sandbox, code, stdin=""):
+        self.proc = subprocess.Popen([sys.executable, "-c", code], cwd=sandbox.work,
+                                     env=sandbox.env({"PYTHONUNBUFFERED": "1"}), text=True,
+                                     encoding="utf-8", stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                     stderr=subprocess.DEVNULL)
+        self.lines = []
+        self.proc.stdin.write(stdin)  # left open: a console with nothing more to do waits at its prompt
+        self.proc.stdin.flush()
+        self.reader = threading.Thread(target=self.read, daemon=True)
+        self.reader.start()
+
+    def read(self):
+        for line in self.proc.stdout:
+            self.lines.append(line)
+
+    def count(self, word):
+        return sum(word in line for line in list(self.lines))
+
+    def wait_for(self, ready, poll=None):
+        """Polls until `ready()`; False when the process ended first."""
+        while not ready():
+            if poll:
+                poll()
+            if self.proc.poll() is not None:
+                return False
+            time.sleep(0.001)
+        return True
+
+    def kill(self):
+        """SIGKILL; False when the process had already ended."""
+        alive = self.proc.poll() is None
+        self.proc.send_signal(signal.SIGKILL)
+        self.proc.wait()
+        self.reader.join()
+        self.proc.stdin.close()
+        self.proc.stdout.close()
+        return alive
+
+
+def saving(folder, name):
+    """True while a save is being written: its new file stands beside the workbook."""
+    return any(folder.glob(f"{name}.*.tmp"))
+
+
+# ---------------------------------------------------------------------------------------- batch
+
+def whole_pictures(path):
+    """The pictures a reader of the file sees on all seven sheets, or None without a workbook."""
+    try:
+        return min(sheet.nrows for sheet in xlrd.open_workbook(str(path)).sheets()) - 1
+    except (OSError, xlrd.XLRDError):
+        return None
+
+
+def test_killed_batch(sandbox):
+    rng = random.Random(20261208)
+    names = make_examples.picture_names(240)
+    make_examples.write_batch(str(sandbox.work), names, random.Random(240))
+    full = sandbox.run("import Tavrin; Tavrin.Tavrin()")
+    assert full.returncode == 0, full.stderr
+    [path] = sandbox.work.glob("Corvane*.xls")
+    reference = workbook_cells(path)
+    assert max(row for _, row, _ in reference) == len(names)
+
+    found = []
+    for kill in range(KILLS):
+        path.unlink(missing_ok=True)  # what the test sees of the workbook is this run's
+        run = Run(sandbox, PACED_BATCH)
+        seen, last = [None], [0.0]
+
+        def observe():  # every 20 ms, so as not to slow the batch much
+            if time.monotonic() - last[0] < 0.02:
+                return
+            count, last[0] = whole_pictures(path), time.monotonic()
+            if count is not None and (seen[0] is None or count > seen[0]):
+                seen[0] = count
+
+        if kill == 0:  # early: around the first save
+            run.wait_for(lambda: run.count(names[0]) > 0)
+            time.sleep(rng.uniform(0, 0.03))
+        elif kill % 2:  # while the second or a later save is being written
+            run.wait_for(lambda: seen[0], observe)
+            for _ in range(rng.randrange(2)):
+                run.wait_for(lambda: saving(sandbox.work, path.name))
+                run.wait_for(lambda: not saving(sandbox.work, path.name))
+            run.wait_for(lambda: saving(sandbox.work, path.name))
+        else:  # at a random picture (not among the last, so that the batch has not ended), a moment later
+            target = names[rng.randrange(len(names) - 40)]
+            run.wait_for(lambda: run.count(target) > 0, observe)
+            time.sleep(rng.uniform(0, 0.05))
+        in_save = saving(sandbox.work, path.name)
+        killed = run.kill()
+
+        if not path.exists():
+            assert seen[0] is None
+            found.append((killed, None, in_save))
+            continue
+        xlrd.open_workbook(str(path))
+        cells = workbook_cells(path)  # opens with formatting_info=True
+        count = max(row for _, row, _ in cells)
+        # Whole pictures in capture-list order, cell for cell as the uninterrupted run wrote them.
+        assert cells == {key: cell for key, cell in reference.items() if key[1] <= count}
+        assert count >= (seen[0] or 0)
+        found.append((killed, count, in_save))
+        for leftover in sandbox.work.glob("*.tmp"):
+            leftover.unlink()
+    print(f"\nbatch kills (killed, pictures found, during a save): {found}")
+    assert sum(killed for killed, _, _ in found) >= KILLS - 2
+
+
+# -------------------------------------------------------------------------------------- console
+
+def show_plan(rng, count):
+    """(picture, colour temperature) of each show: new pictures and re-shows in turn."""
+    plan, shown = [], []
+    for n in range(count):
+        if not shown or rng.random() < 0.5:
+            shown.append(f"K{len(shown) + 1:03d}.jpg")
+            picture = shown[-1]
+        else:
+            picture = rng.choice(shown)
+        plan.append((picture, 3000 + n))
+    return plan
+
+
+def console_rows(path):
+    """{sheet: [(name, CCT, shared values, value cells numeric, date cell, note)]} of the picture rows."""
+    book = xlrd.open_workbook(str(path), formatting_info=True)
+    rows = {}
+    for sheet in book.sheets():
+        values = 11 if sheet.name in ("F", "CWF", "D", "DF") else 20
+        rows[sheet.name] = [
+            (sheet.cell_value(r, 0), sheet.cell_value(r, 1), sheet.row_values(r, 1, 10),
+             all(t == xlrd.XL_CELL_NUMBER for t in sheet.row_types(r, 1, values + 1)),
+             sheet.cell_type(r, values + 2), sheet.cell_value(r, values + 4))
+            for r in range(1, sheet.nrows)]
+    return rows
+
+
+def test_killed_console(sandbox):
+    rng = random.Random(1208)
+    raw = sandbox.simulator()
+    notes = {f"K{n:03d}.jpg": make_examples.NOTES[n % len(make_examples.NOTES)] for n in range(1, 100)}
+    sandbox.capture_list([f"{name}:{name[:-4]}.raw:{note}" for name, note in notes.items()])
+    notes.update({f"B{i:04d}.jpg": "正常" for i in range(1, PREBUILT + 1)})
+    prebuild = sandbox.run(PREBUILD.format(bench=str(TESTS.parent / "bench"), count=PREBUILT))
+    assert prebuild.returncode == 0, prebuild.stderr
+    desktop, name = sandbox.workbook.parent, sandbox.workbook.name
+    # What the workbook holds: its pictures in row order and the CCT each may show.
+    order = [f"B{i:04d}.jpg" for i in range(1, PREBUILT + 1)]
+    cct = {picture: {1000 + i} for i, picture in enumerate(order, 1)}
+    plan = show_plan(rng, 200)
+    session = SESSION.format(tests=str(TESTS), bench=str(TESTS.parent / "bench"), raw=str(raw), setup="")
+    done, found = 0, []
+    for kill in range(KILLS):
+        after = rng.randrange(4)  # shows completed before the kill
+        simulate(raw, plan[done][0][:-4], cct=plan[done][1])  # the session's first show
+        stdin = "".join(f"!simulate(raw, {p[:-4]!r}, cct={c})\n" for p, c in plan[done + 1:done + after + 6])
+        run = Run(sandbox, session, stdin)
+        shown = lambda: run.count("回写路径:")  # noqa: E731
+        run.wait_for(lambda: shown() >= after)
+        if kill % 2:
+            run.wait_for(lambda: saving(desktop, name))
+        else:
+            time.sleep(rng.uniform(0, 0.15))
+        in_save = saving(desktop, name)
+        killed = run.kill()
+
+        completed = shown()
+        for picture, c in plan[done:done + completed]:
+            if picture not in order:
+                order.append(picture)
+            cct[picture] = {c}
+        may = set(plan[done + completed:done + completed + 1])  # saved or not when killed
+        xlrd.open_workbook(str(sandbox.workbook))
+        rows = console_rows(sandbox.workbook)  # opens with formatting_info=True
+        names = [row[0] for row in rows["T"]]
+        assert names in [order] + [order + [p] for p, _ in may if p not in order]
+        for r, picture in enumerate(names):
+            allowed = cct.get(picture, set()) | {c for p, c in may if p == picture}
+            first = rows["T"][r]
+            for sheet in LIGHT_SOURCES:  # the whole picture, on all seven sheets
+                row = rows[sheet][r]
+                assert row[0] == picture and row[1] in allowed and row[2] == first[2], (sheet, row)
+                assert row[3] and row[4] == xlrd.XL_CELL_DATE and row[5] == notes[picture], (sheet, row)
+        order = names
+        cct = {picture: {rows["T"][r][1]} for r, picture in enumerate(names)}
+        found.append((killed, completed, len(names) - PREBUILT, in_save))
+        done += completed
+        for leftover in desktop.glob("*.tmp"):
+            leftover.unlink()
+    print(f"\nconsole kills (killed, shows completed, new pictures held, during a save): {found}")
+    assert all(killed for killed, *_ in found) and len(order) > PREBUILT
