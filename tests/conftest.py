@@ -100,6 +100,17 @@ def sandbox(tmp_path):
     return Sandbox(tmp_path)
 
 
+def tag_rule(lines, tag):
+    """The tag reader's rule as the engineer reads it: blanks and bars go, the tag must occur
+    and ":" must stand right at the tag's length; the value after the first ":" goes through int()."""
+    value = 0
+    for line in lines:
+        cleaned = line.replace(" ", "").replace("|", "")
+        if tag in cleaned and len(cleaned) > len(tag) and cleaned[len(tag)] == ":":
+            value = int(cleaned[cleaned.index(":") + 1:])
+    return value
+
+
 def tag_text(values, extra=()):
     """A debug text holding the given tags, one plain line each, among a few other lines."""
     lines = ["==== AWB DEBUG INFO ====", "frame_id: 12", *extra]

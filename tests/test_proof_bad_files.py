@@ -13,7 +13,7 @@ import make_examples
 import pytest
 import xlrd
 import xlwt
-from conftest import LIGHT_SOURCES
+from conftest import LIGHT_SOURCES, tag_rule
 from console_support import session, simulate
 
 ADMIN = hasattr(os, "geteuid") and os.geteuid() == 0
@@ -184,17 +184,6 @@ def test_a_50_mb_debug_text_is_recorded(sandbox, tool):
         assert sheet.cell_value(1, 3 + LIGHT_SOURCES.index(sheet.name)) == values[f"AWB_TAG_P_{sheet.name}"]
 
 
-def rule(lines, tag):
-    """The tag reader's rule as the engineer reads it: blanks and bars go, the tag must occur
-    and ":" must stand right at the tag's length; the value after the first ":" goes through int()."""
-    value = 0
-    for line in lines:
-        cleaned = line.replace(" ", "").replace("|", "")
-        if tag in cleaned and len(cleaned) > len(tag) and cleaned[len(tag)] == ":":
-            value = int(cleaned[cleaned.index(":") + 1:])
-    return value
-
-
 def test_odd_debug_texts_record_what_the_rule_reads(sandbox):
     """Dumps of every shape, one batch run: each picture gets the values of the plain rule, or
     no row when a value is not an integer or too large for the record."""
@@ -219,7 +208,7 @@ def test_odd_debug_texts_record_what_the_rule_reads(sandbox):
         with open(sandbox.work / "EXIF" / f"D{n:03d}.jpg.exif", encoding="utf-8") as f:
             read = f.readlines()
         try:
-            values = {tag: rule(read, tag) for tag in tags}
+            values = {tag: tag_rule(read, tag) for tag in tags}
             expected[f"D{n:03d}.jpg "] = values if all(abs(v) < 2**63 for v in values.values()) else None
         except ValueError:
             expected[f"D{n:03d}.jpg "] = None

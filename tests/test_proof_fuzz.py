@@ -3,23 +3,18 @@ discovery's picture names, and the batch's reading of capture-list lines. Each c
 examples in one subprocess (the module is loaded once there); every failure must be the
 interpreter's own exception, never a crash."""
 
+from pathlib import Path
+
 import pytest
 
 
 READER_PROPERTY = r"""
 import os, tempfile
 from hypothesis import given, settings, strategies as st, HealthCheck
+import sys
+sys.path.insert(0, os.environ["TESTS"])
+from conftest import tag_rule as expected
 import Lumvik
-
-def expected(lines, tag):
-    # The rule as the engineer reads it: blanks and bars go, the tag must occur and ":" must
-    # stand right at the tag's length; the value after the first ":" goes through int().
-    value = 0
-    for line in lines:
-        cleaned = line.replace(" ", "").replace("|", "")
-        if tag in cleaned and len(cleaned) > len(tag) and cleaned[len(tag)] == ":":
-            value = int(cleaned[cleaned.index(":") + 1:])
-    return value
 
 TAGS = ["AWB_TAG_P_D", "AWB_TAG_P_DF", "AWB_TAG_CCT", "AWB_TAG_DATE", "标签", ""]
 pieces = st.sampled_from(TAGS + [" ", "|", ":", "\t", "-", "+", "0", "7", "12", "99999999999999999999",
@@ -187,6 +182,7 @@ report(count)
 def test_property(sandbox, prop, examples):
     sandbox.simulator()
     sandbox.settings()
-    result = sandbox.run(prop, env={"EXAMPLES": str(examples)}, timeout=900)
+    result = sandbox.run(prop, env={"EXAMPLES": str(examples), "TESTS": str(Path(__file__).parent)},
+                         timeout=900)
     assert result.returncode == 0, result.stderr + (sandbox.log or "")
     assert result.json() >= examples
