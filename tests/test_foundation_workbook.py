@@ -114,3 +114,21 @@ except PermissionError:
     report("PermissionError")
 """)
     assert result.json() == "PermissionError"
+
+
+def test_a_save_removes_what_saves_cut_short_long_ago_left_behind(sandbox):
+    sandbox.settings()
+    result = sandbox.run("""
+import Tavrin, os, time
+old = time.time() - 3600
+for name in (Tavrin.Excle_File + ".4242.tmp", Tavrin.Excle_File + ".77.tmp", "other.xls.1.tmp",
+             Tavrin.Excle_File + ".x.tmp"):
+    open(name, "w").close()
+    os.utime(name, (old, old))
+open(Tavrin.Excle_File + ".4343.tmp", "w").close()   # a save still in progress elsewhere
+Tavrin.Create_Excel("", "", "")
+report(sorted(os.listdir(".")))
+""")
+    today = result.json()[0]
+    assert result.json() == [today, today + ".4343.tmp", today + ".x.tmp", "global_values.py",
+                             "other.xls.1.tmp"]

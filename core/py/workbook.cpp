@@ -86,6 +86,33 @@ bool read_only(const py::object& os, py::handle path) {
     return (mode & py::module_::import("stat").attr("S_IWRITE").cast<long>()) == 0;
 }
 
+// A save cut short by a kill or a power cut leaves its new file, "<workbook>.<process>.tmp",
+// beside the workbook. Such files are removed by a later save once they are older than any
+// save in progress could be.
+void remove_stale_saves(const py::object& os, const py::object& folder, py::handle path) {
+    constexpr double kStaleAfterSeconds = 600;
+    try {
+        py::object here = py::len(folder) != 0 ? folder : py::object(py::str("."));
+        ustring prefix = to_ustring(os.attr("path").attr("basename")(path)) + U".";
+        double now = py::module_::import("time").attr("time")().cast<double>();
+        for (py::handle entry : os.attr("listdir")(here)) {
+            ustring name = to_ustring(entry);
+            if (name.size() <= prefix.size() + 4 || name.compare(0, prefix.size(), prefix) != 0 ||
+                name.compare(name.size() - 4, 4, U".tmp") != 0) {
+                continue;
+            }
+            uview process = uview(name).substr(prefix.size(), name.size() - prefix.size() - 4);
+            if (process.find_first_not_of(U"0123456789") != uview::npos) continue;
+            py::object stale = os.attr("path").attr("join")(here, entry);
+            if (now - os.attr("path").attr("getmtime")(stale).cast<double>() > kStaleAfterSeconds) {
+                os.attr("remove")(stale);
+            }
+        }
+    } catch (py::error_already_set& e) {
+        if (!e.matches(PyExc_OSError)) throw;  // a leftover that stays does no harm
+    }
+}
+
 }  // namespace
 
 void create_workbook(const Namespace& ns, const WorkbookVariant& variant) {
@@ -143,6 +170,7 @@ void save_atomically(const Namespace& ns, py::handle workbook, py::handle path) 
         }
         throw;
     }
+    remove_stale_saves(os, folder, path);
 }
 
 void refuse_read_only(const Namespace& ns, py::handle path) {
