@@ -23,15 +23,13 @@ struct CellStyles {
 CellStyles cell_styles(const py_::Namespace& ns, py_::Book& book) {
     if (!book.styles.contains("style")) {
         py::object xlwt = ns.get("xlwt");
-        py::object alignment = xlwt.attr("Alignment")();
-        alignment.attr("horz") = xlwt.attr("Alignment").attr("HORZ_LEFT");
-        alignment.attr("vert") = xlwt.attr("Alignment").attr("VERT_CENTER");
+        py::object alignment = py_::alignment(xlwt, "HORZ_LEFT", "VERT_CENTER");
         py::object font = xlwt.attr("Font")();
         font.attr("colour_index") = 0;
         py::object style = xlwt.attr("XFStyle")();
         style.attr("alignment") = alignment;
         style.attr("font") = font;
-        py::object style1 = xlwt.attr("easyxf")("font: bold 0, color red;");
+        py::object style1 = xlwt.attr("easyxf")(py_::kRedFont);
         style1.attr("alignment") = alignment;
         book.styles["style"] = style;
         book.styles["style1"] = style1;

@@ -19,7 +19,6 @@ namespace {
 
 constexpr int kRowFillColour = 3;  // green in the standard palette
 constexpr const char* kDateFormat = "YYYYMMDD";
-constexpr const char* kRedFont = "font: bold 0, color red;";
 constexpr std::ptrdiff_t kExtensionLength = 4;
 
 // Letters and digits as the interpreter's str.isalnum sees them; ASCII without a call.
@@ -42,12 +41,8 @@ struct RowStyles {
 RowStyles row_styles(const py_::Namespace& ns, py_::Book& book) {
     if (!book.styles.contains("value")) {
         py::object xlwt = ns.get("xlwt");
-        py::object pattern = xlwt.attr("Pattern")();
-        pattern.attr("pattern") = xlwt.attr("Pattern").attr("SOLID_PATTERN");
-        pattern.attr("pattern_fore_colour") = kRowFillColour;
-        py::object alignment = xlwt.attr("Alignment")();
-        alignment.attr("horz") = xlwt.attr("Alignment").attr("HORZ_LEFT");
-        alignment.attr("vert") = xlwt.attr("Alignment").attr("VERT_CENTER");
+        py::object pattern = py_::solid_fill(xlwt, kRowFillColour);
+        py::object alignment = py_::alignment(xlwt, "HORZ_LEFT", "VERT_CENTER");
         auto filled = [&](py::object style) {
             style.attr("pattern") = pattern;
             style.attr("alignment") = alignment;
@@ -57,7 +52,7 @@ RowStyles row_styles(const py_::Namespace& ns, py_::Book& book) {
         py::object date = filled(xlwt.attr("XFStyle")());
         date.attr("num_format_str") = kDateFormat;
         book.styles["date"] = date;
-        book.styles["red"] = filled(xlwt.attr("easyxf")(kRedFont));
+        book.styles["red"] = filled(xlwt.attr("easyxf")(py_::kRedFont));
     }
     return {book.styles["value"], book.styles["date"], book.styles["red"]};
 }

@@ -22,15 +22,9 @@ py::list titles_of(const Layout& layout) {
 }
 
 py::object title_style(const py::object& xlwt) {
-    py::object pattern = xlwt.attr("Pattern")();
-    pattern.attr("pattern") = xlwt.attr("Pattern").attr("SOLID_PATTERN");
-    pattern.attr("pattern_fore_colour") = kTitleFillColour;
-    py::object alignment = xlwt.attr("Alignment")();
-    alignment.attr("horz") = xlwt.attr("Alignment").attr("HORZ_CENTER");
-    alignment.attr("vert") = xlwt.attr("Alignment").attr("VERT_CENTER");
     py::object style = xlwt.attr("XFStyle")();
-    style.attr("pattern") = pattern;
-    style.attr("alignment") = alignment;
+    style.attr("pattern") = solid_fill(xlwt, kTitleFillColour);
+    style.attr("alignment") = alignment(xlwt, "HORZ_CENTER", "VERT_CENTER");
     return style;
 }
 
@@ -114,6 +108,20 @@ void remove_stale_saves(const py::object& os, const py::object& folder, py::hand
 }
 
 }  // namespace
+
+py::object solid_fill(const py::object& xlwt, int colour) {
+    py::object pattern = xlwt.attr("Pattern")();
+    pattern.attr("pattern") = xlwt.attr("Pattern").attr("SOLID_PATTERN");
+    pattern.attr("pattern_fore_colour") = colour;
+    return pattern;
+}
+
+py::object alignment(const py::object& xlwt, const char* horizontal, const char* vertical) {
+    py::object placed = xlwt.attr("Alignment")();
+    placed.attr("horz") = xlwt.attr("Alignment").attr(horizontal);
+    placed.attr("vert") = xlwt.attr("Alignment").attr(vertical);
+    return placed;
+}
 
 void create_workbook(const Namespace& ns, const WorkbookVariant& variant) {
     py::object xlwt = ns.get("xlwt");

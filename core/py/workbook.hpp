@@ -20,6 +20,12 @@ struct WorkbookVariant {
 // Create_Excel: a new workbook at `Excle_File` with the seven sheets and their title rows.
 void create_workbook(const Namespace& ns, const WorkbookVariant& variant);
 
+// The pieces the workbook's cell styles are made of: a solid fill of a palette colour, an
+// alignment ("HORZ_CENTER", "VERT_CENTER", ...), and the red, not bold font of the marked cells.
+py::object solid_fill(const py::object& xlwt, int colour);
+py::object alignment(const py::object& xlwt, const char* horizontal, const char* vertical);
+inline constexpr const char* kRedFont = "font: bold 0, color red;";
+
 // Writes `workbook` (an xlwt workbook) to `path` through a new file beside it (opened with the
 // module's open) that then replaces the old one in one step: an interruption leaves the old or
 // the new workbook. A missing folder is made first; a workbook the user made read-only is
