@@ -20,10 +20,6 @@ py::object format(const char* pattern, py::handle values) {
     return py::str(pattern).attr("__mod__")(values);
 }
 
-bool exists(const py_::Namespace& ns, py::handle path) {
-    return ns.get("os").attr("path").attr("exists")(path).cast<bool>();
-}
-
 // "TypeName: message" of an error, on one line.
 py::object error_line(const py::error_already_set& e) {
     py::object text = py::str("{}: {}").format(e.type().attr("__name__"), e.value());
@@ -35,7 +31,7 @@ py::object error_line(const py::error_already_set& e) {
 // this batch's rows go below its own.
 void remove_old_workbook(const py_::Namespace& ns) {
     py::object workbook = ns.get("Excle_File");
-    if (!exists(ns, workbook)) return;
+    if (!py_::exists(ns, workbook)) return;
     try {
         py_::refuse_read_only(ns, workbook);
         ns.get("os").attr("remove")(workbook);
@@ -90,7 +86,7 @@ PictureRun::PictureRun() : run_(kTavrin) {}
 
 void PictureRun::record(const py::object& jpg, const py::object& rawpic, const py::object& issues) {
     const py_::Namespace& ns = kTavrin;
-    if (!exists(ns, ns.get("Excle_File"))) {
+    if (!py_::exists(ns, ns.get("Excle_File"))) {
         ns.set("insert_row_num", py::int_(1));
         try {
             ns.get("Create_Excel")(jpg, rawpic, issues);
@@ -132,7 +128,7 @@ void tavrin() {
     // The capture list is read before the old workbook goes: without a list the old one stays.
     py::object prefix = ns.get("global_val").attr("rawfilename_txt");
     py::object list_path = prefix + py::str(kCaptureListName);
-    if (!exists(ns, list_path)) {
+    if (!py_::exists(ns, list_path)) {
         ns.print(format(kNoCaptureList, list_path));
         return;
     }

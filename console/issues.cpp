@@ -15,7 +15,7 @@ py::object pic_issues_raw(py::handle pic_file) {
     const py_::Namespace& ns = kLumvik;
     ustring key = issue_key(py_::to_ustring(pic_file));
     py::object list = ns.get("rawfilename_txt");
-    if (!ns.get("os").attr("path").attr("exists")(list).cast<bool>()) {
+    if (!py_::exists(ns, list)) {
         ns.print(kListMissing);
         return py::str(kNoNote);
     }

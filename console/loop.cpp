@@ -35,10 +35,6 @@ bool is_one_of(const py::object& command, const std::array<const char*, 2>& word
     return false;
 }
 
-bool exists(const py_::Namespace& ns, py::handle path) {
-    return ns.get("os").attr("path").attr("exists")(path).cast<bool>();
-}
-
 // Closes the debug text of the last show, if one is open.
 void close_text(const py_::Namespace& ns) {
     py::object fp = ns.get("fp");
@@ -71,7 +67,7 @@ void show(const py_::Namespace& ns) {
     ns.get("Find_Changed_Txt")();
     py::object workbook = ns.get("Excle_File");
     bool created = false;
-    if (!exists(ns, workbook)) {
+    if (!py_::exists(ns, workbook)) {
         ns.set("insert_row_num", py::int_(1));
         mark_step(Step::kCreateWorkbook);
         ns.get("Create_Excel")();
@@ -165,7 +161,7 @@ std::string describe(const py_::Namespace& ns, py::error_already_set& e, Step st
     case Step::kDiscovery:
         if (e.matches(PyExc_ValueError) && no_result_texts(ns)) {
             py::object folder = results_folder(ns);
-            bool missing = !exists(ns, folder);
+            bool missing = !py_::exists(ns, folder);
             return "结果文件夹 " + text_of(folder) + (missing ? " 不存在, 没有" : " 中没有") +
                    "仿真结果文本(*.txt), 请先运行仿真再按回车";
         }

@@ -35,10 +35,6 @@ void bind_packages(py::module_& m) {
     m.attr("digits") = py::module_::import("string").attr("digits");
 }
 
-bool exists(const py_::Namespace& ns, py::handle path) {
-    return ns.get("os").attr("path").attr("exists")(path).cast<bool>();
-}
-
 void write_lines(const py_::Namespace& ns, const char* name, const std::array<const char*, 3>& lines) {
     py::object file = ns.lookup("open")(name, "w+");
     for (const char* line : lines) file.attr("write")(py::str(line) + py::str("\n"));
@@ -57,13 +53,13 @@ void pause(const py_::Namespace& ns) {
 }
 
 void bootstrap_files(const py_::Namespace& ns) {
-    if (!exists(ns, py::str(kConfigFile))) {
+    if (!py_::exists(ns, py::str(kConfigFile))) {
         ns.print(kConfigMissing);
         write_lines(ns, kConfigFile, kDefaultConfig);
     }
-    if (!exists(ns, py::str(kIssueTemplateFile))) write_lines(ns, kIssueTemplateFile, kIssueTemplate);
+    if (!py_::exists(ns, py::str(kIssueTemplateFile))) write_lines(ns, kIssueTemplateFile, kIssueTemplate);
     for (const char* folder : kWorkingFolders) {
-        if (exists(ns, py::str(folder))) continue;
+        if (py_::exists(ns, py::str(folder))) continue;
         try {
             ns.get("os").attr("mkdir")(folder);
         } catch (py::error_already_set& e) {
@@ -104,7 +100,7 @@ void read_configuration(const py_::Namespace& ns) {
                 }
             }
             py::str folder = py_::to_str(*value);
-            if (!exists(ns, folder)) {
+            if (!py_::exists(ns, folder)) {
                 ns.print(py::str(kFolderMissing).attr("__mod__")(folder));
                 pause(ns);
                 ns.get("sys").attr("exit")(0);

@@ -53,6 +53,10 @@ py::str to_str(uview text) {
 
 py::str to_str(const std::string& utf8) { return py::str(utf8); }
 
+bool exists(const Namespace& ns, py::handle path) {
+    return ns.get("os").attr("path").attr("exists")(path).cast<bool>();
+}
+
 py::object read_lines(const Namespace& ns, py::handle path,
                       const std::function<void(py::handle)>& on_open) {
     py::object file = ns.lookup("open")(path, "r");

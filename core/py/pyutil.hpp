@@ -57,6 +57,9 @@ decltype(auto) with_code_units(py::handle text, Fn&& fn) {
     }
 }
 
+// os.path.exists through the module's own `os`.
+bool exists(const Namespace& ns, py::handle path);
+
 // All lines of a text file, opened with the module's open(path, "r") and closed again, also
 // when reading fails. `on_open` sees the file object before it is read.
 py::object read_lines(const Namespace& ns, py::handle path,

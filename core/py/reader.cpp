@@ -71,7 +71,7 @@ py::object read_tag_from_dump(const Namespace& ns, py::handle tag) {
         if (memory->lines.is_none()) return report_missing_dump(ns, path);
         return memory->scan(ns, tag);
     }
-    if (!ns.get("os").attr("path").attr("exists")(path).cast<bool>()) {
+    if (!exists(ns, path)) {
         if (memory) {
             memory->source = path;
             memory->lines = py::none();
