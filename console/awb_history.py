@@ -36,6 +36,7 @@ By hand, for example:
 From Python, ``read_history(path)`` gives every picture's entries in show order.
 """
 
+import atexit
 import datetime
 import os
 import sqlite3
@@ -72,11 +73,22 @@ def history_path(workbook):
 def record_show(path, picture, result_path, issue_note, values, shown_at=None):
     """Appends one show (now, unless `shown_at` is given) and returns the picture's previous
     entry, read in the same transaction before the append, or None for its first show.
-    The previous entry's values are those of the tags in `values`."""
+    The previous entry's values are those of the tags in `values`.
+
+    The connection stays open for the next show of this process (closing the last connection
+    to a WAL database checkpoints it, which costs more than the show's own write); it is opened
+    again when the file at `path` is no longer the one it has open."""
     entry = Entry(shown_at or datetime.datetime.now().astimezone(), picture, result_path,
                   issue_note, dict(values))
-    with _Database(path) as db:
+    path = os.fspath(path)
+    db = _kept(path)
+    try:
         return db.append([entry], previous_of=entry)
+    except BaseException as e:
+        _forget(path)
+        if isinstance(e, sqlite3.Error):
+            raise HistoryError(_reason(e)) from e
+        raise
 
 
 def append(path, entries):
@@ -95,6 +107,53 @@ def read_history(path, tags=None):
         raise HistoryError(f"{path} 不存在")
     with _Database(path, write=False) as db:
         return db.read(tags)
+
+
+_kept_open = {}  # path: (the file's identity, its open _Database)
+
+
+def _identity(path):
+    try:
+        status = os.stat(path)
+    except FileNotFoundError:
+        return None
+    return status.st_dev, status.st_ino
+
+
+def _kept(path):
+    """This process's open connection to the history at `path`, opened when there is none or
+    when the file there was replaced or removed since."""
+    _refuse_read_only(path)
+    identity = _identity(path)
+    kept = _kept_open.get(path)
+    if kept is not None and identity is not None and kept[0] == identity:
+        return kept[1]
+    _forget(path)
+    db = _Database(path).__enter__()
+    _kept_open[path] = (_identity(path), db)
+    return db
+
+
+def _forget(path):
+    kept = _kept_open.pop(path, None)
+    if kept is not None:
+        try:
+            kept[1].close()
+        except sqlite3.Error:
+            pass  # the error that made it go is the one to tell
+
+
+@atexit.register
+def _close_kept():
+    for path in list(_kept_open):
+        _forget(path)
+
+
+def _refuse_read_only(path):
+    """A history the user marked read-only is left as it is (the administrator could write it)."""
+    if os.path.isfile(path):
+        if not os.access(path, os.W_OK) or not os.stat(path).st_mode & stat.S_IWRITE:
+            raise HistoryError("数据库文件是只读的")
 
 
 def _quoted(name):
@@ -128,10 +187,8 @@ class _Database:
         self.db = None
 
     def __enter__(self):
-        if self.write and os.path.isfile(self.path):
-            mode = os.stat(self.path).st_mode
-            if not os.access(self.path, os.W_OK) or not mode & stat.S_IWRITE:
-                raise HistoryError("数据库文件是只读的")
+        if self.write:
+            _refuse_read_only(self.path)
         try:
             if self.write:
                 self.db = sqlite3.connect(self.path, timeout=BUSY_SECONDS, isolation_level=None)
