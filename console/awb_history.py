@@ -236,7 +236,7 @@ class _Database:
                 f"INSERT INTO shows ({', '.join(map(_column, columns))}) "
                 f"VALUES ({', '.join('?' * len(columns))})",
                 ([e.shown_at.isoformat(timespec="milliseconds"), e.picture, e.result_path,
-                  e.issue_note, *(e.values.get(t) for t in tags)] for e in entries))
+                  e.issue_note, *(_storable(e.values.get(t)) for t in tags)] for e in entries))
             self.db.execute("COMMIT")
         except BaseException:
             if self.db.in_transaction:
@@ -283,6 +283,14 @@ class _Database:
             entry.values = {t: entry.values.get(t) for t in tags}
             history.setdefault(entry.picture, []).append(entry)
         return history
+
+
+def _storable(value):
+    """A value as SQLite can keep it: a whole number beyond 64 bits, which a debug text may
+    hold, goes in as its digits and is kept as the nearest real number, as in the workbook."""
+    if isinstance(value, int) and not -2**63 <= value < 2**63:
+        return str(value)
+    return value
 
 
 def _column(name):
