@@ -168,7 +168,7 @@ def _reason(error):
     if "locked" in text or "busy" in text:
         why = f"被其他程序占用超过 {BUSY_SECONDS:g} 秒"
     elif "readonly" in text or "read-only" in text:
-        why = "数据库是只读的"
+        why = "数据库文件或所在文件夹是只读的"
     elif "not a database" in text or "malformed" in text:
         why = "文件不是完好的 SQLite 数据库"
     elif "unable to open" in text:
@@ -179,8 +179,9 @@ def _reason(error):
 
 
 class _Database:
-    """One connection for one use: opened, checked (and created) on entry, closed on exit.
-    SQLite's errors leave as HistoryError."""
+    """A connection to a history: opened and checked on entry (WAL journal, schema version),
+    closed on exit; the console keeps one open between shows (`_kept`). SQLite's errors
+    leave as HistoryError."""
 
     def __init__(self, path, write=True):
         self.path, self.write = os.fspath(path), write
