@@ -44,8 +44,9 @@ def write_result(results, i, stamp, rng):
     os.utime(stats, (stamp, stamp))
 
 
-def child(size, later, reference):
-    """Runs in the console process: builds the workbook, then times the shows."""
+def prepare(size, rng):
+    """In the console process: a workbook of `size` pictures and a capture list; returns
+    show(i), which lets the simulator write picture i's result and times its show."""
     import xlrd
     from xlutils.copy import copy
 
@@ -53,7 +54,6 @@ def child(size, later, reference):
     import per_sheet_writer as ref
 
     results = Path(Lumvik.AWB_Results_Dir_Root)
-    rng = random.Random(size)
     # Records of a few real debug texts, per light source.
     scratch = Path("sample_awb_dbg_info.txt")
     records = []
@@ -95,6 +95,17 @@ def child(size, later, reference):
             Lumvik.fp.close()
         return time.perf_counter() - start
 
+    return show
+
+
+def child(size, later, reference):
+    """Runs in the console process: builds the workbook, then times the shows."""
+    import xlrd
+
+    import Lumvik
+    import per_sheet_writer as ref
+
+    show = prepare(size, random.Random(size))
     figures = {"first": show(size + 1)}
     # Later shows: a new picture, then a re-show of an earlier one, in turn.
     figures["later"] = [show(size + 2 + n // 2 if n % 2 == 0 else 1 + (n * 37) % size)
@@ -106,7 +117,9 @@ def child(size, later, reference):
     print(json.dumps(figures))
 
 
-def run(size, later, reference):
+def spawn(args):
+    """Runs `args` as a console process in a fresh working folder, home folder and simulator
+    folder; returns what it printed last, read as JSON."""
     with tempfile.TemporaryDirectory(prefix="bench_console_") as tmp:
         root = Path(tmp)
         work, home, raw = root / "work", root / "home", root / "sim"
@@ -114,15 +127,17 @@ def run(size, later, reference):
             folder.mkdir(parents=True)
         (work / "Config.ini").write_text(f"Path={raw}\ntsj=_ZETA\nuser=\n", encoding="utf-8")
         env = dict(os.environ, HOME=str(home), USERPROFILE=str(home), PYTHONUTF8="1")
-        args = [sys.executable, __file__, "--child", str(size), "--later", str(later)]
-        if not reference:
-            args.append("--no-reference")
         proc = subprocess.run(args, cwd=work, env=env, capture_output=True, text=True, encoding="utf-8")
         if proc.returncode != 0:
             log = home / "log.txt"
             sys.exit(f"bench child failed ({proc.returncode}):\n{proc.stdout}{proc.stderr}"
                      f"{log.read_text(encoding='utf-8') if log.exists() else ''}")
         return json.loads(proc.stdout.strip().splitlines()[-1])
+
+
+def run(size, later, reference):
+    args = [sys.executable, __file__, "--child", str(size), "--later", str(later)]
+    return spawn(args if reference else [*args, "--no-reference"])
 
 
 def main():

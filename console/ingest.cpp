@@ -8,6 +8,7 @@
 
 #include "awb/tables.hpp"
 #include "console.hpp"
+#include "history.hpp"
 #include "reader.hpp"
 #include "record.hpp"
 #include "rules.hpp"
@@ -85,15 +86,6 @@ std::optional<std::size_t> find_row(const py_::Namespace& ns, const py_::SheetRo
     }
     return std::nullopt;
 }
-
-// What one sheet's row gets: its row, the picture name as it stands then, and the record and
-// gains built for the sheet's light source.
-struct SheetRecord {
-    std::size_t row;
-    py::object name;
-    py_::RecordValues record;
-    std::array<std::int64_t, kGainSlots.size()> gains;
-};
 
 void write_row(py_::Book& book, std::size_t sheet, const SheetRecord& entry,
                const RowStyles& styles, const py::object& issues, const py::object& now) {
@@ -195,6 +187,7 @@ void create_lumvik_data() {
     }
     mark_step(Step::kSummary);
     print_summary(ns, sheets);
+    remember_show(ns, sheets, issues);
 }
 
 }  // namespace awb::console

@@ -15,6 +15,15 @@ std::string format(const char* pattern, Args... args) {
     return out;
 }
 
+// now - before with its sign ("+188", "-14", "0"), exact for any two 64-bit values.
+std::string signed_difference(std::int64_t before, std::int64_t now) {
+    bool up = now >= before;
+    auto magnitude = up ? static_cast<std::uint64_t>(now) - static_cast<std::uint64_t>(before)
+                        : static_cast<std::uint64_t>(before) - static_cast<std::uint64_t>(now);
+    if (magnitude == 0) return "0";
+    return (up ? "+" : "-") + std::to_string(magnitude);
+}
+
 }  // namespace
 
 std::vector<std::string> summary_head(std::int64_t colour_temperature, std::int64_t light_value) {
@@ -47,6 +56,20 @@ std::vector<std::string> summary_foot(std::int64_t red, std::int64_t green, std:
         format("                            R:%03" PRId64 " G:%03" PRId64 " B:%03" PRId64, red,
                green, blue),
     };
+}
+
+std::string comparison_line(const std::string& previous_time, bool unchanged,
+                            const std::vector<Change>& changes) {
+    std::string line = "与上次(" + previous_time + ")";
+    if (unchanged) return line + "相同";
+    line += "相比: ";
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+        const Change& c = changes[i];
+        if (i > 0) line += ", ";
+        line += format("%s %" PRId64 "→%" PRId64 " (", c.label, c.before, c.now) +
+                signed_difference(c.before, c.now) + ")";
+    }
+    return line;
 }
 
 }  // namespace awb::console

@@ -27,4 +27,17 @@ std::string summary_line(const LightSource& source, std::int64_t probability,
 // The two lines of the foot.
 std::vector<std::string> summary_foot(std::int64_t red, std::int64_t green, std::int64_t blue);
 
+// One value of the comparison with the picture's previous show: its label, then and now.
+struct Change {
+    const char* label;
+    std::int64_t before;
+    std::int64_t now;
+};
+
+// The line after the summary of a picture shown before: "与上次(HH:MM:SS)相比: CT 5123→5311
+// (+188), LV 158→158 (0), ..." with the time of the previous show, or "与上次(HH:MM:SS)相同"
+// when no stored value of the show changed.
+std::string comparison_line(const std::string& previous_time, bool unchanged,
+                            const std::vector<Change>& changes);
+
 }  // namespace awb::console

@@ -13,6 +13,7 @@ import calendar
 import datetime
 import os
 import random
+import re
 
 LIGHT_SOURCES = ("T", "WF", "F", "CWF", "D", "DF", "S")
 
@@ -206,6 +207,27 @@ def write_simulator(folder, names, rng):
         os.utime(scolor, (stamp + 1, stamp + 1))
         written.append((name, values))
     return written
+
+
+def rerun(folder, shift=300):
+    """The simulator run again on the newest result's picture after a parameter change: its AWB
+    text gets a colour temperature `shift` kelvin higher and the final gains to match, and the
+    result becomes newer than every other. Returns the AWB text's path."""
+    results = os.path.join(folder, "Results")
+    texts = [os.path.join(results, n) for n in os.listdir(results) if n.endswith(".txt")]
+    stem = re.sub(r"_(dbg_scolor|awb_dbg)_info\.txt$", "", max(texts, key=os.path.getmtime))
+    awb, stats = stem + "_awb_dbg_info.txt", stem + "_dbg_scolor_info.txt"
+    with open(awb, encoding="utf-8") as f:
+        text = f.read()
+    cct = int(re.search(r"AWB_TAG_CCT\b[ |:\t]*(-?\d+)", text).group(1)) + shift
+    red, blue = _gains_for(cct, random.Random(cct), spread=0)
+    for tag, value in (("AWB_TAG_CCT", cct), ("AWB_TAG_GAIN_R", red), ("AWB_TAG_GAIN_B", blue)):
+        text = re.sub(rf"({tag}\b[ |:\t]*)-?\d+", rf"\g<1>{value}", text)
+    _write(awb, text)
+    stamp = max(os.path.getmtime(t) for t in texts) + 60
+    for path, moment in ((awb, stamp), (stats, stamp + 1)):
+        os.utime(path, (moment, moment))
+    return awb
 
 
 def write_capture_list(path, names, rng, notes=None):

@@ -10,7 +10,7 @@ rm -rf "$OUT"
 
 # The simulator log console on the example results: banner, the automatic show of the newest
 # result (the workbook is created in $OUT/home/Desktop), an Enter that shows it again (its row
-# is overwritten in place), quit. Then the simulator "writes" the first picture again and a
+# is overwritten in place, and the history says "与上次(HH:MM:SS)相同"), quit. Then the simulator "writes" the first picture again and a
 # second session records it below.
 cd "$OUT/console"
 printf '\nq\n' | HOME="$OUT/home" "$VENV/bin/lumvik"
@@ -21,6 +21,21 @@ touch -d "@$(( $(stat -c %Y "$NEWEST") + 60 ))" "$(ls "$RESULTS"/*_dbg_scolor_in
 printf 'q\n' | HOME="$OUT/home" "$VENV/bin/lumvik"
 echo
 "$VENV/bin/python" -c "import sys, xlrd; s = xlrd.open_workbook(sys.argv[1]).sheets()[0]; print('Sheet T rows:', s.col_values(0)[1:])" "$OUT/home/Desktop/Corvane.xls"
+echo
+
+# The engineer changes a parameter and the simulator runs that picture again: a third session
+# shows it, and the line below its gains compares it with its show in the second session
+# ("与上次(HH:MM:SS)相比: CT ...→... (+300), ..."). Every show is in the history beside the workbook.
+"$VENV/bin/python" -c "import sys; sys.path.insert(0, sys.argv[1]); import make_examples; make_examples.rerun(sys.argv[2])" "$ROOT/examples" "$OUT/sim"
+printf 'q\n' | HOME="$OUT/home" "$VENV/bin/lumvik"
+echo
+"$VENV/bin/python" - "$OUT/home/Desktop/Corvane.xls" <<'PY'
+import sys, awb_history
+path = awb_history.history_path(sys.argv[1])
+print("History", path)
+for picture, entries in awb_history.read_history(path, ["AWB_TAG_CCT", "AWB_TAG_GAIN_R", "AWB_TAG_GAIN_B"]).items():
+    print(" ", picture, ", ".join(f"{e.shown_at:%H:%M:%S} CT {e.values['AWB_TAG_CCT']} R {e.values['AWB_TAG_GAIN_R']} B {e.values['AWB_TAG_GAIN_B']}" for e in entries))
+PY
 
 # The EXIF batch recorder on the example capture list: one row per picture on all seven sheets
 # of the day's workbook there, and the picture without a dump listed at the end.

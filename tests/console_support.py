@@ -61,7 +61,10 @@ json.dump(book, open("book.json", "w"))
 """
 
 
-def session(sandbox, raw, stdin, setup=""):
-    """The console as the main program on piped input: its result and the workbook after it."""
-    result = sandbox.run(SESSION.format(tests=str(TESTS), bench=str(TESTS.parent / "bench"), raw=str(raw), setup=setup), stdin=stdin)
-    return result, json.loads((sandbox.work / "book.json").read_text())
+def session(sandbox, raw, stdin, setup="", cwd=None):
+    """The console as the main program on piped input (in the working folder `cwd`, the
+    sandbox's by default): its result and the workbook after it."""
+    work = cwd or sandbox.work
+    result = sandbox.run(SESSION.format(tests=str(TESTS), bench=str(TESTS.parent / "bench"), raw=str(raw), setup=setup),
+                         stdin=stdin, cwd=work)
+    return result, json.loads((work / "book.json").read_text())

@@ -1,15 +1,13 @@
 #include "record.hpp"
 
 namespace awb::py_ {
-namespace {
-
-// The tag of a slot: its name, or its prefix followed by the light-source code. The prefix
-// and the code are joined by the interpreter, so a code that is not a text fails there.
 py::object tag_name(uview tag, bool per_light_source, py::handle light_source) {
     py::object name = to_str(tag);
     if (per_light_source) return name + py::reinterpret_borrow<py::object>(light_source);
     return name;
 }
+
+namespace {
 
 template <std::size_t N>
 void store(py::handle array, const std::array<py::object, N>& values) {

@@ -11,6 +11,10 @@
 
 namespace awb::py_ {
 
+// The tag of a slot: its name, or its prefix followed by the light-source code. The prefix
+// and the code are joined by the interpreter, so a code that is not a text fails there.
+py::object tag_name(uview tag, bool per_light_source, py::handle light_source);
+
 enum class GainArray { kWithout, kWith };
 
 void build_record(const Namespace& ns, py::handle light_source, GainArray gains);

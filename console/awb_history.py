@@ -1,0 +1,311 @@
+"""The console's tuning history: every show of a picture appended to a SQLite database beside
+the analysis workbook, so that the values of earlier runs stay at hand after the workbook row
+was overwritten.
+
+The history of the workbook ``Corvane.xls`` is ``Corvane.history.sqlite`` in the same folder
+(a symbolic link to the workbook is resolved first: a link and its target share one history).
+Entries are only ever appended; nothing here changes or deletes a row. Several consoles may
+write one history at the same time: each write is one short transaction, and a writer waits
+up to ``BUSY_SECONDS`` for another one to finish (WAL journal, so readers never wait).
+
+Schema (version 1, kept in ``PRAGMA user_version``): one table, one row per show.
+
+    shows(
+        id           INTEGER PRIMARY KEY,  -- append order: a later show has a larger id
+        shown_at     TEXT,     -- local time of the show, ISO 8601 with its UTC offset
+        picture      TEXT,     -- the picture name as written to column 0 of the workbook
+        result_path  TEXT,     -- the simulator's AWB debug text the values were read from
+        issue_note   TEXT,     -- the issue note written beside the values
+        "AWB_TAG_CCT" INTEGER, ...  -- one column per AWB tag the show read
+    )
+    INDEX shows_picture ON shows(picture)
+
+The value columns are named after the tags of the debug text. A tag of the whole picture has
+one column ("AWB_TAG_CCT", "AWB_TAG_ALGO_SCENE_LV", "AWB_TAG_P_T" ... "AWB_TAG_P_S",
+"AWB_TAG_DATE", and the final gains "AWB_TAG_GAIN_R", "AWB_TAG_GAIN_G", "AWB_TAG_GAIN_B"); a
+tag of one light source has one column per light-source code ("AWB_TAG_STA_GAIN_R_D",
+"AWB_TAG_WEIGHT_T", ...). Together they are the record of each light source (the workbook's
+values) and its static, spatial and equivalent gains (the console summary). The console names
+the columns; a tag that a later console reads becomes a new column, NULL in older rows.
+
+By hand, for example:
+
+    sqlite3 Corvane.history.sqlite "SELECT shown_at, AWB_TAG_CCT, AWB_TAG_GAIN_R,
+        AWB_TAG_GAIN_B FROM shows WHERE picture = 'P100.jpg' ORDER BY id"
+
+From Python, ``read_history(path)`` gives every picture's entries in show order.
+"""
+
+import atexit
+import datetime
+import os
+import sqlite3
+import stat
+from dataclasses import dataclass, field
+
+SCHEMA_VERSION = 1
+SUFFIX = ".history.sqlite"
+BUSY_SECONDS = 5.0  # how long a write waits for another console's write
+COMMON = ("shown_at", "picture", "result_path", "issue_note")
+
+
+class HistoryError(Exception):
+    """The history could not be opened, read or written; the message says why, for the engineer."""
+
+
+@dataclass
+class Entry:
+    """One show: when, which picture, from which result text, its note, and its values by tag."""
+
+    shown_at: datetime.datetime
+    picture: str
+    result_path: str
+    issue_note: str
+    values: dict = field(default_factory=dict)
+    id: int = None
+
+
+def history_path(workbook):
+    """The history database of a workbook: its real path with ".history.sqlite" for its extension."""
+    return os.path.splitext(os.path.realpath(os.fspath(workbook)))[0] + SUFFIX
+
+
+def record_show(path, picture, result_path, issue_note, values, shown_at=None):
+    """Appends one show (now, unless `shown_at` is given) and returns the picture's previous
+    entry, read in the same transaction before the append, or None for its first show.
+    The previous entry's values are those of the tags in `values`.
+
+    The connection stays open for the next show of this process (closing the last connection
+    to a WAL database checkpoints it, which costs more than the show's own write); it is opened
+    again when the file at `path` is no longer the one it has open."""
+    entry = Entry(shown_at or datetime.datetime.now().astimezone(), picture, result_path,
+                  issue_note, dict(values))
+    path = os.fspath(path)
+    db = _kept(path)
+    try:
+        return db.append([entry], previous_of=entry)
+    except BaseException as e:
+        _forget(path)
+        if isinstance(e, sqlite3.Error):
+            raise HistoryError(_reason(e)) from e
+        raise
+
+
+def append(path, entries):
+    """Appends entries (``Entry``, their ids ignored) in one transaction, in the given order."""
+    entries = list(entries)
+    if entries:
+        with _Database(path) as db:
+            db.append(entries)
+
+
+def read_history(path, tags=None):
+    """Every picture's entries, ``{picture: [Entry, ...]}``: pictures in the order of their first
+    show, entries in show order. `tags` limits the values read (all tags when None); a tag the
+    history lacks reads as None."""
+    if not os.path.isfile(path):
+        raise HistoryError(f"{path} 不存在")
+    with _Database(path, write=False) as db:
+        return db.read(tags)
+
+
+_kept_open = {}  # path: (the file's identity, its open _Database)
+
+
+def _identity(path):
+    try:
+        status = os.stat(path)
+    except FileNotFoundError:
+        return None
+    return status.st_dev, status.st_ino
+
+
+def _kept(path):
+    """This process's open connection to the history at `path`, opened when there is none or
+    when the file there was replaced or removed since."""
+    _refuse_read_only(path)
+    identity = _identity(path)
+    kept = _kept_open.get(path)
+    if kept is not None and identity is not None and kept[0] == identity:
+        return kept[1]
+    _forget(path)
+    db = _Database(path).__enter__()
+    _kept_open[path] = (_identity(path), db)
+    return db
+
+
+def _forget(path):
+    kept = _kept_open.pop(path, None)
+    if kept is not None:
+        try:
+            kept[1].close()
+        except sqlite3.Error:
+            pass  # the error that made it go is the one to tell
+
+
+@atexit.register
+def _close_kept():
+    for path in list(_kept_open):
+        _forget(path)
+
+
+def _refuse_read_only(path):
+    """A history the user marked read-only is left as it is (the administrator could write it)."""
+    if os.path.isfile(path):
+        if not os.access(path, os.W_OK) or not os.stat(path).st_mode & stat.S_IWRITE:
+            raise HistoryError("数据库文件是只读的")
+
+
+def _quoted(name):
+    if not isinstance(name, str) or not name or '"' in name or name in COMMON or name == "id":
+        raise HistoryError(f"不能作为历史记录列名: {name!r}")
+    return f'"{name}"'
+
+
+def _reason(error):
+    """The engineer's words for a failing SQLite call, with SQLite's own."""
+    text = str(error)
+    if "locked" in text or "busy" in text:
+        why = f"被其他程序占用超过 {BUSY_SECONDS:g} 秒"
+    elif "readonly" in text or "read-only" in text:
+        why = "数据库文件或所在文件夹是只读的"
+    elif "not a database" in text or "malformed" in text:
+        why = "文件不是完好的 SQLite 数据库"
+    elif "unable to open" in text:
+        why = "无法打开数据库文件"
+    else:
+        why = "读写数据库出错"
+    return f"{why}: {type(error).__name__}: {text}"
+
+
+class _Database:
+    """A connection to a history: opened and checked on entry (WAL journal, schema version),
+    closed on exit; the console keeps one open between shows (`_kept`). SQLite's errors
+    leave as HistoryError."""
+
+    def __init__(self, path, write=True):
+        self.path, self.write = os.fspath(path), write
+        self.db = None
+
+    def __enter__(self):
+        if self.write:
+            _refuse_read_only(self.path)
+        try:
+            if self.write:
+                self.db = sqlite3.connect(self.path, timeout=BUSY_SECONDS, isolation_level=None)
+            else:
+                uri = "file:" + _uri_path(self.path) + "?mode=ro"
+                self.db = sqlite3.connect(uri, uri=True, timeout=BUSY_SECONDS, isolation_level=None)
+            self.version = self.db.execute("PRAGMA user_version").fetchone()[0]
+            if self.version > SCHEMA_VERSION:
+                raise HistoryError(f"数据库版本 {self.version} 比本程序认识的版本 {SCHEMA_VERSION} 新")
+            if self.write:
+                if self.db.execute("PRAGMA journal_mode").fetchone()[0] != "wal":
+                    self.db.execute("PRAGMA journal_mode=WAL")
+                self.db.execute("PRAGMA synchronous=NORMAL")  # WAL stays whole; a power cut may lose the last show
+        except sqlite3.Error as e:
+            self.close()
+            raise HistoryError(_reason(e)) from e
+        except BaseException:
+            self.close()
+            raise
+        return self
+
+    def __exit__(self, kind, error, trace):
+        self.close()
+        if isinstance(error, sqlite3.Error):
+            raise HistoryError(_reason(error)) from error
+        return False
+
+    def close(self):
+        if self.db is not None:
+            db, self.db = self.db, None
+            db.close()
+
+    # ---- writing ----
+
+    def append(self, entries, previous_of=None):
+        tags = list(dict.fromkeys(tag for entry in entries for tag in entry.values))
+        self.db.execute("BEGIN IMMEDIATE")
+        try:
+            self._ensure_columns(tags)
+            previous = None
+            if previous_of is not None:
+                previous = self._previous(previous_of.picture, list(previous_of.values))
+            columns = list(COMMON) + tags
+            self.db.executemany(
+                f"INSERT INTO shows ({', '.join(map(_column, columns))}) "
+                f"VALUES ({', '.join('?' * len(columns))})",
+                ([e.shown_at.isoformat(timespec="milliseconds"), e.picture, e.result_path,
+                  e.issue_note, *(_storable(e.values.get(t)) for t in tags)] for e in entries))
+            self.db.execute("COMMIT")
+        except BaseException:
+            if self.db.in_transaction:
+                self.db.execute("ROLLBACK")
+            raise
+        return previous
+
+    def _ensure_columns(self, tags):
+        """Creates the table on a new database, and a column for each tag it lacks."""
+        version = self.db.execute("PRAGMA user_version").fetchone()[0]  # again, inside the lock
+        if version == 0:
+            self.db.execute(
+                "CREATE TABLE shows (id INTEGER PRIMARY KEY, shown_at TEXT NOT NULL, "
+                "picture TEXT NOT NULL, result_path TEXT NOT NULL, issue_note TEXT NOT NULL"
+                + "".join(f", {_quoted(t)} INTEGER" for t in tags) + ")")
+            self.db.execute("CREATE INDEX shows_picture ON shows(picture)")
+            self.db.execute(f"PRAGMA user_version = {SCHEMA_VERSION}")
+            return
+        known = {row[1] for row in self.db.execute("PRAGMA table_info(shows)")}
+        for tag in tags:
+            if tag not in known:
+                self.db.execute(f"ALTER TABLE shows ADD COLUMN {_quoted(tag)} INTEGER")
+
+    def _previous(self, picture, tags):
+        row = self.db.execute(
+            f"SELECT id, {', '.join(map(_column, COMMON + tuple(tags)))} FROM shows "
+            "WHERE picture = ? ORDER BY id DESC LIMIT 1", (picture,)).fetchone()
+        return None if row is None else _entry(row, tags)
+
+    # ---- reading ----
+
+    def read(self, tags):
+        if self.version == 0:
+            return {}
+        known = [row[1] for row in self.db.execute("PRAGMA table_info(shows)")]
+        if tags is None:
+            tags = [name for name in known if name != "id" and name not in COMMON]
+        present = [t for t in tags if t in known]
+        rows = self.db.execute(
+            f"SELECT id, {', '.join(map(_column, COMMON + tuple(present)))} FROM shows ORDER BY id")
+        history = {}
+        for row in rows:
+            entry = _entry(row, present)
+            entry.values = {t: entry.values.get(t) for t in tags}
+            history.setdefault(entry.picture, []).append(entry)
+        return history
+
+
+def _storable(value):
+    """A value as SQLite can keep it: a whole number beyond 64 bits, which a debug text may
+    hold, goes in as its digits and is kept as the nearest real number, as in the workbook."""
+    if isinstance(value, int) and not -2**63 <= value < 2**63:
+        return str(value)
+    return value
+
+
+def _column(name):
+    return name if name in COMMON else _quoted(name)
+
+
+def _entry(row, tags):
+    shown_at, picture, result_path, issue_note = row[1:5]
+    return Entry(datetime.datetime.fromisoformat(shown_at), picture, result_path, issue_note,
+                 dict(zip(tags, row[5:])), row[0])
+
+
+def _uri_path(path):
+    """A file path as the path part of an SQLite URI ("?" and "#" escaped, Windows drives kept)."""
+    from urllib.request import pathname2url
+
+    return pathname2url(os.path.abspath(path))

@@ -1,0 +1,109 @@
+#include "history.hpp"
+
+#include <optional>
+#include <string>
+
+#include "summary.hpp"
+
+namespace awb::console {
+namespace {
+
+constexpr const char* kHistoryModule = "awb_history";
+constexpr const char* kNotSaved = "历史记录未保存: ";
+
+// The values the comparison line shows: colour temperature, light value and the final red and
+// blue gains.
+struct Compared {
+    const char* label;
+    uview tag;
+};
+const std::array<Compared, 4> kCompared{{
+    {"CT", kRecordSlots[0].tag},
+    {"LV", kRecordSlots[1].tag},
+    {"R", kGainSlots[kAlgorithmGainSlot].tag},
+    {"B", kGainSlots[kAlgorithmGainSlot + 2].tag},
+}};
+
+// The show's values by tag, named as in the debug text: a tag of the whole picture once (as
+// read for the first light source), a tag of one light source with its code.
+py::dict values_by_tag(const std::vector<SheetRecord>& sheets) {
+    py::dict values;
+    auto put = [&](uview tag, bool per_light_source, py::handle code, py::handle value) {
+        py::object name = py_::tag_name(tag, per_light_source, code);
+        if (!values.contains(name)) values[name] = value;
+    };
+    for (std::size_t k = 0; k < sheets.size(); ++k) {
+        py::str code = py_::to_str(kLightSources[k].code);
+        for (std::size_t s = 0; s < kRecordSlots.size(); ++s) {
+            put(kRecordSlots[s].tag, kRecordSlots[s].per_light_source, code, sheets[k].record.slots[s]);
+        }
+        for (std::size_t s = 0; s < kGainSlots.size(); ++s) {
+            put(kGainSlots[s].tag, kGainSlots[s].per_light_source, code, py::int_(sheets[k].gains[s]));
+        }
+    }
+    return values;
+}
+
+std::optional<std::int64_t> as_int64(py::handle value) {
+    if (!PyLong_Check(value.ptr())) return std::nullopt;
+    int overflow = 0;
+    long long number = PyLong_AsLongLongAndOverflow(value.ptr(), &overflow);
+    if (overflow != 0 || (number == -1 && PyErr_Occurred())) {
+        PyErr_Clear();
+        return std::nullopt;
+    }
+    return static_cast<std::int64_t>(number);
+}
+
+// The comparison line for the previous entry of the picture (an awb_history.Entry); none when
+// a compared value is not a whole number (a history edited by hand).
+std::optional<std::string> compare(const py::dict& values, const py::object& previous) {
+    py::object before = previous.attr("values");
+    std::vector<Change> changes;
+    for (const Compared& c : kCompared) {
+        py::str tag = py_::to_str(c.tag);
+        std::optional<std::int64_t> then = as_int64(before.attr("get")(tag));
+        std::optional<std::int64_t> now = as_int64(values.attr("get")(tag));
+        if (!then || !now) return std::nullopt;
+        changes.push_back({c.label, *then, *now});
+    }
+    std::string time = previous.attr("shown_at").attr("strftime")("%H:%M:%S").cast<std::string>();
+    return comparison_line(time, before.equal(values), changes);
+}
+
+// The reason of a failure in one line: the history's own words, else the exception's.
+std::string reason_of(py::error_already_set& e, const py::object& history) {
+    std::string message = py::str(e.value()).cast<std::string>();
+    if (history && e.matches(history.attr("HistoryError").ptr())) return message;
+    std::string type = py::str(e.type().attr("__name__")).cast<std::string>();
+    return message.empty() ? type : type + ": " + message;
+}
+
+}  // namespace
+
+void remember_show(const py_::Namespace& ns, const std::vector<SheetRecord>& sheets,
+                   py::handle issues) {
+    py::object history;
+    py::object path = ns.get("Excle_File");
+    std::optional<std::string> line;
+    try {
+        history = py::module_::import(kHistoryModule);
+        path = history.attr("history_path")(path);
+        py::dict values = values_by_tag(sheets);
+        py::object previous = history.attr("record_show")(
+            path, sheets.back().name, ns.get("Lumvik_file_full_path"), issues, values);
+        if (!previous.is_none()) line = compare(values, previous);
+    } catch (py::error_already_set& e) {
+        if (!e.matches(PyExc_Exception)) throw;
+        std::string reason = reason_of(e, history);
+        for (char& c : reason) {
+            if (c == '\n' || c == '\r') c = ' ';
+        }
+        ns.print(py::str(kNotSaved) + py::str(path) + py::str(" (" + reason + ")"));
+        e.discard_as_unraisable("the console's tuning history");  // the trace, into the error log
+        return;
+    }
+    if (line) ns.print(py::str(*line));
+}
+
+}  // namespace awb::console
