@@ -23,6 +23,10 @@ echo
 "$VENV/bin/python" -c "import sys, xlrd; s = xlrd.open_workbook(sys.argv[1]).sheets()[0]; print('Sheet T rows:', s.col_values(0)[1:])" "$OUT/home/Desktop/Corvane.xls"
 
 # The EXIF batch recorder on the example capture list: one row per picture on all seven sheets
-# of the day's workbook there, and the picture without a dump listed at the end.
+# of the day's workbook there, the picture without a dump listed at the end, and the batch's
+# report written beside the workbook.
 cd "$OUT/batch"
 "$VENV/bin/tavrin"
+REPORT="$(ls "$OUT"/batch/Corvane*.html)"
+echo
+echo "The batch's report (open it in a browser): $REPORT"
