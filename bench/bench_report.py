@@ -8,29 +8,21 @@ Targets on the reference machine: 1000 pictures in at most 3 s, the page under 6
 """
 
 import argparse
-import random
-import shutil
 import subprocess
 import sys
 import time
 from pathlib import Path
 
-ROOT = Path(__file__).resolve().parent.parent
-sys.path.insert(0, str(ROOT / "examples"))
-
-import make_examples  # noqa: E402
+from bench_batch import ROOT, make_folder, run_tavrin
 
 OUT = ROOT / "bench" / "out" / "report"
 BIN = Path(sys.executable).parent
 
 
 def make_workbook(count):
-    folder = OUT / f"pictures-{count}"
-    if folder.exists():
-        shutil.rmtree(folder)
-    names = make_examples.picture_names(count)
-    make_examples.write_batch(str(folder), names, random.Random(count), missing=names[::50])
-    subprocess.run([str(BIN / "tavrin")], cwd=folder, check=True, capture_output=True, timeout=600)
+    """A batch workbook of `count` pictures, written by the batch itself."""
+    folder = make_folder(count)
+    run_tavrin(folder)
     (workbook,) = folder.glob("Corvane*.xls")
     return workbook
 
@@ -51,6 +43,7 @@ def main(argv=None):
     print(f"{'pictures':>8}  {'wall s':>7}  {'page MB':>7}  {'script MB':>9}")
     for count in args.sizes:
         workbook = make_workbook(count)
+        OUT.mkdir(parents=True, exist_ok=True)
         page = OUT / f"report-{count}.html"
         wall = min(timed([str(BIN / "awb-report"), str(workbook), "-o", str(page)]) for _ in range(args.repeat))
         text = page.read_text(encoding="utf-8")
