@@ -167,17 +167,15 @@ def read_workbook(path):
 
 
 def _pictures(sheet, code, columns):
-    first, count = 1, tables.VALUE_COLUMNS[code]
-    value_titles = tables.SHEET_TITLES[code][first:first + count]
+    # The value columns follow the name column: the AWB values a missing dump leaves at 0.
+    value_titles = tables.SHEET_TITLES[code][1:1 + tables.VALUE_COLUMNS[code]]
     value_columns = [columns[t] for t in value_titles if t in columns]
     note_column = columns.get(tables.ISSUE_NOTE_TITLE)
     pictures = []
     for r in range(1, sheet.nrows):
         row = sheet.row(r)
-
-        def cell(col):
-            return row[col] if col is not None and col < len(row) else xlrd.empty_cell
-
+        # A row may be shorter than the title row; a hand-deleted note column reads as empty.
+        cell = lambda col: row[col] if col is not None and col < len(row) else xlrd.empty_cell  # noqa: E731
         name = _text(cell(columns[tables.NAME_TITLE]))
         values = [_number(cell(col)) for col in value_columns]
         if not name and all(v is None for v in values):
@@ -281,7 +279,7 @@ def heatmap_section(workbook):
     ticks = range(0, len(pictures), step)
     fig = go.Figure(go.Heatmap(
         z=[[_plain(p.probabilities[k]) for p in pictures] for k in range(len(tables.LIGHT_SOURCES))],
-        x=columns, y=list(tables.LIGHT_SOURCES), colorscale="YlOrRd", zmin=0, xgap=0,
+        x=columns, y=list(tables.LIGHT_SOURCES), colorscale="YlOrRd", zmin=0,
         hovertemplate="%{y}: %{z}<br>%{x}<extra></extra>", colorbar=dict(title=dict(text="概率"))))
     fig.update_layout(**_layout("七种光源的概率 (照片按表格顺序)", "照片 (表格中的顺序)", "光源", height=380))
     fig.update_xaxes(type="category", tickmode="array", tickvals=[columns[i] for i in ticks],
@@ -293,13 +291,16 @@ def heatmap_section(workbook):
 def distribution_section(workbook):
     import plotly.graph_objects as go
 
+    if all(p.source == NO_SOURCE for p in workbook.pictures):
+        return f"<section><h2>{CT} 分布</h2><p>没有可显示的 {CT}: 所有照片行都无 AWB 数据。</p></section>"
     fig = go.Figure()
     for source in _source_order(workbook):
         if source == NO_SOURCE:
             continue  # rows of zeros have no colour temperature to show
         cts = [_plain(p.ct) for p in workbook.pictures if p.source == source]
+        # Boxes only: the pictures' own points are the scatter's, and the page draws each once.
         fig.add_trace(go.Box(y=cts, name=f"{source} ({len(cts)})", marker_color=_colour(source),
-                             boxpoints="outliers"))
+                             boxpoints=False, boxmean=True))
     fig.update_layout(**_layout(f"各最可能光源的 {CT} 分布", "最可能的光源 (照片数)", CT, height=460,
                                 showlegend=False))
     return f"<section><h2>{CT} 分布</h2>{_figure_html(fig, 'ct-distribution')}</section>"

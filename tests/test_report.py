@@ -71,6 +71,10 @@ def pictures(workbook):
 def test_batch_report_in_a_browser(sandbox):
     names = make_examples.picture_names(8)
     make_examples.write_batch(str(sandbox.work), names, random.Random(8), missing=names[2:3])
+    capture_list = sandbox.work / "rawfilename.txt"
+    lines = capture_list.read_text(encoding="utf-8").splitlines()
+    lines[0] = lines[0].rsplit(":", 1)[0] + ":<b>偏红</b>&"  # user text is shown, never run
+    capture_list.write_text("\n".join(lines) + "\n", encoding="utf-8")
     result = sandbox.command([str(BIN / "tavrin")])
     workbook = next(sandbox.work.glob("Corvane*.xls"))
     page = workbook.with_suffix(".html")
@@ -78,6 +82,7 @@ def test_batch_report_in_a_browser(sandbox):
         f"数据处理完成！表格文件:{workbook.name}\n报告: {page}\n"), result.stdout + result.stderr
     text = page.read_text(encoding="utf-8")
     assert Rendered(text).loads == []  # every script is inside the page
+    assert "<b>偏红" not in text and "<td>&lt;b&gt;偏红&lt;/b&gt;&amp;</td>" in text
     expected = pictures(workbook)
     assert scatter_data(text) == expected and len(expected) == 8
     assert ("P003" in expected[2][0]) and expected[2][1:] == (0, 0)  # the missing dump: a row of zeros
