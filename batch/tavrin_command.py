@@ -30,6 +30,8 @@ def main():
         sys.modules["global_values"] = _default_settings()
         print(DEFAULT_SETTINGS_NOTE)
     import Tavrin
+    workbook = Tavrin.Excle_File
+    before = _file_state(workbook)
     try:
         Tavrin.Tavrin()
     except KeyboardInterrupt:
@@ -41,4 +43,27 @@ def main():
         problem = notes[0] if notes else f"{type(exc).__name__}: {exc}"
         print("数据处理失败: " + " ".join(problem.splitlines()), file=sys.stderr)
         return 1
+    if _file_state(workbook) != before:
+        _write_report(workbook)
     return 0
+
+
+def _file_state(path):
+    """What tells one state of a file from another, or None when there is no file: a batch that
+    wrote nothing (no capture list) gets no report."""
+    try:
+        stat = os.stat(path)
+    except OSError:
+        return None
+    return stat.st_ino, stat.st_size, stat.st_mtime_ns
+
+
+def _write_report(workbook):
+    """The workbook's HTML report beside it, named in one line; a report that cannot be written
+    is said in one line and leaves the batch's result and exit status as they are."""
+    try:
+        import awb_report
+    except ImportError as exc:
+        print(f"报告生成失败: {exc}", file=sys.stderr)
+        return
+    awb_report.run(workbook)

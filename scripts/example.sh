@@ -38,6 +38,10 @@ for picture, entries in awb_history.read_history(path, ["AWB_TAG_CCT", "AWB_TAG_
 PY
 
 # The EXIF batch recorder on the example capture list: one row per picture on all seven sheets
-# of the day's workbook there, and the picture without a dump listed at the end.
+# of the day's workbook there, the picture without a dump listed at the end, and the batch's
+# report written beside the workbook.
 cd "$OUT/batch"
 "$VENV/bin/tavrin"
+REPORT="$(ls "$OUT"/batch/Corvane*.html)"
+echo
+echo "The batch's report (open it in a browser): $REPORT"

@@ -95,6 +95,12 @@ class Sandbox:
         (folder / f"{picture}.exif").write_text(text, encoding="utf-8")
 
 
+def program_env():
+    """The environment for an outside program (a spreadsheet program, a browser): without the
+    sanitizer runtime that the sanitizer pass preloads into the interpreter."""
+    return {k: v for k, v in os.environ.items() if not k.startswith(("LD_PRELOAD", "ASAN", "LSAN", "UBSAN"))}
+
+
 @pytest.fixture
 def sandbox(tmp_path):
     return Sandbox(tmp_path)

@@ -3,7 +3,6 @@ headless): the seven sheets, the title rows, a picture's values, the colours and
 an engineer sees them."""
 
 import csv
-import os
 import re
 import shutil
 import subprocess
@@ -13,7 +12,7 @@ from pathlib import Path
 
 import pytest
 
-from conftest import LIGHT_SOURCES, tag_text, write_result
+from conftest import LIGHT_SOURCES, program_env, tag_text, write_result
 from test_foundation_workbook import FULL, REDUCED
 
 VALUES = {"AWB_TAG_CCT": 5123, "AWB_TAG_ALGO_SCENE_LV": 98, "AWB_TAG_P_T": 3, "AWB_TAG_P_D": 87,
@@ -27,12 +26,11 @@ def open_in_spreadsheet(workbook, out):
     soffice = shutil.which("soffice") or shutil.which("libreoffice")
     if soffice is None:
         pytest.fail("LibreOffice (soffice) is missing: scripts/test.sh installs libreoffice-calc-nogui")
-    env = {k: v for k, v in os.environ.items() if not k.startswith(("LD_PRELOAD", "ASAN", "LSAN", "UBSAN"))}
     profile = (out / "profile").as_uri()
     for target in ("csv:Text - txt - csv (StarCalc):44,34,UTF8,1,,0,false,true,true,false,false,-1", "html"):
         subprocess.run([soffice, "--headless", "--norestore", f"-env:UserInstallation={profile}",
                         "--convert-to", target, "--outdir", str(out), str(workbook)],
-                       check=True, capture_output=True, env=env, timeout=180)
+                       check=True, capture_output=True, env=program_env(), timeout=180)
     stem = workbook.stem
     sheets = {}
     for path in out.glob(f"{stem}-*.csv"):

@@ -1,0 +1,52 @@
+// awb_tables: the AWB core's tables for the tools written in Python (the workbook report), read
+// from the one copy the record builder and the workbook writers use. Loading it does nothing
+// else: no files, no error-stream redirection, no settings.
+#include <pybind11/pybind11.h>
+
+#include "awb/tables.hpp"
+
+namespace py = pybind11;
+
+namespace {
+
+py::str str_of(awb::uview text) { return py::str(awb::to_utf8(text)); }
+
+py::tuple titles_of(const awb::Layout& layout) {
+    py::tuple titles(layout.titles.size());
+    for (std::size_t i = 0; i < layout.titles.size(); ++i) titles[i] = str_of(layout.titles[i]);
+    return titles;
+}
+
+}  // namespace
+
+PYBIND11_MODULE(awb_tables, m) {
+    m.doc() = "The AWB core's tables: light sources, record slots and the workbook's title rows.";
+
+    py::tuple codes(awb::kSheetCount);
+    py::dict sheet_titles;
+    py::dict value_columns;
+    for (std::size_t k = 0; k < awb::kSheetCount; ++k) {
+        const awb::LightSource& source = awb::kLightSources[k];
+        py::str code = str_of(source.code);
+        codes[k] = code;
+        const awb::Layout& layout = awb::layout_of(source);
+        sheet_titles[code] = titles_of(layout);
+        value_columns[code] = layout.value_columns;
+    }
+    // The sheets in their order; a code's index is its sheet index.
+    m.attr("LIGHT_SOURCES") = codes;
+    // Each sheet's title row, and how many columns after "File Name" hold record values.
+    m.attr("SHEET_TITLES") = sheet_titles;
+    m.attr("VALUE_COLUMNS") = value_columns;
+
+    // The column title of every record slot that has a column (the date has none).
+    py::list record_titles;
+    for (const awb::RecordSlot& slot : awb::kRecordSlots) {
+        if (!slot.title.empty()) record_titles.append(str_of(slot.title));
+    }
+    m.attr("RECORD_TITLES") = py::tuple(record_titles);
+    m.attr("FIRST_PROBABILITY_SLOT") = awb::kFirstProbabilitySlot;
+    m.attr("NAME_TITLE") = str_of(awb::kNameTitle);
+    m.attr("DATE_TITLE") = str_of(awb::kTailTitles[awb::kDate]);
+    m.attr("ISSUE_NOTE_TITLE") = str_of(awb::kTailTitles[awb::kIssueNote]);
+}

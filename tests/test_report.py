@@ -1,0 +1,154 @@
+"""The HTML report of a workbook: written by `tavrin` after a batch and by `awb-report`, opened
+offline in a real browser (Chromium, headless), and refused in one line for bad input."""
+
+import json
+import random
+import shutil
+import subprocess
+import sys
+import time
+from html.parser import HTMLParser
+from pathlib import Path
+
+import pytest
+import xlrd
+import xlwt
+
+import make_examples
+from conftest import LIGHT_SOURCES, program_env
+from test_proof_spreadsheet import console_workbook
+
+BIN = Path(sys.executable).parent
+
+
+def browse(page, out, *args):
+    """Chromium, headless and with no network, on the page; its standard output."""
+    browser = shutil.which("chromium") or shutil.which("chromium-browser")
+    if browser is None:
+        pytest.fail("Chromium is missing: scripts/test.sh installs chromium")
+    return subprocess.run(
+        [browser, "--headless", "--no-sandbox", "--disable-gpu", f"--user-data-dir={out / 'chromium'}",
+         "--proxy-server=127.0.0.1:9", "--proxy-bypass-list=<-loopback>", "--virtual-time-budget=10000",
+         *args, page.as_uri()],
+        capture_output=True, text=True, timeout=180, env=program_env(), check=True).stdout
+
+
+class Rendered(HTMLParser):
+    """What a page holds: the rendered SVG points inside plotly's scatter layers, and whatever
+    its tags would load from elsewhere."""
+
+    def __init__(self, page):
+        super().__init__()
+        self.stack, self.points, self.loads = [], 0, []
+        self.feed(page)
+
+    def handle_starttag(self, tag, attrs):
+        attrs = dict(attrs)
+        classes = (attrs.get("class") or "").split()
+        inside = "scatterlayer" in classes or bool(self.stack and self.stack[-1])
+        self.points += inside and "point" in classes
+        self.loads += [attrs[a] for a in ("src", "href") if tag in ("script", "link", "img") and attrs.get(a)]
+        if tag not in ("meta", "br", "img", "input", "link", "hr"):
+            self.stack.append(inside)
+
+    def handle_endtag(self, tag):
+        if self.stack:
+            self.stack.pop()
+
+
+def scatter_data(page_text):
+    """(name, CT, LV) of every point of the CT-LV figure, from the figure's own data."""
+    start = page_text.index('"ct-lv",', page_text.index("Plotly.newPlot(")) + len('"ct-lv",')
+    traces, _ = json.JSONDecoder().raw_decode(page_text[start:].lstrip())
+    return sorted((text.split("<br>")[0], x, y) for t in traces for x, y, text in zip(t["x"], t["y"], t["text"]))
+
+
+def pictures(workbook):
+    sheet = xlrd.open_workbook(str(workbook)).sheet_by_name("T")
+    return sorted((sheet.cell_value(r, 0), sheet.cell_value(r, 1), sheet.cell_value(r, 2)) for r in range(1, sheet.nrows))
+
+
+def test_batch_report_in_a_browser(sandbox):
+    names = make_examples.picture_names(8)
+    make_examples.write_batch(str(sandbox.work), names, random.Random(8), missing=names[2:3])
+    capture_list = sandbox.work / "rawfilename.txt"
+    lines = capture_list.read_text(encoding="utf-8").splitlines()
+    lines[0] = lines[0].rsplit(":", 1)[0] + ":<b>偏红</b>&"  # user text is shown, never run
+    capture_list.write_text("\n".join(lines) + "\n", encoding="utf-8")
+    result = sandbox.command([str(BIN / "tavrin")])
+    workbook = next(sandbox.work.glob("Corvane*.xls"))
+    page = workbook.with_suffix(".html")
+    assert result.returncode == 0 and result.stdout.endswith(
+        f"数据处理完成！表格文件:{workbook.name}\n报告: {page}\n"), result.stdout + result.stderr
+    text = page.read_text(encoding="utf-8")
+    assert Rendered(text).loads == []  # every script is inside the page
+    assert "<b>偏红" not in text and "<td>&lt;b&gt;偏红&lt;/b&gt;&amp;</td>" in text
+    expected = pictures(workbook)
+    assert scatter_data(text) == expected and len(expected) == 8
+    assert ("P003" in expected[2][0]) and expected[2][1:] == (0, 0)  # the missing dump: a row of zeros
+
+    dom = browse(page, sandbox.root, "--dump-dom")
+    assert Rendered(dom).points == 8  # the scripts ran offline and drew one point per picture
+    assert f"<title>AWB 报告 - {workbook.name}</title>" in dom
+
+    shot = sandbox.root / "page.png"
+    browse(page, sandbox.root, f"--screenshot={shot}", "--window-size=1280,2400")
+    from PIL import Image
+
+    image = Image.open(shot).convert("RGB").resize((320, 600))
+    colours = image.getcolors(320 * 600)
+    white = sum(n for n, rgb in colours if min(rgb) > 245)
+    assert len(colours) > 200 and white < 0.9 * 320 * 600, (len(colours), white)
+
+
+def test_console_workbook_and_chosen_output(sandbox):
+    out = sandbox.root / "out" / "console report.html"
+    out.parent.mkdir()
+    result = sandbox.command([str(BIN / "awb-report"), str(console_workbook(sandbox)), "-o", str(out)])
+    assert result.returncode == 0 and result.stdout == f"报告: {out}\n", result.stderr
+    text = out.read_text(encoding="utf-8")
+    assert scatter_data(text) == [("IMG_0001.jpg", 5123, 98)]
+    assert "室外偏红" in text and "<th>照片数</th><td>1</td>" in text
+
+
+def sheets_with_titles(path, codes, row=None):
+    import awb_tables
+
+    book = xlwt.Workbook()
+    for code in codes:
+        sheet = book.add_sheet(code)
+        for col, title in enumerate(awb_tables.SHEET_TITLES.get(code, ("x",))):
+            sheet.write(0, col, title)
+        for col, value in enumerate(row or ()):
+            sheet.write(1, col, value)
+    book.save(str(path))
+
+
+BAD = {
+    "missing": ("不存在", lambda p: None),
+    "text": ("不是可读的 .xls 工作簿", lambda p: p.write_text("AWB_TAG_CCT: 5000\n", encoding="utf-8")),
+    "other workbook": ("不是 AWB 分析表格", lambda p: sheets_with_titles(p, ["Sheet1"], ["a", 1])),
+    "six sheets": ("缺少工作表 S", lambda p: sheets_with_titles(p, LIGHT_SOURCES[:6], ["a.jpg", 5000, 90])),
+    "no picture rows": ("没有照片行", lambda p: sheets_with_titles(p, LIGHT_SOURCES)),
+}
+
+
+@pytest.mark.parametrize("case", BAD)
+def test_bad_input_is_one_line_and_writes_nothing(sandbox, case):
+    words, make = BAD[case]
+    workbook = sandbox.work / "Corvane20261208.xls"
+    make(workbook)
+    before = sorted(sandbox.work.iterdir())
+    result = sandbox.command([str(BIN / "awb-report"), workbook.name])
+    assert result.returncode == 1 and result.stdout == "", result.stdout
+    assert result.stderr.startswith("报告生成失败: Corvane20261208.xls ") and words in result.stderr
+    assert result.stderr.count("\n") == 1, result.stderr
+    assert sorted(sandbox.work.iterdir()) == before
+
+
+def test_a_report_that_cannot_be_written_leaves_the_batch_as_it_was(sandbox):
+    make_examples.write_batch(str(sandbox.work), make_examples.picture_names(2), random.Random(2))
+    (sandbox.work / time.strftime("Corvane%Y%m%d.html")).mkdir()  # in the report's way
+    result = sandbox.command([str(BIN / "tavrin")])
+    assert result.returncode == 0 and "数据处理完成" in result.stdout and "报告:" not in result.stdout
+    assert result.stderr.startswith("报告生成失败: ") and result.stderr.count("\n") == 1, result.stderr
