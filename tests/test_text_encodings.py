@@ -1,6 +1,6 @@
-"""Texts as Windows desks save them, through both tools: the capture list, Config.ini, the
-debug text and the dump with a UTF-8 or UTF-16 byte-order mark, in GBK on a GBK system, and
-with bytes no decoder takes."""
+"""Texts as Windows desks save them, through both tools: Config.ini, the capture list, the debug
+text and the dump with a UTF-8 or UTF-16 byte-order mark, in GBK on a GBK system, and with
+bytes no decoder takes (one line naming the text and the encoding tried)."""
 
 import codecs
 import os
@@ -9,78 +9,57 @@ import subprocess
 
 import pytest
 
-from conftest import tag_text
+TEXT = "AWB_TAG_CCT: 5100\nAWB_TAG_P_T: 61\n"  # a mark in front would hide the first tag
+MARKED = {"utf-8-bom": b"", "utf-16-le-bom": codecs.BOM_UTF16_LE, "utf-16-be-bom": codecs.BOM_UTF16_BE}
+ENCODINGS = [*MARKED, "gbk-on-a-gbk-system", "broken-bytes"]
+RUN = {"console": "import Lumvik, xlrd\nLumvik._run_console()\nprint()\nsheet = xlrd.open_workbook(Lumvik.Excle_File).sheets()[0]\n",
+       "batch": "import Tavrin, xlrd\nTavrin.Tavrin()\nsheet = xlrd.open_workbook(Tavrin.Excle_File).sheets()[0]\n"}
 
-VALUES = {"AWB_TAG_P_T": 61, "AWB_TAG_DATE": 20261208}
-TEXT = "AWB_TAG_CCT: 5100\n" + tag_text(VALUES)  # a mark in front would hide the first tag
-CAPTURE_LIST = "A.jpg:A.raw:室内偏黄\n"
-UTF8 = lambda text: text.encode("utf-8")  # noqa: E731
-ENCODINGS = {  # how the lists and the value text are made, and whether the system's encoding is GBK
-    "utf-8-bom": (lambda text: text.encode("utf-8-sig"),) * 2 + (False,),
-    "utf-16-le-bom": (lambda text: codecs.BOM_UTF16_LE + text.encode("utf-16-le"),) * 2 + (False,),
-    "utf-16-be-bom": (lambda text: codecs.BOM_UTF16_BE + text.encode("utf-16-be"),) * 2 + (False,),
-    "gbk-on-a-gbk-system": (lambda text: text.encode("gbk"),) * 2 + (True,),
-    "broken-bytes": (UTF8, lambda text: UTF8(text).replace(b"\n", b"\n\xff\xfe\x80\n", 1), False),
-}
-CONSOLE = """
-import Lumvik, xlrd
-Lumvik._run_console()
-print()
-sheet = xlrd.open_workbook(Lumvik.Excle_File).sheet_by_name("T")
-report([sheet.cell_value(1, 1), sheet.cell_value(1, 3), sheet.cell_value(1, 24)])
-"""
-BATCH = """
-import Tavrin, xlrd
-Tavrin.Tavrin()
-sheet = xlrd.open_workbook(Tavrin.Excle_File).sheet_by_name("T")
-report([sheet.cell_value(1, 0), sheet.cell_value(1, 1), sheet.cell_value(1, 3), sheet.cell_value(1, 22)])
-"""
+
+def encode(encoding, text, value_text=False):
+    text = text.replace("\n", "\r\n")
+    if encoding in MARKED:
+        codec = encoding[:-4].replace("-8", "-8-sig")
+        return MARKED[encoding] + text.encode(codec)
+    if encoding == "broken-bytes" and value_text:
+        return text.encode("utf-8") + b"\xff\xfe\x80\r\n"
+    return text.encode("gbk" if encoding.startswith("gbk") else "utf-8")
 
 
 @pytest.fixture(scope="module")
 def gbk_system(tmp_path_factory):
-    """The environment of a Chinese Windows desk's default encoding: a zh_CN.GBK locale made
-    with localedef into a folder of its own (no administrator needed)."""
-    localedef = shutil.which("localedef")
-    if not localedef:
-        pytest.skip("localedef (Debian's libc-bin with the locales package) is not installed")
+    """A Chinese Windows desk's default encoding: a zh_CN.GBK locale made with localedef into a
+    folder of its own (no administrator needed)."""
+    if not shutil.which("localedef"):
+        pytest.skip("localedef (Debian's libc-bin, sources from the locales package) is not installed")
     folder = tmp_path_factory.mktemp("locales")
-    env = {k: v for k, v in os.environ.items() if k != "LD_PRELOAD"}  # no sanitizer in localedef
-    subprocess.run([localedef, "-i", "zh_CN", "-f", "GBK", str(folder / "zh_CN.GBK")],
-                   check=True, capture_output=True, timeout=120, env=env)
+    subprocess.run(["localedef", "-i", "zh_CN", "-f", "GBK", str(folder / "zh_CN.GBK")], check=True, timeout=120,
+                   capture_output=True, env={k: v for k, v in os.environ.items() if k != "LD_PRELOAD"})
     return {"LOCPATH": str(folder), "LC_ALL": "zh_CN.GBK", "PYTHONUTF8": "0", "PYTHONIOENCODING": "utf-8"}
 
 
-def write(path, text, encode):
-    path.write_bytes(encode(text.replace("\n", "\r\n")))
-
-
-@pytest.mark.parametrize("tool", ["console", "batch"])
+@pytest.mark.parametrize("tool", RUN)
 @pytest.mark.parametrize("encoding", ENCODINGS)
 def test_texts_in_every_encoding(sandbox, request, encoding, tool):
-    lists, values, gbk = ENCODINGS[encoding]
-    env = request.getfixturevalue("gbk_system") if gbk else {}
+    env = request.getfixturevalue("gbk_system") if encoding.startswith("gbk") else {}
     if tool == "console":
         raw = sandbox.simulator()
-        write(sandbox.work / "Config.ini", f"Path={raw}\ntsj=_ZETA\nuser=\n", lists)
-        write(sandbox.home / "rawfilename.txt", CAPTURE_LIST, lists)
+        (sandbox.work / "Config.ini").write_bytes(encode(encoding, f"Path={raw}\ntsj=_ZETA\n"))
         (raw / "Results" / "A-main_dbg_scolor_info.txt").write_text("stats\n")
-        text = raw / "Results" / "A-main_awb_dbg_info.txt"
-        name, expected = str(text), [5100, 61, "室内偏黄"]
+        text, shown, lists = raw / "Results" / "A-main_awb_dbg_info.txt", None, sandbox.home
     else:
         sandbox.settings()
-        write(sandbox.work / "rawfilename.txt", CAPTURE_LIST, lists)
         (sandbox.work / "EXIF").mkdir()
-        text = sandbox.work / "EXIF" / "A.jpg.exif"
-        name, expected = "./EXIF/A.jpg.exif", ["A.jpg A.raw", 5100, 61, 20261208]
-    write(text, TEXT, values)
+        text, shown, lists = sandbox.work / "EXIF" / "A.jpg.exif", "./EXIF/A.jpg.exif", sandbox.work
+    (lists / "rawfilename.txt").write_bytes(encode(encoding, "A.jpg:A.raw:室内偏黄\n"))
+    text.write_bytes(encode(encoding, TEXT, value_text=True))
 
-    result = sandbox.run(CONSOLE if tool == "console" else BATCH, stdin="q\n", env=env)
+    result = sandbox.run(RUN[tool] + "report(sheet.row_values(1))", stdin="q\n", env=env)
 
-    if encoding == "broken-bytes":  # one line naming the text and the encoding tried
+    if encoding == "broken-bytes":
         [line] = [line for line in result.stdout.splitlines() if "操作失败" in line or "已跳过" in line]
-        assert name in line and "utf-8" in line and "不是整数" not in line, line
+        assert (shown or str(text)) in line and "utf-8" in line and "不是整数" not in line, line
     else:
-        assert result.returncode == 0, result.stderr + (sandbox.log or "")
-        assert "操作失败" not in result.stdout and "已跳过" not in result.stdout, result.stdout
-        assert result.json() == expected
+        assert "操作失败" not in result.stdout and "已跳过" not in result.stdout, result.stdout + result.stderr
+        row = result.json()
+        assert (row[0], row[1], row[3], row[-1]) == ("A.jpg" + " A.raw" * (tool == "batch"), 5100, 61, "室内偏黄")
