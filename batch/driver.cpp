@@ -43,6 +43,14 @@ void remove_old_workbook(const py_::Namespace& ns) {
 
 std::string text_of(py::handle value) { return py::str(value).cast<std::string>(); }
 
+// Why a picture was passed over: the reader's note on the error (what the dump is, in the
+// engineer's terms), else the error itself.
+py::object failure_detail(const py::error_already_set& e) {
+    py::object notes = py::getattr(e.value(), "__notes__", py::none());
+    if (!notes.is_none() && py::len(notes) > 0) return py::str(notes[py::int_(0)]);
+    return error_line(e);
+}
+
 // What a failure of the day's workbook means to the engineer, noted on the error.
 void explain_workbook_failure(py::error_already_set& e) {
     const std::string workbook = text_of(kTavrin.get("Excle_File"));
@@ -62,10 +70,7 @@ void explain_workbook_failure(py::error_already_set& e) {
 void explain_capture_list_failure(py::error_already_set& e, py::handle path) {
     std::string list = text_of(path);
     if (e.matches(PyExc_UnicodeError)) {
-        std::string encoding =
-            py::module_::import("locale").attr("getpreferredencoding")(false).cast<std::string>();
-        py_::add_note(e, "rawfilename.txt 无法读取: " + list + " 不是 " + encoding +
-                             " 编码的文本, 请用该编码另存后重试");
+        py_::add_note(e, "rawfilename.txt 无法读取: " + py_::undecodable_text(e, list) + ", 请用该编码另存后重试");
     } else if (e.matches(PyExc_OSError)) {
         py_::add_note(e, "rawfilename.txt 无法读取: " + list + " (" + text_of(e.value()) + ")");
     }
@@ -76,7 +81,7 @@ void report_missing_dumps(const py_::Namespace& ns) {
     if (py::len(missing) < 2) return;
     ns.print(kMissingDumpsHead);
     for (py::handle entry : missing) {
-        ns.print(py_::to_str(missing_dump_report_line(py_::to_ustring(py::str(entry)))));
+        ns.print(py_::to_str(echo(missing_dump_report_line(py_::to_ustring(py::str(entry))))));
     }
 }
 
@@ -102,7 +107,7 @@ void PictureRun::record(const py::object& jpg, const py::object& rawpic, const p
             explain_workbook_failure(e);
             throw;
         }
-        ns.print(format(kPictureFailed, py::make_tuple(jpg, error_line(e))));
+        ns.print(format(kPictureFailed, py::make_tuple(py_::echo(jpg), failure_detail(e))));
         failed_.push_back(jpg);
     }
 }
@@ -120,7 +125,7 @@ void PictureRun::report_failures() const {
     if (failed_.empty()) return;
     const py_::Namespace& ns = kTavrin;
     ns.print(kFailedPicturesHead);
-    for (const py::object& picture : failed_) ns.print(picture);
+    for (const py::object& picture : failed_) ns.print(py_::echo(picture));
 }
 
 void tavrin() {
@@ -147,17 +152,17 @@ void tavrin() {
         ++line_number;
         CaptureLine read = read_capture_line(py_::to_ustring(line));
         if (read.kind == LineKind::kEmpty) continue;
-        py::str cleaned = py_::to_str(read.cleaned);
+        py::str shown = py_::to_str(echo(read.cleaned));
         if (read.kind == LineKind::kMalformed) {
-            ns.print(format(kBadLine, py::make_tuple(line_number, cleaned)));
+            ns.print(format(kBadLine, py::make_tuple(line_number, shown)));
             continue;
         }
-        ns.print(format(kRunningLine, py::make_tuple(ns.get("data_num"), cleaned)));
+        ns.print(format(kRunningLine, py::make_tuple(ns.get("data_num"), shown)));
         py::str jpg = py_::to_str(read.fields[0]);
         py::str rawpic = py_::to_str(read.fields[1]);
         py::str issues = py_::to_str(read.fields[2]);
         ns.set("data_num", ns.get("data_num") + py::int_(1));
-        ns.set("Target_Awb_Target_Pic", py_::to_str(exif_dump_name(read.cleaned, read.fields[0])));
+        ns.set("Target_Awb_Target_Pic", py_::to_str(exif_dump_name(read.fields[0])));
         ns.set("exif_file_flage", py::int_(0));
         run.record(jpg, rawpic, issues);
     }

@@ -2,41 +2,11 @@
 
 namespace awb::batch {
 
-ustring clean_capture_line(uview line) {
-    ustring cleaned = replace_all(line, U"\r\n", U"");
-    cleaned = replace_all(cleaned, U"\n", U"");
-    return replace_all(cleaned, U" ", U"");
-}
-
-std::vector<ustring> split_fields(uview line) {
-    std::vector<ustring> fields;
-    std::size_t start = 0;
-    while (true) {
-        std::size_t colon = line.find(U':', start);
-        if (colon == uview::npos) {
-            fields.emplace_back(line.substr(start));
-            return fields;
-        }
-        fields.emplace_back(line.substr(start, colon - start));
-        start = colon + 1;
-    }
-}
-
-ustring exif_dump_name(uview cleaned_line, uview picture_name) {
-    std::size_t at = picture_name.find(U"jpg");
-    std::ptrdiff_t end = (at == uview::npos ? -1 : static_cast<std::ptrdiff_t>(at)) + 3;
-    return ustring(head(cleaned_line, end)) + ustring(kDumpSuffix);
-}
-
-CaptureLine read_capture_line(uview line) {
-    CaptureLine read{LineKind::kPicture, clean_capture_line(line), {}};
-    if (read.cleaned.empty()) {
-        read.kind = LineKind::kEmpty;
-        return read;
-    }
-    read.fields = split_fields(read.cleaned);
-    if (read.fields.size() < kCaptureFields) read.kind = LineKind::kMalformed;
-    return read;
+ustring exif_dump_name(uview picture_name) {
+    static constexpr uview kJpg = U"jpg";
+    std::size_t at = find_ignoring_case(picture_name, kJpg);
+    uview dump = at == uview::npos ? picture_name : picture_name.substr(0, at + kJpg.size());
+    return ustring(dump) + ustring(kDumpSuffix);
 }
 
 ustring missing_dump_report_line(uview entry) {

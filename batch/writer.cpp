@@ -143,6 +143,13 @@ void create_dp_log_data(py::object jpg, py::object rawpic, py::object issues) {
         i = sheet.layout->value_columns;
     }
 
+    // A dump that holds none of the record's tags is not recorded as a row of zeros.
+    if (dumps.holds_no_values()) {
+        picture_step([&] {
+            py_::raise(PyExc_ValueError, py::str(dumps.source).cast<std::string>() + " 中没有 AWB 调试数据");
+        });
+    }
+
     py::object name = jpg + py::str(" ") + rawpic;
     picture_step([&] {
         py_::check_text(name);

@@ -16,6 +16,11 @@ void start_up(py::module_& m);
 // debug-information text into `fp`.
 void find_changed_txt();
 
+// The simulator's results folder (the results pattern less its "*.txt"), and its result texts:
+// the plain files that match the pattern, in name order.
+py::object results_folder(const py_::Namespace& ns);
+py::object list_results(const py_::Namespace& ns);
+
 // Pic_Issues_Raw: the picture's cleaned issue note from the capture list ("无" when the list
 // or the picture's line is missing); prints it.
 py::object pic_issues_raw(py::handle pic_file);
@@ -38,6 +43,7 @@ enum class Step {
     kIssueNote,      // reading the capture list
     kOpenWorkbook,   // reading the workbook and taking its seven sheets
     kReadTags,       // reading the picture's values from its AWB text
+    kCheckValues,    // making sure the AWB text held any of the values read
     kWriteRow,       // writing the picture's rows
     kSaveWorkbook,   // saving the workbook
     kSummary,        // printing what was recorded

@@ -8,20 +8,26 @@ namespace {
 
 constexpr std::size_t kPatternTail = 5;  // "*.txt" at the end of the results pattern
 
-// The result texts, in name order (the first of equally new texts wins). The folder part
-// of the pattern is taken literally, so a folder named like "RAW[1]" is still found.
-py::object list_results(const py_::Namespace& ns) {
+}  // namespace
+
+py::object results_folder(const py_::Namespace& ns) {
     py::object pattern = ns.get("AWB_Results_Dir");
-    auto length = py::len(pattern);
-    py::object folder = pattern[py::slice(0, static_cast<py::ssize_t>(length - kPatternTail), 1)];
-    py::object tail = pattern[py::slice(static_cast<py::ssize_t>(length - kPatternTail),
-                                        static_cast<py::ssize_t>(length), 1)];
-    py::object glob = ns.get("glob");
-    py::object found = glob.attr("glob")(glob.attr("escape")(folder) + tail);
-    return ns.lookup("sorted")(found);
+    return pattern[py::slice(0, static_cast<py::ssize_t>(py::len(pattern) - kPatternTail), 1)];
 }
 
-}  // namespace
+py::object list_results(const py_::Namespace& ns) {
+    py::object pattern = ns.get("AWB_Results_Dir");
+    auto length = static_cast<py::ssize_t>(py::len(pattern));
+    py::object tail = pattern[py::slice(length - static_cast<py::ssize_t>(kPatternTail), length, 1)];
+    py::object glob = ns.get("glob");
+    py::object found = glob.attr("glob")(glob.attr("escape")(results_folder(ns)) + tail);
+    py::object is_file = ns.get("os").attr("path").attr("isfile");
+    py::list plain;
+    for (py::handle path : found) {
+        if (is_file(path).cast<bool>()) plain.append(path);
+    }
+    return ns.lookup("sorted")(plain);
+}
 
 void find_changed_txt() {
     const py_::Namespace& ns = kLumvik;
@@ -33,16 +39,14 @@ void find_changed_txt() {
     if (system.equal(py::str("Windows"))) {
         // The listing joins folder and name with the only backslash of the path.
         name = newest.attr("split")("\\")[py::int_(1)];
-        py::object pattern = ns.get("AWB_Results_Dir");
-        py::object folder = pattern[py::slice(0, static_cast<py::ssize_t>(py::len(pattern) - kPatternTail), 1)];
-        awb_text = py_::to_str(replace_all(py_::to_ustring(folder + name), kColourStatsMark, kAwbTextMark));
+        awb_text = py_::to_str(replace_all(py_::to_ustring(results_folder(ns) + name), kColourStatsMark, kAwbTextMark));
     } else {
         name = os.attr("path").attr("basename")(newest);
         awb_text = py_::to_str(awb_text_of(py_::to_ustring(newest)));
     }
     ns.set("Target_Awb_Target_Pic", py_::to_str(picture_name_from_result(py_::to_ustring(name))));
     ns.set("Lumvik_file_full_path", awb_text);
-    ns.set("fp", ns.lookup("open")(awb_text, "r"));
+    ns.set("fp", py_::open_text(ns, awb_text));
 }
 
 }  // namespace awb::console

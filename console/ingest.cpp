@@ -20,7 +20,7 @@ namespace {
 
 constexpr int kRowFillColour = 3;  // green in the standard palette
 constexpr const char* kDateFormat = "YYYYMMDD";
-constexpr std::ptrdiff_t kExtensionLength = 4;
+constexpr const char* kNoValues = "中没有 AWB 调试数据";
 
 // Letters and digits as the interpreter's str.isalnum sees them; ASCII without a call.
 bool is_alnum(char32_t c) {
@@ -58,33 +58,30 @@ RowStyles row_styles(const py_::Namespace& ns, py_::Book& book) {
     return {book.styles["value"], book.styles["date"], book.styles["red"]};
 }
 
-// The picture's row on one sheet: the first picture row (top to bottom) whose column-0 text
-// holds the picture's name less its extension with no letter or digit right before or after
-// it. A match makes that text the current picture name.
+// The picture's row on one sheet (the rule: find_picture_row). A match makes the row's
+// column-0 text the current picture name.
 std::optional<std::size_t> find_row(const py_::Namespace& ns, const py_::SheetRows& rows) {
-    if (rows.count() > 1) {
-        // A multi-frame picture is recorded under its name before the "-mfll" marker.
-        ustring picture = py_::to_ustring(ns.get("Target_Awb_Target_Pic"));
-        if (contains(picture, kCameraMarkers[0])) {
-            ns.set("Target_Awb_Target_Pic",
-                   py_::to_str(ustring(before_first(picture, kCameraMarkers[0])) +
-                               ustring(kPictureExtension)));
-        }
-    }
-    ustring name;
-    if (rows.count() > 1) {
-        name = ustring(head(py_::to_ustring(ns.get("Target_Awb_Target_Pic")), -kExtensionLength));
+    if (rows.count() <= 1) return std::nullopt;
+    // A multi-frame picture is recorded under its name before the "-mfll" marker.
+    ustring picture = py_::to_ustring(ns.get("Target_Awb_Target_Pic"));
+    if (contains(picture, kCameraMarkers[0])) {
+        picture = ustring(before_first(picture, kCameraMarkers[0])) + ustring(kPictureExtension);
+        ns.set("Target_Awb_Target_Pic", py_::to_str(picture));
     }
     py::object to_text = ns.lookup("str");
+    std::vector<py::object> texts;
+    std::vector<ustring> cells;
+    texts.reserve(rows.count() - 1);
+    cells.reserve(rows.count() - 1);
     for (std::size_t i = 1; i < rows.count(); ++i) {
         const py::object& cell = rows.names[i];
-        py::object text = PyUnicode_Check(cell.ptr()) ? cell : to_text(cell);
-        if (name_in_cell(py_::to_ustring(text), name, is_alnum)) {
-            ns.set("Target_Awb_Target_Pic", text);
-            return i;
-        }
+        texts.push_back(PyUnicode_Check(cell.ptr()) ? cell : to_text(cell));
+        cells.push_back(py_::to_ustring(texts.back()));
     }
-    return std::nullopt;
+    std::optional<std::size_t> found = find_picture_row(cells, picture, is_alnum);
+    if (!found) return std::nullopt;
+    ns.set("Target_Awb_Target_Pic", texts[*found]);
+    return *found + 1;
 }
 
 void write_row(py_::Book& book, std::size_t sheet, const SheetRecord& entry,
@@ -158,6 +155,13 @@ void create_lumvik_data() {
         ns.get("Create_Data")(py_::to_str(kLightSources[k].code));
         sheets.push_back({row, ns.get("Target_Awb_Target_Pic"), py_::take_record(ns),
                           py_::take_gains(ns)});
+    }
+
+    mark_step(Step::kCheckValues);
+    if (texts.holds_no_values()) {
+        py::object fp = ns.get("fp");
+        py::object text = py::hasattr(fp, "name") ? fp.attr("name") : ns.get("Lumvik_file_full_path");
+        py_::raise(PyExc_ValueError, "调试信息文本 " + py::str(text).cast<std::string>() + " " + kNoValues);
     }
 
     mark_step(Step::kWriteRow);

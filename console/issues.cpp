@@ -1,4 +1,7 @@
 // Issue notes: the current picture's note from the capture list, cleaned for the workbook.
+#include <algorithm>
+#include <vector>
+
 #include "console.hpp"
 #include "rules.hpp"
 
@@ -13,21 +16,29 @@ constexpr const char* kNoteLabel = "\n问题:";
 
 py::object pic_issues_raw(py::handle pic_file) {
     const py_::Namespace& ns = kLumvik;
-    ustring key = issue_key(py_::to_ustring(pic_file));
+    ustring picture = py_::to_ustring(pic_file);
     py::object list = ns.get("rawfilename_txt");
     if (!py_::exists(ns, list)) {
         ns.print(kListMissing);
         return py::str(kNoNote);
     }
-    for (py::handle line : py_::read_lines(ns, list)) {
-        ustring text = py_::to_ustring(line);
-        if (!contains(text, key)) continue;
-        py::str note = py_::to_str(clean_issue_note(text, py_::to_ustring(ns.get("digits"))));
-        ns.print(py::str(kNoteLabel) + note);
-        return std::move(note);
+    std::vector<ustring> lines;
+    for (py::handle line : py_::read_lines(ns, list)) lines.push_back(py_::to_ustring(line));
+    // The line that names the picture; else the first line that holds the picture's key.
+    auto found = std::find_if(lines.begin(), lines.end(),
+                              [&](const ustring& line) { return lists_picture(line, picture); });
+    if (found == lines.end()) {
+        ustring key = issue_key(picture);
+        found = std::find_if(lines.begin(), lines.end(),
+                             [&](const ustring& line) { return contains(line, key); });
     }
-    ns.print(py::str(kNoteLabel) + py::str(kNoNote));
-    return py::str(kNoNote);
+    if (found == lines.end()) {
+        ns.print(py::str(kNoteLabel) + py::str(kNoNote));
+        return py::str(kNoNote);
+    }
+    py::str note = py_::to_str(clean_issue_note(*found, py_::to_ustring(ns.get("digits"))));
+    ns.print(py::str(kNoteLabel) + py_::echo(note));
+    return std::move(note);
 }
 
 }  // namespace awb::console

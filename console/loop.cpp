@@ -143,16 +143,7 @@ std::string file_of(py::error_already_set& e, const std::string& otherwise) {
     return name.is_none() ? otherwise : text_of(name);
 }
 
-// The folder that result discovery lists: the results pattern less its "*.txt".
-py::object results_folder(const py_::Namespace& ns) {
-    py::object pattern = ns.get("AWB_Results_Dir");
-    return pattern[py::slice(0, static_cast<py::ssize_t>(py::len(pattern)) - 5, 1)];
-}
-
-bool no_result_texts(const py_::Namespace& ns) {
-    py::object glob = ns.get("glob");
-    return py::len(glob.attr("glob")(glob.attr("escape")(results_folder(ns)) + py::str("*.txt"))) == 0;
-}
+bool no_result_texts(const py_::Namespace& ns) { return py::len(list_results(ns)) == 0; }
 
 std::string describe(const py_::Namespace& ns, py::error_already_set& e, Step step) {
     const std::string workbook = variable(ns, "Excle_File");
@@ -173,10 +164,8 @@ std::string describe(const py_::Namespace& ns, py::error_already_set& e, Step st
         return "无法新建工作簿 " + workbook + " (" + detail_of(e) + ")";
     case Step::kIssueNote:
         if (e.matches(PyExc_UnicodeError)) {
-            std::string encoding =
-                py::module_::import("locale").attr("getpreferredencoding")(false).cast<std::string>();
-            return "问题点列表 " + variable(ns, "rawfilename_txt") + " 不是 " + encoding +
-                   " 编码的文本, 请用该编码另存后再按回车 (" + detail_of(e) + ")";
+            return "问题点列表 " + py_::undecodable_text(e, variable(ns, "rawfilename_txt")) +
+                   ", 请用该编码另存后再按回车 (" + detail_of(e) + ")";
         }
         return "无法读取问题点列表 " + variable(ns, "rawfilename_txt") + " (" + detail_of(e) + ")";
     case Step::kOpenWorkbook:
@@ -187,6 +176,9 @@ std::string describe(const py_::Namespace& ns, py::error_already_set& e, Step st
         }
         return "工作簿 " + workbook + " 不是可读的 .xls 工作簿, 请移走它后重试 (" + detail_of(e) + ")";
     case Step::kReadTags:
+        if (e.matches(PyExc_UnicodeDecodeError)) {
+            return "调试信息文本 " + py_::undecodable_text(e, text) + ", 无法解码 (" + detail_of(e) + ")";
+        }
         if (e.matches(PyExc_ValueError)) {
             return "调试信息文本 " + text + " 中有不是整数的值 (" + detail_of(e) + ")";
         }
@@ -194,6 +186,11 @@ std::string describe(const py_::Namespace& ns, py::error_already_set& e, Step st
             return "调试信息文本 " + text + " 中有超出范围的值 (" + detail_of(e) + ")";
         }
         return "读取调试信息文本 " + text + " 时出错 (" + detail_of(e) + ")";
+    case Step::kCheckValues:
+        if (e.matches(PyExc_ValueError)) {
+            return "调试信息文本 " + text + " 中没有 AWB 调试数据 (没有一行是记录所读的标签), 未写入工作簿";
+        }
+        return "检查调试信息文本 " + text + " 时出错 (" + detail_of(e) + ")";
     case Step::kWriteRow:
         return "无法写入工作簿 " + workbook + " (" + detail_of(e) + ")";
     case Step::kSaveWorkbook:

@@ -1,5 +1,7 @@
 #include "rules.hpp"
 
+#include "awb/capture_list.hpp"
+
 namespace awb::console {
 
 ustring picture_name_from_result(uview result_name) {
@@ -27,6 +29,36 @@ std::optional<ustring> config_value(uview line) {
     return ustring(before_first(line.substr(first + 1), U"="));
 }
 
+namespace {
+
+bool same_picture_name(uview listed, uview picture) {
+    if (listed == picture) return true;
+    std::size_t dot = picture.rfind(U'.');
+    return dot != uview::npos && listed.size() == picture.size() &&
+           listed.substr(0, dot) == picture.substr(0, dot) &&
+           equal_ignoring_case(listed.substr(dot), picture.substr(dot));
+}
+
+// `stem` stands in `cell` with no letter or digit right before it, and the end of the cell,
+// "." or a blank right after it. An empty stem stands nowhere.
+bool stem_in_cell(uview cell, uview stem, const std::function<bool(char32_t)>& is_alnum) {
+    if (stem.empty()) return false;
+    for (std::size_t at = cell.find(stem); at != uview::npos; at = cell.find(stem, at + 1)) {
+        std::size_t after = at + stem.size();
+        bool open_before = at == 0 || !is_alnum(cell[at - 1]);
+        bool closed_after = after == cell.size() || cell[after] == U'.' || cell[after] == U' ';
+        if (open_before && closed_after) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool lists_picture(uview line, uview picture) {
+    ustring name = remove_chars(picture, U" ");
+    return !name.empty() && same_picture_name(listed_picture(line), name);
+}
+
 ustring issue_key(uview picture_name) {
     return ustring(before_first(before_first(picture_name, U"_"), U"."));
 }
@@ -42,15 +74,21 @@ ustring clean_issue_note(uview line, uview digits) {
     return remove_chars(note, digits);
 }
 
-bool name_in_cell(uview cell, uview name, const std::function<bool(char32_t)>& is_alnum) {
-    if (name.empty()) return false;
-    for (std::size_t at = cell.find(name); at != uview::npos; at = cell.find(name, at + 1)) {
-        std::size_t after = at + name.size();
-        bool open_before = at == 0 || !is_alnum(cell[at - 1]);
-        bool open_after = after == cell.size() || !is_alnum(cell[after]);
-        if (open_before && open_after) return true;
+uview picture_stem(uview picture) {
+    std::size_t dot = picture.rfind(U'.');
+    return dot == uview::npos ? picture : picture.substr(0, dot);
+}
+
+std::optional<std::size_t> find_picture_row(const std::vector<ustring>& cells, uview picture,
+                                            const std::function<bool(char32_t)>& is_alnum) {
+    uview stem = picture_stem(picture);
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        if ((!picture.empty() && cells[i] == picture) || (!stem.empty() && cells[i] == stem)) return i;
     }
-    return false;
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        if (stem_in_cell(cells[i], stem, is_alnum)) return i;
+    }
+    return std::nullopt;
 }
 
 }  // namespace awb::console

@@ -5,6 +5,7 @@
 #include <array>
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "awb/text.hpp"
 
@@ -37,8 +38,13 @@ std::optional<ustring> config_value(uview line);
 
 // ---- issue notes ----
 
-// The key that finds a picture's line in the capture list: the name before its first "_",
-// and of that the part before its first ".".
+// True when `line` is the capture-list line of `picture`: its first field, read as the batch
+// reads it (blanks and line ends removed), is the picture's name (without blanks); the letter
+// case of the extension does not count, so "X.JPG" in the list is the picture X.jpg.
+bool lists_picture(uview line, uview picture);
+
+// The key that finds a picture's line in the capture list when no line names the picture: the
+// name before its first "_", and of that the part before its first ".".
 ustring issue_key(uview picture_name);
 
 // The cleaned note of a capture-list line: the text after its last ":", with line ends,
@@ -48,8 +54,15 @@ ustring clean_issue_note(uview line, uview digits);
 
 // ---- picture rows ----
 
-// True when `name` stands in `cell` with no letter or digit right before or right after it.
-// An empty name stands nowhere.
-bool name_in_cell(uview cell, uview name, const std::function<bool(char32_t)>& is_alnum);
+// A picture's name less its extension (the text from its last "."), the name a row holds.
+uview picture_stem(uview picture);
+
+// The row of `picture` among the column-0 texts of a sheet's picture rows, counted from 0:
+// first a text that is the picture's name or its name less the extension; else the first text
+// that holds the name less its extension with no letter or digit right before it, and right
+// after it the end of the text, "." or a blank (so "P001_X.jpg" is a row of X.jpg, and the
+// burst frame "X_1.jpg" is not). None when no row is the picture's.
+std::optional<std::size_t> find_picture_row(const std::vector<ustring>& cells, uview picture,
+                                            const std::function<bool(char32_t)>& is_alnum);
 
 }  // namespace awb::console

@@ -19,7 +19,6 @@ constexpr const char* kPausePrompt = "请按任意键继续. . .";
 constexpr const char* kConfigEmpty = "Config.ini 中没有任何行, 第 1 行应为 Path=仿真器的 RAW 文件夹";
 constexpr const char* kConfigWithoutValue =
     "Config.ini 第 1 行没有 \"=\", 应为 Path=仿真器的 RAW 文件夹";
-constexpr const char* kConfigUndecodable = "Config.ini 不是本机默认编码的文本, 请重新保存它";
 constexpr const char* kConfigUnreadable = "无法读取工作文件夹中的 Config.ini";
 
 void bind_packages(py::module_& m) {
@@ -75,7 +74,7 @@ py::object read_configuration_lines(const py_::Namespace& ns) {
         return py_::read_lines(ns, py::str(kConfigFile));
     } catch (py::error_already_set& e) {
         if (e.matches(PyExc_UnicodeError)) {
-            py_::add_note(e, kConfigUndecodable);
+            py_::add_note(e, py_::undecodable_text(e, kConfigFile) + ", 请重新保存它 (本机默认编码或带 BOM 的 UTF-8)");
         } else if (e.matches(PyExc_OSError)) {
             py_::add_note(e, kConfigUnreadable);
         }

@@ -106,13 +106,19 @@ def sandbox(tmp_path):
     return Sandbox(tmp_path)
 
 
-def tag_rule(lines, tag):
+def tag_matches(line, tag):
     """The tag reader's rule as the engineer reads it: blanks and bars go, the tag must occur
-    and ":" must stand right at the tag's length; the value after the first ":" goes through int()."""
+    and ":" must stand right at the tag's length. Returns the cleaned line, or None."""
+    cleaned = line.replace(" ", "").replace("|", "")
+    return cleaned if tag in cleaned and len(cleaned) > len(tag) and cleaned[len(tag)] == ":" else None
+
+
+def tag_rule(lines, tag):
+    """The value of the last line that carries the tag: all after its first ":" through int()."""
     value = 0
     for line in lines:
-        cleaned = line.replace(" ", "").replace("|", "")
-        if tag in cleaned and len(cleaned) > len(tag) and cleaned[len(tag)] == ":":
+        cleaned = tag_matches(line, tag)
+        if cleaned is not None:
             value = int(cleaned[cleaned.index(":") + 1:])
     return value
 

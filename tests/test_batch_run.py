@@ -58,7 +58,8 @@ def test_pictures_whose_dump_fails_get_no_row_and_are_reported(sandbox):
     assert [line for line in lines if "已跳过" in line] == [
         "exif数据有误,照片已跳过: dir.jpg (IsADirectoryError: [Errno 21] Is a directory: './EXIF/dir.jpg.exif')",
         "exif数据有误,照片已跳过: text.jpg (ValueError: invalid literal for int() with base 10: '2026-12-08\\n')",
-        next(line for line in lines if line.startswith("exif数据有误,照片已跳过: bytes.jpg (UnicodeDecodeError: "))]
+        next(line for line in lines if line.startswith(
+            "exif数据有误,照片已跳过: bytes.jpg (./EXIF/bytes.jpg.exif 不是 utf-8 编码的文本, 无法解码 ("))]
     assert output.endswith(f"{MISSING_HEAD}\n./全部照片/gone.jpg\n\n有照片的exif数据有误,未写入表格,请检查对应图片"
                            f"的exif数据！\ndir.jpg\ntext.jpg\nbytes.jpg\n{done(sandbox)}")
     assert rows == ["a.jpg r", "gone.jpg r", "z.jpg r"]
@@ -77,16 +78,29 @@ Tavrin.Tavrin()"""
     assert rows == ["a.jpg a.raw"] * 2
 
 
-def test_dp_dump_records_every_file_of_a_tree(sandbox):
-    (sandbox.work / "walk" / "sub" / "deeper").mkdir(parents=True)
-    for path in ("walk/a.jpg.exif", "walk/sub/b.jpg.exif", "walk/sub/deeper/notes.txt"):
-        (sandbox.work / path).write_text(DUMP, encoding="utf-8")
-    output, rows = batch(sandbox, [], dumps=["a.jpg"],
-                         code="import os\nTavrin.DP_DUMP('nowhere'); print(Tavrin.Excle_File in os.listdir())\n"
-                              "Tavrin.DP_DUMP('walk'); print(repr(Tavrin.Target_Awb_Target_Pic))")
-    assert output == ("False\n(1, 'a.jpg.exif')\n(1, 'b.jpg.exif')\nexif文件不存在： ./EXIF/b.jpg.exif\n"
-                      "(1, 'notes.txt')\nexif文件不存在： ./EXIF/notes.txt\n'notes.txt'\n")
-    assert rows == ["a.jpg ", "b.jpg ", "notes.txt "]
+def test_dp_dump_records_every_file_of_a_tree_where_it_lies(sandbox):
+    files = {"a.jpg.exif": 1, "sub/b.jpg.exif": 2, "other/b.jpg.exif": 3, "sub/deeper/notes.txt": 4}
+    for path, cct in files.items():
+        (sandbox.work / "walk" / path).parent.mkdir(parents=True, exist_ok=True)
+        (sandbox.work / "walk" / path).write_text(tag_text({"AWB_TAG_CCT": cct}), encoding="utf-8")
+    output, rows = batch(sandbox, [], dumps=["a.jpg", "b.jpg"],
+                         code="import os, xlrd\nTavrin.DP_DUMP('nowhere'); print(Tavrin.Excle_File in os.listdir())\n"
+                              "Tavrin.DP_DUMP('walk'); print(repr(Tavrin.Target_Awb_Target_Pic))\n"
+                              "print(xlrd.open_workbook(Tavrin.Excle_File).sheets()[0].col_values(1, 1))")
+    # Each file is named by its path below the walked folder, with "/", in name order.
+    assert output == ("False\n(1, 'a.jpg.exif')\n(1, 'other/b.jpg.exif')\n(1, 'sub/b.jpg.exif')\n"
+                      "(1, 'sub/deeper/notes.txt')\n'sub/deeper/notes.txt'\n[1.0, 3.0, 2.0, 4.0]\n")
+    assert rows == ["a.jpg ", "other/b.jpg ", "sub/b.jpg ", "sub/deeper/notes.txt "]
+
+
+def test_upper_case_names_and_long_lines(sandbox):
+    long = "x" * 300
+    output, rows = batch(sandbox, ["X.JPG:x.raw:n", "Y.Jpg:y.raw:n", long, f"Z.jpg:z.raw:{long}"],
+                         dumps=["X.JPG", "Z.jpg"])
+    assert output == (f"01 X.JPG:x.raw:n\n02 Y.Jpg:y.raw:n\nexif文件不存在： ./EXIF/Y.Jpg.exif\n"
+                      f"第3行格式错误,已跳过: {long[:200]}…\n03 {('Z.jpg:z.raw:' + long)[:200]}…\n"
+                      f"{MISSING_HEAD}\n./全部照片/Y.Jpg\n{done(sandbox)}")
+    assert rows == ["X.JPG x.raw", "Y.Jpg y.raw", "Z.jpg z.raw"]
 
 
 def test_tavrin_command_settings_and_a_missing_capture_list(sandbox):

@@ -67,11 +67,12 @@ def test_windows_naming_takes_the_name_after_the_backslash(sandbox):
     raw = sandbox.simulator()
     write_result(raw, "W", {"AWB_TAG_CCT": 1})
     fake = f"""
-import types
+import os, types
 Lumvik.platform = types.SimpleNamespace(system=lambda: "Windows")
 Lumvik.glob = types.SimpleNamespace(escape=lambda p: p,
                                     glob=lambda p: [p[:-5].rstrip("/") + "\\\\W-main_dbg_scolor_info.txt"])
-Lumvik.os = types.SimpleNamespace(path=types.SimpleNamespace(getmtime=lambda p: 1.0))
+Lumvik.os = types.SimpleNamespace(path=types.SimpleNamespace(getmtime=lambda p: 1.0, isfile=lambda p: True),
+                                  stat=os.stat)
 """
     picture, full, *_ = discover(sandbox, fake).json()
     assert (picture, full) == ("W.jpg", f"{raw}/Results/W-main_awb_dbg_info.txt")

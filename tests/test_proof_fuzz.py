@@ -106,9 +106,14 @@ report(count)
 
 
 CAPTURE_LIST_PROPERTY = r"""
-import contextlib, io, os, tempfile
+import contextlib, io, os, re, tempfile
 from hypothesis import given, settings, strategies as st, HealthCheck
 import Tavrin
+
+def dump_name(picture):
+    # The picture's name up to and including its first "jpg" in any letter case, else whole.
+    jpg = re.search("jpg", picture, re.IGNORECASE | re.ASCII)
+    return (picture[:jpg.end()] if jpg else picture) + ".exif"
 
 def expected(lines, dumps):
     # What a batch prints for these capture-list lines, and the rows it writes.
@@ -123,7 +128,7 @@ def expected(lines, dumps):
             continue
         out.append("%02d %s" % (number, cleaned))
         number += 1
-        dump = cleaned[:fields[0].find("jpg") + 3] + ".exif"
+        dump = dump_name(fields[0])
         if dump not in dumps:
             out.append("exif文件不存在： ./EXIF/" + dump)
             if missing[-1] != "./EXIF/" + dump:
@@ -151,8 +156,7 @@ def check(lines, data):
         f.write("".join(l + e for l, e in lines))
     with open("rawfilename.txt", "r") as f:
         read = f.readlines()
-    names = sorted({l.replace(" ", "")[:l.replace(" ", "").split(":")[0].find("jpg") + 3] + ".exif"
-                    for l, _ in lines})
+    names = sorted({dump_name(l.replace(" ", "").split(":")[0]) for l, _ in lines})
     dumps = {n for n in names if "/" not in n and "\x00" not in n and n not in (".exif",)
              and data.draw(st.booleans())}
     for name in dumps:

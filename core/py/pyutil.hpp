@@ -60,10 +60,24 @@ decltype(auto) with_code_units(py::handle text, Fn&& fn) {
 // os.path.exists through the module's own `os`.
 bool exists(const Namespace& ns, py::handle path);
 
-// All lines of a text file, opened with the module's open(path, "r") and closed again, also
-// when reading fails. `on_open` sees the file object before it is read.
+// A text file opened for reading through the module's own open. Only a plain file is opened
+// (checked before opening, so that a FIFO never blocks): a folder raises IsADirectoryError,
+// anything else (a FIFO, a device, a socket) an OSError naming what it is. A text that starts
+// with a UTF-8 byte-order mark is read without it ("utf-8-sig"), one that starts with a UTF-16
+// mark as UTF-16; any other keeps the platform's default encoding (open(path, "r")).
+py::object open_text(const Namespace& ns, py::handle path);
+
+// All lines of a text file, opened with open_text and closed again, also when reading fails.
+// `on_open` sees the file object before it is read.
 py::object read_lines(const Namespace& ns, py::handle path,
                       const std::function<void(py::handle)>& on_open = {});
+
+// "<path> 不是 <encoding> 编码的文本": what a text that cannot be decoded is, in the engineer's
+// terms, with the encoding that was tried (the decoder's, else the platform's default).
+std::string undecodable_text(py::error_already_set& e, const std::string& path);
+
+// A user's text as the console echoes it: cut to awb::kEchoLength characters and "…".
+py::str echo(py::handle text);
 
 // Adds a note to an exception on its way up: what it means in the engineer's terms. A
 // command shows the first note as its one line about the failure.

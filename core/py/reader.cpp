@@ -6,13 +6,14 @@ namespace awb::py_ {
 namespace {
 
 TextMemory* g_text_memory = nullptr;
+DumpPath* g_dump_path = nullptr;
 
 constexpr const char* kMissingDump = "exif文件不存在： %s";
 constexpr const char* kDumpFolder = "./EXIF/";
 
 py::object report_missing_dump(const Namespace& ns, const py::object& path) {
     if (ns.get("exif_file_flage").equal(py::int_(0))) {
-        ns.print(py::str(kMissingDump).attr("__mod__")(path));
+        ns.print(py::str(kMissingDump).attr("__mod__")(echo(path)));
         ns.set("exif_file_flage", py::int_(1));
     }
     py::object missing = ns.get("no_exif_list");
@@ -24,7 +25,7 @@ py::object report_missing_dump(const Namespace& ns, const py::object& path) {
 
 }  // namespace
 
-py::object scan_lines(const Namespace& ns, py::handle lines, py::handle tag) {
+py::object scan_lines(const Namespace& ns, py::handle lines, py::handle tag, bool* matched) {
     ustring wanted;
     bool tag_checked = false;
     py::object to_int;
@@ -48,6 +49,7 @@ py::object scan_lines(const Namespace& ns, py::handle lines, py::handle tag) {
         if (!value) continue;
         if (!to_int) to_int = ns.lookup("int");
         result = to_int(to_str(*value));
+        if (matched) *matched = true;
     }
     return result;
 }
@@ -61,11 +63,12 @@ py::object read_tag_from_open_text(const Namespace& ns, py::handle tag) {
     if (!memory) return scan_lines(ns, lines, tag);
     memory->source = fp;
     memory->lines = lines;
+    memory->note_read();
     return memory->scan(ns, tag);
 }
 
 py::object read_tag_from_dump(const Namespace& ns, py::handle tag) {
-    py::object path = py::str(kDumpFolder) + ns.get("Target_Awb_Target_Pic");
+    py::object path = g_dump_path ? g_dump_path->path : py::str(kDumpFolder) + ns.get("Target_Awb_Target_Pic");
     TextMemory* memory = g_text_memory;
     if (memory && memory->source && memory->source.equal(path)) {
         if (memory->lines.is_none()) return report_missing_dump(ns, path);
@@ -78,12 +81,25 @@ py::object read_tag_from_dump(const Namespace& ns, py::handle tag) {
         }
         return report_missing_dump(ns, path);
     }
-    py::object lines = read_lines(ns, path, [&](py::handle dump) { ns.set("fp", dump); });
+    py::object lines;
+    try {
+        lines = read_lines(ns, path, [&](py::handle dump) { ns.set("fp", dump); });
+    } catch (py::error_already_set& e) {
+        if (e.matches(PyExc_UnicodeDecodeError)) {
+            add_note(e, undecodable_text(e, py::str(path).cast<std::string>()) + ", 无法解码 (" +
+                            py::str(e.value()).cast<std::string>() + ")");
+        }
+        throw;
+    }
     if (!memory) return scan_lines(ns, lines, tag);
     memory->source = path;
     memory->lines = lines;
+    memory->note_read();
     return memory->scan(ns, tag);
 }
+
+DumpPath::DumpPath(py::object path) : path(std::move(path)), outer_(g_dump_path) { g_dump_path = this; }
+DumpPath::~DumpPath() { g_dump_path = outer_; }
 
 void TextMemory::index_lines() {
     indexed_from_ = lines;
@@ -112,7 +128,7 @@ py::object TextMemory::scan(const Namespace& ns, py::handle tag) {
     if (!indexed_from_.is(lines)) index_lines();
     if (indexed_.is_none() || !PyUnicode_Check(tag.ptr()) || py::len(indexed_) == 0 ||
         static_cast<std::size_t>(PyUnicode_GET_LENGTH(tag.ptr())) >= kIndexedWidth) {
-        return scan_lines(ns, lines, tag);
+        return scan_lines(ns, lines, tag, &matched_);
     }
     py::object result = py::int_(0);
     ustring wanted = to_ustring(tag);
@@ -122,7 +138,10 @@ py::object TextMemory::scan(const Namespace& ns, py::handle tag) {
         auto value = with_code_units(line, [&](const auto* units, std::size_t length) {
             return tag_value(units, length, uview(wanted));
         });
-        if (value) result = to_int(to_str(*value));
+        if (value) {
+            result = to_int(to_str(*value));
+            matched_ = true;
+        }
     }
     return result;
 }

@@ -11,15 +11,32 @@ namespace awb::py_ {
 
 // The value of `tag` in a list of lines: the last matching line's value converted by the
 // module's int(), or 0 when no line matches. A value int() refuses raises its ValueError.
-py::object scan_lines(const Namespace& ns, py::handle lines, py::handle tag);
+// `matched`, when given, is set when a line matched.
+py::object scan_lines(const Namespace& ns, py::handle lines, py::handle tag, bool* matched = nullptr);
 
 // Console: rewinds the open text `fp`, reads all its lines and scans them; `fp` stays open.
 py::object read_tag_from_open_text(const Namespace& ns, py::handle tag);
 
 // Batch: opens the current picture's EXIF dump, reads and closes it, and scans its lines.
 // A missing dump reads as 0: it is reported once per picture (`exif_file_flage`) and its path
-// recorded once at the end of `no_exif_list`.
+// recorded once at the end of `no_exif_list`. A dump that cannot be decoded gets a note naming
+// it and the encoding tried.
 py::object read_tag_from_dump(const Namespace& ns, py::handle tag);
+
+// While a DumpPath lives, the batch reader reads the dump at `path` instead of "./EXIF/"
+// followed by `Target_Awb_Target_Pic`: the folder walk reads each file where it lies.
+class DumpPath {
+public:
+    explicit DumpPath(py::object path);
+    ~DumpPath();
+    DumpPath(const DumpPath&) = delete;
+    DumpPath& operator=(const DumpPath&) = delete;
+
+    py::object path;
+
+private:
+    DumpPath* outer_;
+};
 
 // While a TextMemory lives, each text is read once: further lookups in the same text (the
 // console's open `fp`, the batch's dump path) reuse the lines read first, or the dump's
@@ -34,6 +51,11 @@ public:
 
     py::object source;  // the open text, or the dump's path, read last
     py::object lines;   // its lines, or None when the dump is missing
+
+    // A text was read (not a missing dump), and no lookup found any of its tags: the text
+    // holds no AWB debug values, and its record would be zeros only.
+    bool holds_no_values() const { return read_ && !matched_; }
+    void note_read() { read_ = true; }
 
     // The value of `tag` in `lines`, as scan_lines gives it. The first lookup notes, for each
     // line, where its cleaned text has a ":" among its first characters; a tag is then looked
@@ -50,6 +72,8 @@ private:
     py::object indexed_from_;  // the `lines` the index was made from
     py::object indexed_;       // the same lines, held as a tuple; None when they cannot be indexed
     std::vector<std::vector<std::uint32_t>> colons_;  // position of a ":" -> the lines having it
+    bool read_ = false;
+    bool matched_ = false;
 };
 
 }  // namespace awb::py_

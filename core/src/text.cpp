@@ -1,5 +1,7 @@
 #include "awb/text.hpp"
 
+#include <algorithm>
+
 namespace awb {
 
 ustring from_utf8(std::string_view text) {
@@ -97,6 +99,29 @@ uview head(uview text, std::ptrdiff_t count) {
     if (count < 0) count = size + count < 0 ? 0 : size + count;
     if (count > size) count = size;
     return text.substr(0, static_cast<std::size_t>(count));
+}
+
+namespace {
+
+char32_t ascii_lower(char32_t c) { return (c >= U'A' && c <= U'Z') ? c + (U'a' - U'A') : c; }
+
+bool same_ignoring_case(char32_t a, char32_t b) { return ascii_lower(a) == ascii_lower(b); }
+
+}  // namespace
+
+bool equal_ignoring_case(uview text, uview other) {
+    return text.size() == other.size() &&
+           std::equal(text.begin(), text.end(), other.begin(), same_ignoring_case);
+}
+
+std::size_t find_ignoring_case(uview text, uview part) {
+    auto hit = std::search(text.begin(), text.end(), part.begin(), part.end(), same_ignoring_case);
+    return hit == text.end() && !part.empty() ? uview::npos : static_cast<std::size_t>(hit - text.begin());
+}
+
+ustring echo(uview text) {
+    if (text.size() <= kEchoLength) return ustring(text);
+    return ustring(text.substr(0, kEchoLength)) + U"…";
 }
 
 }  // namespace awb

@@ -29,6 +29,17 @@ uview before_first(uview text, uview mark);
 // (the way a slice text[:count] is taken).
 uview head(uview text, std::ptrdiff_t count);
 
+// `text` and `other` equal but for the letter case of ASCII letters.
+bool equal_ignoring_case(uview text, uview other);
+
+// The position of the first `part` in `text`, ASCII letters compared without their case.
+std::size_t find_ignoring_case(uview text, uview part);
+
+// A user's text as the console echoes it: at most kEchoLength characters, followed by "…"
+// where it was cut, so that a runaway line does not flood the console.
+inline constexpr std::size_t kEchoLength = 200;
+ustring echo(uview text);
+
 // Lines of a text, each keeping its "\n" (the last one may have none).
 template <class Fn>
 void for_each_line(uview text, Fn&& fn) {
