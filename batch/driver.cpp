@@ -158,6 +158,38 @@ void PictureRun::report_failures() const {
     for (const py::object& picture : failed_) ns.print(picture);
 }
 
+// Records every picture line of the capture list, then saves what is pending.
+static void record_lines(PictureRun& run, py::handle lines) {
+    const py_::Namespace& ns = kTavrin;
+    std::size_t line_number = 0;
+    for (py::handle line : lines) {
+        ++line_number;
+        CaptureLine read = read_capture_line(py_::to_ustring(line));
+        if (read.kind == LineKind::kEmpty) continue;
+        py::str cleaned = py_::to_str(read.cleaned);
+        if (read.kind == LineKind::kMalformed) {
+            ns.print(format(kBadLine, py::make_tuple(line_number, cleaned)));
+            continue;
+        }
+        ns.print(format(kRunningLine, py::make_tuple(ns.get("data_num"), cleaned)));
+        py::str jpg = py_::to_str(read.fields[0]);
+        py::str rawpic = py_::to_str(read.fields[1]);
+        py::str issues = py_::to_str(read.fields[2]);
+        ns.set("data_num", ns.get("data_num") + py::int_(1));
+        ns.set("Target_Awb_Target_Pic", py_::to_str(exif_dump_name(read.cleaned, read.fields[0])));
+        ns.set("exif_file_flage", py::int_(0));
+        run.record(jpg, rawpic, issues);
+    }
+    run.finish();
+}
+
+static bool holds_picture_line(py::handle lines) {
+    for (py::handle line : lines) {
+        if (read_capture_line(py_::to_ustring(line)).kind == LineKind::kPicture) return true;
+    }
+    return false;
+}
+
 void tavrin() {
     const py_::Namespace& ns = kTavrin;
     // The workbook's lock is held from here to the run's last save: the capture list is read,
@@ -176,41 +208,12 @@ void tavrin() {
         explain_capture_list_failure(e, list_path);
         throw;
     }
-    std::vector<CaptureLine> read;
-    bool any_picture = false;
-    for (py::handle line : lines) {
-        read.push_back(read_capture_line(py_::to_ustring(line)));
-        any_picture = any_picture || read.back().kind == LineKind::kPicture;
-    }
     // Without a single picture line the day's workbook is left as it is.
-    if (!any_picture) {
-        fail(PyExc_ValueError, "no picture lines in " + list,
-             kNoPictureLines + list);
-    }
+    if (!holds_picture_line(lines)) fail(PyExc_ValueError, "no picture lines in " + list, kNoPictureLines + list);
     move_old_workbook(ns);
 
     PictureRun run;
-    run.guarded([&] {
-        std::size_t line_number = 0;
-        for (const CaptureLine& line : read) {
-            ++line_number;
-            if (line.kind == LineKind::kEmpty) continue;
-            py::str cleaned = py_::to_str(line.cleaned);
-            if (line.kind == LineKind::kMalformed) {
-                ns.print(format(kBadLine, py::make_tuple(line_number, cleaned)));
-                continue;
-            }
-            ns.print(format(kRunningLine, py::make_tuple(ns.get("data_num"), cleaned)));
-            py::str jpg = py_::to_str(line.fields[0]);
-            py::str rawpic = py_::to_str(line.fields[1]);
-            py::str issues = py_::to_str(line.fields[2]);
-            ns.set("data_num", ns.get("data_num") + py::int_(1));
-            ns.set("Target_Awb_Target_Pic", py_::to_str(exif_dump_name(line.cleaned, line.fields[0])));
-            ns.set("exif_file_flage", py::int_(0));
-            run.record(jpg, rawpic, issues);
-        }
-        run.finish();
-    });
+    run.guarded([&] { record_lines(run, lines); });
 
     report_missing_dumps(ns);
     run.report_failures();
