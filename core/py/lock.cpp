@@ -39,6 +39,7 @@ WorkbookLock::WorkbookLock(const Namespace& ns, py::handle path, double wait) {
     py::object fallback = lock_at(ns, fallback_lock_file(ns, real));
     py::object lock = fallback.attr("is_locked").cast<bool>() ? fallback
                                                                : lock_at(ns, real + py::str(".lock"));
+    if (lock.attr("is_locked").cast<bool>()) return;  // held by an outer scope of this thread
     try {
         try {
             acquire(lock, wait);
@@ -55,6 +56,7 @@ WorkbookLock::WorkbookLock(const Namespace& ns, py::handle path, double wait) {
 }
 
 WorkbookLock::~WorkbookLock() {
+    if (!lock_) return;
     try {
         lock_.attr("release")();
     } catch (py::error_already_set& e) {

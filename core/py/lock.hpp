@@ -16,8 +16,8 @@ inline constexpr double kBatchWait = 0.0;
 
 // Holds the lock of the workbook at `path` while it lives. The lock is the file
 // "<workbook>.lock" beside the real file (a link and its target share one lock), taken through
-// the module's `filelock`; one lock object per module and workbook, re-entrant within the
-// process, so a function that takes it inside a run that holds it goes straight on. When the
+// the module's `filelock`; one lock object per module and workbook. A function that takes it
+// inside a scope of the same thread that holds it (a run, a show) goes straight on. When the
 // lock is still held by another program after `wait` seconds, raises filelock's Timeout (a
 // TimeoutError) noted "工作簿 <path> 正被另一个程序写入".
 class WorkbookLock {
