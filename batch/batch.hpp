@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "lock.hpp"
 #include "pyutil.hpp"
 #include "workbook.hpp"
 
@@ -29,20 +30,37 @@ void dp_dump(py::object file_dir);
 // cleared either way.
 bool take_picture_failure(py::handle error);
 
-// A run of the workbook functions over many pictures (the batch or the folder walk): the run's
-// workbook stays in memory, is saved at most about once a second and when the run finishes,
-// and the pictures that could not be recorded are collected for the final report.
+// A run of the workbook functions over many pictures (the batch or the folder walk). It holds
+// the workbook's lock from start to end (a second run on the same workbook stops at once);
+// the run's workbook stays in memory, is saved at most about once a second and when the run
+// finishes, and the pictures that could not be recorded are collected for the final report.
 class PictureRun {
 public:
     PictureRun();
-    // Creates the workbook when it is missing, then records the picture whose dump is current
-    // (`Target_Awb_Target_Pic`). A picture that fails on its own data is reported in one line
-    // and passed over; any other error ends the run.
+    // Creates the workbook when the run has none yet, then records the picture whose dump is
+    // current (`Target_Awb_Target_Pic`). A picture that fails on its own data is reported in
+    // one line and passed over; any other error ends the run.
     void record(const py::object& jpg, const py::object& rawpic, const py::object& issues);
     void finish();                 // saves what is pending
+    // Ctrl-C: saves every whole picture recorded so far, Ctrl-C held back meanwhile, and notes
+    // on the interrupt how many pictures the workbook holds.
+    void interrupted(py::error_already_set& interrupt);
     void report_failures() const;  // the pictures passed over, if any
 
+    // Runs `body` (the run's pictures); a Ctrl-C in it is handled as above, then goes on up.
+    template <class Body>
+    void guarded(Body&& body) {
+        try {
+            body();
+        } catch (py::error_already_set& e) {
+            if (e.matches(PyExc_KeyboardInterrupt)) interrupted(e);
+            throw;
+        }
+    }
+
 private:
+    py::object workbook_;
+    py_::WorkbookLock lock_;
     py_::BatchRun run_;
     std::vector<py::object> failed_;
 };

@@ -1,5 +1,6 @@
 // The batch driver: goes through the capture list, records every listed picture from its EXIF
-// dump in a fresh day's workbook and reports the pictures it could not record in full.
+// dump in a fresh day's workbook (the earlier run's goes into "备份") and reports the pictures
+// it could not record in full.
 #include "batch.hpp"
 #include "rules.hpp"
 
@@ -7,8 +8,13 @@ namespace awb::batch {
 namespace {
 
 constexpr const char* kCaptureListName = "rawfilename.txt";
-constexpr const char* kNoCaptureList = "rawfilename.txt 文件不存在: %s";
-constexpr const char* kOldWorkbookKept = "旧表格文件无法删除,本次数据将追加到其中: %s (%s)";
+constexpr const char* kNoCaptureList = "rawfilename.txt 文件不存在: ";
+constexpr const char* kNoPictureLines =
+    "rawfilename.txt 中没有照片行 (每行应为 照片名:RAW名:问题描述), 表格文件未改动: ";
+constexpr const char* kOldWorkbookMoved = "之前的表格文件已移入备份: %s";
+constexpr const char* kOldWorkbookKept = "旧表格文件无法移入备份,本次数据将追加到其中: %s (%s)";
+constexpr const char* kInterrupted = "已中断: 表格中已保存 %d 张照片: %s";
+constexpr const char* kInterruptedSaveFailed = "已中断: 表格中已保存 %d 张照片: %s (最后一次保存失败: %s)";
 constexpr const char* kBadLine = "第%d行格式错误,已跳过: %s";
 constexpr const char* kRunningLine = "%02d %s";
 constexpr const char* kPictureFailed = "exif数据有误,照片已跳过: %s (%s)";
@@ -26,18 +32,28 @@ py::object error_line(const py::error_already_set& e) {
     return text.attr("replace")("\r", " ").attr("replace")("\n", " ");
 }
 
-// The day's workbook is made afresh by every batch; one that cannot be removed (held open by a
-// spreadsheet program, or marked read-only, which Windows would not remove either) stays, and
-// this batch's rows go below its own.
-void remove_old_workbook(const py_::Namespace& ns) {
+// A rerun starts a fresh day's workbook and keeps the earlier run's in "备份" beside it. One
+// that cannot be moved (held open by a spreadsheet program, or marked read-only: the user
+// wants it left as it is) stays, and this batch's rows go below its own.
+void move_old_workbook(const py_::Namespace& ns) {
     py::object workbook = ns.get("Excle_File");
     if (!py_::exists(ns, workbook)) return;
     try {
-        py_::refuse_read_only(ns, workbook);
-        ns.get("os").attr("remove")(workbook);
+        py_::refuse_read_only(ns, ns.get("os").attr("path").attr("realpath")(workbook));
+        ns.print(format(kOldWorkbookMoved, py_::move_into_backups(ns, workbook)));
     } catch (py::error_already_set& e) {
         if (!e.matches(PyExc_OSError)) throw;
         ns.print(format(kOldWorkbookKept, py::make_tuple(workbook, error_line(e))));
+    }
+}
+
+// Raises `type` with `message`, noted with `note` (the command's one line).
+[[noreturn]] void fail(PyObject* type, const std::string& message, const std::string& note) {
+    try {
+        py_::raise(type, message);
+    } catch (py::error_already_set& e) {
+        py_::add_note(e, note);
+        throw;
     }
 }
 
@@ -87,11 +103,14 @@ void report_missing_dumps(const py_::Namespace& ns) {
 
 }  // namespace
 
-PictureRun::PictureRun() : run_(kTavrin) {}
+PictureRun::PictureRun()
+    : workbook_(kTavrin.get("Excle_File")), lock_(kTavrin, workbook_, py_::kBatchWait), run_(kTavrin) {}
 
 void PictureRun::record(const py::object& jpg, const py::object& rawpic, const py::object& issues) {
     const py_::Namespace& ns = kTavrin;
-    if (!py_::exists(ns, ns.get("Excle_File"))) {
+    py::object workbook = ns.get("Excle_File");
+    // The run's workbook in memory is the truth: one deleted meanwhile is saved whole again.
+    if (!py_::BookMemory::of(ns).holds_run_book(workbook) && !py_::exists(ns, workbook)) {
         ns.set("insert_row_num", py::int_(1));
         try {
             ns.get("Create_Excel")(jpg, rawpic, issues);
@@ -114,11 +133,27 @@ void PictureRun::record(const py::object& jpg, const py::object& rawpic, const p
 
 void PictureRun::finish() {
     try {
-        run_.end();
+        run_.save();
     } catch (py::error_already_set& e) {
         explain_workbook_failure(e);
         throw;
     }
+}
+
+void PictureRun::interrupted(py::error_already_set& interrupt) {
+    py_::BookMemory& memory = py_::BookMemory::of(kTavrin);
+    py_::HeldInterrupt held;  // a second Ctrl-C does not cut the last save short
+    std::string failure;
+    try {
+        run_.save();
+    } catch (py::error_already_set& e) {
+        failure = py::str(error_line(e)).cast<std::string>();
+    }
+    py::object count = py::int_(memory.saved_pictures());
+    py::object line = failure.empty()
+                          ? format(kInterrupted, py::make_tuple(count, workbook_))
+                          : format(kInterruptedSaveFailed, py::make_tuple(count, workbook_, failure));
+    py_::add_note(interrupt, line.cast<std::string>());
 }
 
 void PictureRun::report_failures() const {
@@ -128,25 +163,9 @@ void PictureRun::report_failures() const {
     for (const py::object& picture : failed_) ns.print(py_::echo(picture));
 }
 
-void tavrin() {
+// Records every picture line of the capture list, then saves what is pending.
+static void record_lines(PictureRun& run, py::handle lines) {
     const py_::Namespace& ns = kTavrin;
-    // The capture list is read before the old workbook goes: without a list the old one stays.
-    py::object prefix = ns.get("global_val").attr("rawfilename_txt");
-    py::object list_path = prefix + py::str(kCaptureListName);
-    if (!py_::exists(ns, list_path)) {
-        ns.print(format(kNoCaptureList, list_path));
-        return;
-    }
-    py::object lines;
-    try {
-        lines = py_::read_lines(ns, list_path);
-    } catch (py::error_already_set& e) {
-        explain_capture_list_failure(e, list_path);
-        throw;
-    }
-    remove_old_workbook(ns);
-
-    PictureRun run;
     std::size_t line_number = 0;
     for (py::handle line : lines) {
         ++line_number;
@@ -167,6 +186,39 @@ void tavrin() {
         run.record(jpg, rawpic, issues);
     }
     run.finish();
+}
+
+static bool holds_picture_line(py::handle lines) {
+    for (py::handle line : lines) {
+        if (read_capture_line(py_::to_ustring(line)).kind == LineKind::kPicture) return true;
+    }
+    return false;
+}
+
+void tavrin() {
+    const py_::Namespace& ns = kTavrin;
+    // The workbook's lock is held from here to the run's last save: the capture list is read,
+    // the earlier workbook moved aside and the new one written by this batch alone.
+    py_::WorkbookLock lock(ns, ns.get("Excle_File"), py_::kBatchWait);
+    py::object prefix = ns.get("global_val").attr("rawfilename_txt");
+    py::object list_path = prefix + py::str(kCaptureListName);
+    std::string list = text_of(list_path);
+    if (!py_::exists(ns, list_path)) {
+        fail(PyExc_FileNotFoundError, "No such file: " + list, kNoCaptureList + list);
+    }
+    py::object lines;
+    try {
+        lines = py_::read_lines(ns, list_path);
+    } catch (py::error_already_set& e) {
+        explain_capture_list_failure(e, list_path);
+        throw;
+    }
+    // Without a single picture line the day's workbook is left as it is.
+    if (!holds_picture_line(lines)) fail(PyExc_ValueError, "no picture lines in " + list, kNoPictureLines + list);
+    move_old_workbook(ns);
+
+    PictureRun run;
+    run.guarded([&] { record_lines(run, lines); });
 
     report_missing_dumps(ns);
     run.report_failures();

@@ -16,6 +16,7 @@ void import_packages(py::module_& m) {
     m.attr("xlwt") = py::module_::import("xlwt");
     m.attr("xlrd") = py::module_::import("xlrd");
     m.attr("copy") = py::module_::import("xlutils.copy").attr("copy");
+    m.attr("filelock") = py::module_::import("filelock");
     py::module_ settings = py::module_::import("global_values");
     if (!py::hasattr(settings, "global_val")) {
         py_::raise(PyExc_ImportError, "cannot import name 'global_val' from 'global_values'");

@@ -4,9 +4,11 @@ holds the capture list and the "EXIF" folder of dumps."""
 import importlib.util
 import os
 import sys
+import traceback
 import types
 
 DEFAULT_SETTINGS_NOTE = "未找到设置模块 global_values, 使用默认设置: rawfilename.txt 在当前文件夹"
+SETTINGS_FILE = "global_values.py"
 
 
 def _default_settings():
@@ -21,21 +23,54 @@ def _default_settings():
     return settings
 
 
+def _line_of(exc, path):
+    """The line of the settings file where loading it failed."""
+    if isinstance(exc, SyntaxError) and exc.lineno:
+        return exc.lineno
+    lines = [frame.lineno for frame in traceback.extract_tb(exc.__traceback__)
+             if os.path.abspath(frame.filename) == path]
+    return lines[-1] if lines else None
+
+
+def _load_settings():
+    """Loads the working folder's settings module by its path, adding nothing to the import
+    path (no other file of the working folder is ever imported); without one, the settings
+    module is imported from the usual places, else the defaults are used. Returns the line
+    that says why the settings could not be loaded, or None."""
+    if "global_values" in sys.modules:
+        return None
+    path = os.path.abspath(SETTINGS_FILE)
+    if not os.path.isfile(path):
+        if importlib.util.find_spec("global_values") is None:
+            sys.modules["global_values"] = _default_settings()
+            print(DEFAULT_SETTINGS_NOTE)
+        return None
+    spec = importlib.util.spec_from_file_location("global_values", path)
+    settings = importlib.util.module_from_spec(spec)
+    sys.modules["global_values"] = settings
+    try:
+        spec.loader.exec_module(settings)
+    except Exception as exc:  # noqa: BLE001 - any fault of the file is told in one line
+        del sys.modules["global_values"]
+        line = _line_of(exc, path)
+        where = f"第 {line} 行: " if line else ""
+        detail = " ".join(f"{type(exc).__name__}: {exc}".splitlines())
+        return f"设置文件 {path} 无法加载: {where}{detail}"
+    return None
+
+
 def main():
-    # A console script starts with its own folder first on the path, not the working folder.
-    work = os.getcwd()
-    if not sys.path or sys.path[0] != work:
-        sys.path.insert(0, work)
-    if "global_values" not in sys.modules and importlib.util.find_spec("global_values") is None:
-        sys.modules["global_values"] = _default_settings()
-        print(DEFAULT_SETTINGS_NOTE)
+    problem = _load_settings()
+    if problem:
+        print(problem, file=sys.stderr)
+        return 1
     import Tavrin
     workbook = Tavrin.Excle_File
-    before = _file_state(workbook)
     try:
         Tavrin.Tavrin()
-    except KeyboardInterrupt:
-        print("已中断: 已处理的照片已保存在表格中", file=sys.stderr)
+    except KeyboardInterrupt as exc:
+        notes = getattr(exc, "__notes__", None)
+        print(notes[0] if notes else "已中断", file=sys.stderr)
         return 130
     except Exception as exc:
         # One line in the engineer's terms; the batch has saved every picture it recorded.
@@ -43,19 +78,10 @@ def main():
         problem = notes[0] if notes else f"{type(exc).__name__}: {exc}"
         print("数据处理失败: " + " ".join(problem.splitlines()), file=sys.stderr)
         return 1
-    if _file_state(workbook) != before:
-        _write_report(workbook)
+    # A batch that finished has written its workbook (one that stops early, without a capture
+    # list or without picture lines, has ended above with status 1).
+    _write_report(workbook)
     return 0
-
-
-def _file_state(path):
-    """What tells one state of a file from another, or None when there is no file: a batch that
-    wrote nothing (no capture list) gets no report."""
-    try:
-        stat = os.stat(path)
-    except OSError:
-        return None
-    return stat.st_ino, stat.st_size, stat.st_mtime_ns
 
 
 def _write_report(workbook):

@@ -5,6 +5,7 @@
 
 #include "awb/tables.hpp"
 #include "batch.hpp"
+#include "lock.hpp"
 #include "reader.hpp"
 #include "record.hpp"
 
@@ -72,7 +73,7 @@ struct SheetRow {
 
 void write_sheet(py_::Book& book, std::size_t k, const SheetRow& sheet, const py::object& name,
                  const py::object& issues, const CellStyles& styles) {
-    py::object ws = book.writable.attr("get_sheet")(k);
+    py::object ws = book.sheet_writer(k);
     py::object write = ws.attr("write");
     for (std::size_t column = 1; column <= sheet.layout->value_columns; ++column) {
         bool red = column == kDaylightProbabilityColumn || column == own_probability_column(k);
@@ -95,7 +96,9 @@ bool take_picture_failure(py::handle error) {
 void create_dp_log_data(py::object jpg, py::object rawpic, py::object issues) {
     const py_::Namespace& ns = kTavrin;
     py_::TextMemory dumps;  // each dump is read once for the seven sheets
-    py_::Book& book = py_::BookMemory::of(ns).open(ns, ns.get("Excle_File"));
+    py::object workbook = ns.get("Excle_File");
+    py_::WorkbookLock lock(ns, workbook, py_::kShowWait);  // taken already in a run
+    py_::Book& book = py_::BookMemory::of(ns).open(ns, workbook);
     Py_CLEAR(g_picture_failure);
 
     // Gather: the row of each sheet and the record for its light source. The counter `i` is
@@ -157,7 +160,9 @@ void create_dp_log_data(py::object jpg, py::object rawpic, py::object issues) {
     });
     for (const SheetRow& sheet : rows) py_::check_row(sheet.row);
 
-    // Write: all seven sheets, or, should anything fail now, nothing the memory keeps.
+    // Write: all seven sheets (Ctrl-C waits), or, should anything fail now, nothing the memory
+    // keeps.
+    py_::HeldInterrupt held;
     try {
         CellStyles styles = cell_styles(ns, book);
         for (std::size_t k = 0; k < kSheetCount; ++k) write_sheet(book, k, rows[k], name, issues, styles);
@@ -166,6 +171,7 @@ void create_dp_log_data(py::object jpg, py::object rawpic, py::object issues) {
         throw;
     }
     py_::BookMemory::of(ns).recorded(ns);
+    held.release();
 }
 
 }  // namespace awb::batch

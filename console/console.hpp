@@ -39,6 +39,7 @@ void run_console();
 // engineer's terms.
 enum class Step {
     kDiscovery,      // finding the newest result and opening its AWB text
+    kLockWorkbook,   // waiting for another program to finish writing the workbook
     kCreateWorkbook, // making the missing workbook
     kIssueNote,      // reading the capture list
     kOpenWorkbook,   // reading the workbook and taking its seven sheets

@@ -9,6 +9,7 @@
 #include "awb/tables.hpp"
 #include "console.hpp"
 #include "history.hpp"
+#include "lock.hpp"
 #include "reader.hpp"
 #include "record.hpp"
 #include "rules.hpp"
@@ -87,7 +88,7 @@ std::optional<std::size_t> find_row(const py_::Namespace& ns, const py_::SheetRo
 void write_row(py_::Book& book, std::size_t sheet, const SheetRecord& entry,
                const RowStyles& styles, const py::object& issues, const py::object& now) {
     const Layout& layout = layout_of(kLightSources[sheet]);
-    py::object ws = book.writable.attr("get_sheet")(sheet);
+    py::object ws = book.sheet_writer(sheet);
     py::object write = ws.attr("write");
     const std::size_t r = entry.row;
     for (std::size_t c = 1; c <= layout.value_columns; ++c) {
@@ -132,9 +133,11 @@ void create_lumvik_data() {
     py::object issues = ns.get("Pic_Issues_Raw")(ns.get("Target_Awb_Target_Pic"));
     ns.set("insert_row_num", py::int_(0));
 
+    mark_step(Step::kLockWorkbook);
+    py::object path = ns.get("Excle_File");
+    py_::WorkbookLock lock(ns, path, py_::kShowWait);  // a show has taken it already
     mark_step(Step::kOpenWorkbook);
     py_::BookMemory& memory = py_::BookMemory::of(ns);
-    py::object path = ns.get("Excle_File");
     memory.open(ns, path);
 
     std::vector<SheetRecord> sheets;
@@ -173,6 +176,7 @@ void create_lumvik_data() {
     // Looked up again: the record builder runs the module's own code, which may have
     // replaced the memory (it costs one stat of the file).
     py_::Book& book = memory.open(ns, path);
+    py_::HeldInterrupt held;  // Ctrl-C waits until the rows are written and saved
     try {
         RowStyles styles = row_styles(ns, book);
         py::object now = ns.get("datetime").attr("datetime").attr("now")();
@@ -190,6 +194,7 @@ void create_lumvik_data() {
         throw;
     }
     mark_step(Step::kSummary);
+    held.release();
     print_summary(ns, sheets);
     remember_show(ns, sheets, issues);
 }

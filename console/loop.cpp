@@ -4,6 +4,7 @@
 #include <string>
 
 #include "console.hpp"
+#include "lock.hpp"
 #include "rules.hpp"
 #include "workbook.hpp"
 
@@ -66,20 +67,25 @@ void show(const py_::Namespace& ns) {
     mark_step(Step::kDiscovery);
     ns.get("Find_Changed_Txt")();
     py::object workbook = ns.get("Excle_File");
-    bool created = false;
-    if (!py_::exists(ns, workbook)) {
-        ns.set("insert_row_num", py::int_(1));
-        mark_step(Step::kCreateWorkbook);
-        ns.get("Create_Excel")();
-        created = true;
-    }
-    mark_step(Step::kIssueNote);
-    try {
-        ns.get("Create_Lumvik_DATA")();
-    } catch (py::error_already_set&) {
-        // A failed show leaves the disk as it found it: no workbook of this show's making.
-        if (created && g_step != Step::kSummary) remove_quietly(ns, workbook);
-        throw;
+    {
+        // One writer at a time: the workbook is looked at, made and recorded into under its lock.
+        mark_step(Step::kLockWorkbook);
+        py_::WorkbookLock lock(ns, workbook, py_::kShowWait);
+        bool created = false;
+        if (!py_::exists(ns, workbook)) {
+            ns.set("insert_row_num", py::int_(1));
+            mark_step(Step::kCreateWorkbook);
+            ns.get("Create_Excel")();
+            created = true;
+        }
+        mark_step(Step::kIssueNote);
+        try {
+            ns.get("Create_Lumvik_DATA")();
+        } catch (py::error_already_set&) {
+            // A failed show leaves the disk as it found it: no workbook of this show's making.
+            if (created && g_step != Step::kSummary) remove_quietly(ns, workbook);
+            throw;
+        }
     }
     close_text(ns);
     ns.print("\n");
@@ -160,6 +166,12 @@ std::string describe(const py_::Namespace& ns, py::error_already_set& e, Step st
             return "无法打开最新结果的调试信息文本 " + file_of(e, text) + " (" + detail_of(e) + ")";
         }
         return "查找最新仿真结果时出错 (" + detail_of(e) + ")";
+    case Step::kLockWorkbook:
+        if (py_::is_lock_timeout(ns, e)) {
+            return "工作簿 " + workbook + " 正被另一个程序写入, 等了 " +
+                   std::to_string(static_cast<int>(py_::kShowWait)) + " 秒仍未写完, 本次未记录, 稍后再按回车";
+        }
+        return "无法锁定工作簿 " + workbook + " (" + detail_of(e) + ")";
     case Step::kCreateWorkbook:
         return "无法新建工作簿 " + workbook + " (" + detail_of(e) + ")";
     case Step::kIssueNote:
@@ -169,6 +181,7 @@ std::string describe(const py_::Namespace& ns, py::error_already_set& e, Step st
         }
         return "无法读取问题点列表 " + variable(ns, "rawfilename_txt") + " (" + detail_of(e) + ")";
     case Step::kOpenWorkbook:
+        if (std::optional<std::string> note = py_::first_note(e)) return *note;  // sheets missing, no backup
         if (e.matches(PyExc_FileNotFoundError)) return "工作簿 " + workbook + " 不存在";
         if (e.matches(PyExc_PermissionError)) return "工作簿 " + workbook + " 无法读取, 没有读取权限";
         if (e.matches(PyExc_IndexError)) {

@@ -29,6 +29,7 @@ void bind_packages(py::module_& m) {
     m.attr("xlwt") = py::module_::import("xlwt");
     m.attr("xlrd") = py::module_::import("xlrd");
     m.attr("copy") = py::module_::import("xlutils.copy").attr("copy");
+    m.attr("filelock") = py::module_::import("filelock");
     m.attr("datetime") = py::module_::import("datetime");
     m.attr("platform") = py::module_::import("platform");
     m.attr("digits") = py::module_::import("string").attr("digits");

@@ -36,7 +36,9 @@ def test_two_runs_in_one_process(sandbox):
                          dumps=["a.jpg", "c.jpg"], code="Tavrin.Tavrin(); Tavrin.Tavrin()")
     run = (f"{{}} a.jpg:a.raw:偏红\n{{}} b.jpg:b.raw:正常\nexif文件不存在： ./EXIF/b.jpg.exif\n"
            f"{{}} c.jpg:c.raw:\n{MISSING_HEAD}\n./全部照片/b.jpg\n{done(sandbox)}")
-    assert output == run.format("01", "02", "03") + run.format("04", "05", "06")
+    [kept] = (sandbox.work / "备份").iterdir()
+    moved = f"之前的表格文件已移入备份: {Path('备份', kept.name)}\n"
+    assert output == run.format("01", "02", "03") + moved + run.format("04", "05", "06")
     assert rows == ["a.jpg a.raw", "b.jpg b.raw", "c.jpg c.raw"]  # the second run starts afresh
 
 
@@ -65,15 +67,15 @@ def test_pictures_whose_dump_fails_get_no_row_and_are_reported(sandbox):
     assert rows == ["a.jpg r", "gone.jpg r", "z.jpg r"]
 
 
-def test_a_workbook_that_cannot_be_removed_gets_the_rows_below_its_own(sandbox):
+def test_a_workbook_that_cannot_be_moved_gets_the_rows_below_its_own(sandbox):
     code = """Tavrin.Tavrin()
 import os, types
-def remove(path): raise PermissionError(13, "Permission denied", path)
-Tavrin.os = types.SimpleNamespace(**{**vars(os), "remove": remove})
+def rename(path, to): raise PermissionError(13, "Permission denied", path)
+Tavrin.os = types.SimpleNamespace(**{**vars(os), "rename": rename})
 Tavrin.Tavrin()"""
     output, rows = batch(sandbox, ["a.jpg:a.raw:n"], dumps=["a.jpg"], code=code)
     name = done(sandbox).split(":")[-1].strip()
-    assert output.splitlines()[3] == (f"旧表格文件无法删除,本次数据将追加到其中: {name} "
+    assert output.splitlines()[3] == (f"旧表格文件无法移入备份,本次数据将追加到其中: {name} "
                                       f"(PermissionError: [Errno 13] Permission denied: '{name}')")
     assert rows == ["a.jpg a.raw"] * 2
 
@@ -112,6 +114,8 @@ def test_tavrin_command_settings_and_a_missing_capture_list(sandbox):
     assert "ModuleNotFoundError: No module named 'global_values'" in sandbox.run("import Tavrin").stderr
     sandbox.settings("lists/")  # the working folder's own settings: no list there, the workbook stays
     workbook = next(sandbox.work.glob("Corvane*.xls")).read_bytes()
-    assert sandbox.command([tavrin]).stdout == "rawfilename.txt 文件不存在: lists/rawfilename.txt\n"
+    missing = sandbox.command([tavrin])
+    assert (missing.returncode, missing.stdout) == (1, "")
+    assert missing.stderr == "数据处理失败: rawfilename.txt 文件不存在: lists/rawfilename.txt\n"
     assert next(sandbox.work.glob("Corvane*.xls")).read_bytes() == workbook
 

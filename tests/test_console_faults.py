@@ -45,7 +45,7 @@ CASES = {  # how the show is made to fail, code run in the console first, the li
                                     "", "P100-main_awb_dbg_info.txt 中有不是整数的值"),
     "not-an-xls": (lambda s, raw: (simulate(raw, "P100"), s.workbook.parent.mkdir(), s.workbook.write_bytes(b"PK")),
                    "", "不是可读的 .xls 工作簿"),
-    "six-sheets": (lambda s, raw: (simulate(raw, "P100"), six_sheets(s)), "", "少于七个工作表"),
+    "six-sheets": (lambda s, raw: (simulate(raw, "P100"), six_sheets(s)), "", "缺少工作表 S (有 T, WF, F, CWF, D, DF)"),
     "held-open": (lambda s, raw: (recorded(s, raw), simulate(raw, "P100")), LOCKED, "正被表格程序打开"),
     "disk-fails": (lambda s, raw: (recorded(s, raw), simulate(raw, "P100")), DISK_FAILS,
                    "无法保存 (OSError: [Errno 5] Input/output error)"),

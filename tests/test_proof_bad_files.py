@@ -34,15 +34,15 @@ def _open(path, mode="r", *args, **kwargs):
     if set(mode) & set("wax+"):
         _refuse(path)
     return builtins.open(path, mode, *args, **kwargs)
-{module}.os = types.SimpleNamespace(**{{**vars(os), **{{n: _guarded(n) for n in ("remove", "replace", "mkdir", "chmod")}}}})
+{module}.os = types.SimpleNamespace(**{{**vars(os), **{{n: _guarded(n) for n in ("remove", "replace", "rename", "mkdir", "chmod")}}}})
 {module}.open = _open
 """
-# Windows keeps a workbook that a spreadsheet program holds open from being removed.
+# Windows keeps a workbook that a spreadsheet program holds open from being moved.
 HELD_OPEN = """
 import os, types
-def _remove(path):
+def _rename(path, to):
     raise PermissionError(13, "The process cannot access the file", path)
-Tavrin.os = types.SimpleNamespace(**{**vars(os), "remove": _remove})
+Tavrin.os = types.SimpleNamespace(**{**vars(os), "rename": _rename})
 """
 TAVRIN = "import sys, Tavrin\n{setup}\nimport tavrin_command\nsys.exit(tavrin_command.main())"
 DP_DUMP = """import Tavrin
@@ -68,9 +68,11 @@ def six_sheets(path):
 
 
 def read_only_folder(path, module):
-    """The folder made read-only: for real, or simulated for the administrator."""
+    """The workbook and its folder made read-only: for real, or simulated for the administrator.
+    (A workbook that may be written in a read-only folder is saved in place: test_workbook_files.)"""
     if ADMIN:
         return FOLDER_REFUSES.format(folder=str(path.parent), module=module)
+    path.chmod(0o444)
     path.parent.chmod(0o555)
     return ""
 
@@ -79,7 +81,7 @@ CASES = {  # how the file goes bad (returns code for the module), the words of t
     "text-file": (lambda p, m: p.write_text("File Name\tCT\nP050.jpg\t5000\n", encoding="utf-8"),
                   "不是可读的 .xls 工作簿"),
     "xlsx": (lambda p, m: xlsx(p), "(XLRDError: Excel xlsx file; not supported)"),
-    "six-sheets": (lambda p, m: six_sheets(p), "少于七个工作表"),
+    "six-sheets": (lambda p, m: six_sheets(p), "缺少工作表 S (有 T, WF, F, CWF, D, DF)"),
     "read-only": (lambda p, m: p.chmod(0o444), READ_ONLY),
     "read-only-folder": (read_only_folder, READ_ONLY),
     "gbk-capture-list": (None, "rawfilename.txt 不是 utf-8 编码的文本"),
@@ -91,7 +93,7 @@ PAIRS = [(case, tool) for case in CASES for tool in ("console", "tavrin", "DP_DU
 
 def files(*folders):
     return {p: p.read_bytes() for folder in folders for p in folder.rglob("*")
-            if p.is_file() and p.name not in ("log.txt", "book.json")}
+            if p.is_file() and p.name not in ("log.txt", "book.json") and p.suffix != ".lock"}
 
 
 def gbk(path):

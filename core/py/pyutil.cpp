@@ -154,6 +154,12 @@ void add_note(py::error_already_set& e, const std::string& note) {
     }
 }
 
+std::optional<std::string> first_note(const py::error_already_set& e) {
+    py::object notes = py::getattr(e.value(), "__notes__", py::none());
+    if (notes.is_none() || py::len(notes) == 0) return std::nullopt;
+    return py::str(notes[py::int_(0)]).cast<std::string>();
+}
+
 void raise(PyObject* type, const std::string& message) {
     PyErr_SetString(type, message.c_str());
     throw py::error_already_set();

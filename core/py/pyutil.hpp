@@ -5,6 +5,7 @@
 #include <pybind11/pybind11.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "awb/text.hpp"
@@ -82,6 +83,7 @@ py::str echo(py::handle text);
 // Adds a note to an exception on its way up: what it means in the engineer's terms. A
 // command shows the first note as its one line about the failure.
 void add_note(py::error_already_set& e, const std::string& note);
+std::optional<std::string> first_note(const py::error_already_set& e);
 
 // Raises the interpreter's exception of the given type with a message.
 [[noreturn]] void raise(PyObject* type, const std::string& message);

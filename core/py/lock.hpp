@@ -1,0 +1,55 @@
+// One writer at a time: every read-modify-save of a workbook holds an exclusive lock of that
+// workbook file, shared by all processes of the machine (and of other machines that see the
+// lock file), and Ctrl-C held back while work that must not be cut short runs.
+#pragma once
+
+#include <memory>
+
+#include "pyutil.hpp"
+
+namespace awb::py_ {
+
+// How long a writer waits for another one to finish: a console show or a workbook function
+// called on its own waits a few seconds, a batch not at all.
+inline constexpr double kShowWait = 5.0;
+inline constexpr double kBatchWait = 0.0;
+
+// Holds the lock of the workbook at `path` while it lives. The lock is the file
+// "<workbook>.lock" beside the real file (a link and its target share one lock), taken through
+// the module's `filelock`; one lock object per module and workbook. A function that takes it
+// inside a scope of the same thread that holds it (a run, a show) goes straight on. When the
+// lock is still held by another program after `wait` seconds, raises filelock's Timeout (a
+// TimeoutError) noted "工作簿 <path> 正被另一个程序写入".
+class WorkbookLock {
+public:
+    WorkbookLock(const Namespace& ns, py::handle path, double wait);
+    ~WorkbookLock();
+    WorkbookLock(const WorkbookLock&) = delete;
+    WorkbookLock& operator=(const WorkbookLock&) = delete;
+
+private:
+    py::object lock_;
+};
+
+// True when `error` is the Timeout of a workbook lock held by another program.
+bool is_lock_timeout(const Namespace& ns, const py::error_already_set& error);
+
+// Holds Ctrl-C back while it lives: an interrupt that comes meanwhile is noted, and release()
+// hands it on (raises KeyboardInterrupt, or runs the program's own handler) once the work is
+// done. Only the main thread receives signals; elsewhere nothing is held.
+class HeldInterrupt {
+public:
+    HeldInterrupt();
+    ~HeldInterrupt();  // puts the handler back; an interrupt noted is dropped (an error is on its way)
+    void release();
+    HeldInterrupt(const HeldInterrupt&) = delete;
+    HeldInterrupt& operator=(const HeldInterrupt&) = delete;
+
+private:
+    void restore();
+    py::object signal_;
+    py::object previous_;
+    std::shared_ptr<bool> came_ = std::make_shared<bool>(false);
+};
+
+}  // namespace awb::py_

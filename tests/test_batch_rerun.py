@@ -1,0 +1,116 @@
+"""Nothing lost by a batch: a rerun killed at random moments, a capture list without picture
+lines, the day's workbook deleted mid-batch, Ctrl-C mid-batch, and files in the working
+folder that are not the settings."""
+
+import random
+import re
+import signal
+import sys
+import time
+from pathlib import Path
+
+import make_examples
+import pytest
+import xlrd
+from test_proof_kills import PACED_BATCH, Run
+
+pytestmark = pytest.mark.skipif(not hasattr(signal, "SIGKILL"), reason="needs SIGKILL")
+TAVRIN = str(Path(sys.executable).with_name("tavrin"))
+PACED_COMMAND = PACED_BATCH.replace("Tavrin.Tavrin()", "import tavrin_command\nsys.exit(tavrin_command.main())")
+PACED_COMMAND = "import sys\nsys.stderr = open('stderr.txt', 'w', encoding='utf-8', buffering=1)\n" + PACED_COMMAND
+
+
+def batch_folder(sandbox, count):
+    sandbox.settings()
+    names = make_examples.picture_names(count)
+    make_examples.write_batch(str(sandbox.work), names, random.Random(count))
+    return names
+
+
+def rows(path):
+    """Picture rows of each sheet."""
+    return [sheet.nrows - 1 for sheet in xlrd.open_workbook(str(path)).sheets()]
+
+
+def test_a_killed_rerun_keeps_the_earlier_workbook(sandbox):
+    rng = random.Random(8)
+    names = batch_folder(sandbox, 200)
+    assert sandbox.command([TAVRIN]).returncode == 0
+    [path] = sandbox.work.glob("Corvane*.xls")
+    kept = []
+    for _ in range(6):
+        before = path.read_bytes() if path.exists() else None
+        run = Run(sandbox, "import Tavrin; Tavrin.Tavrin()")
+        time.sleep(rng.uniform(0, 0.6))
+        run.kill()
+        copies = [p.read_bytes() for p in (sandbox.work / "备份").glob("*.xls")]
+        assert before is None or before in copies + [path.read_bytes() if path.exists() else None]
+        kept.append((len(copies), rows(path)[0] if path.exists() else None))
+        time.sleep(1.01)  # the next rerun's copy is named after another second
+    print(f"\nkilled reruns (copies in 备份, pictures in the day's workbook): {kept}")
+    assert len(names) in [rows(p)[0] for p in (sandbox.work / "备份").glob("*.xls")]
+
+
+@pytest.mark.parametrize("text", ["", "\n  \n\n", "a.jpg\nb.jpg:b.raw\n"], ids=["empty", "blank", "malformed"])
+def test_a_capture_list_without_picture_lines_changes_nothing(sandbox, text):
+    batch_folder(sandbox, 3)
+    assert sandbox.command([TAVRIN]).returncode == 0
+    [path] = sandbox.work.glob("Corvane*.xls")
+    before = path.read_bytes()
+    (sandbox.work / "rawfilename.txt").write_text(text, encoding="utf-8")
+    result = sandbox.command([TAVRIN])
+    assert (result.returncode, result.stdout) == (1, "")
+    assert result.stderr == ("数据处理失败: rawfilename.txt 中没有照片行 (每行应为 照片名:RAW名:问题描述), "
+                             "表格文件未改动: rawfilename.txt\n")
+    assert path.read_bytes() == before and not (sandbox.work / "备份").exists()
+
+
+def test_a_workbook_deleted_mid_batch_is_saved_whole(sandbox):
+    names = batch_folder(sandbox, 240)
+    run = Run(sandbox, PACED_BATCH)
+    path = sandbox.work / f"Corvane{time.strftime('%Y%m%d')}.xls"
+    assert run.wait_for(lambda: run.count(names[60]) > 0 and path.exists())
+    path.unlink()
+    run.proc.wait(timeout=120)
+    run.kill()
+    assert rows(path) == [len(names)] * 7
+
+
+def test_ctrl_c_saves_every_whole_picture_and_says_how_many(sandbox):
+    rng = random.Random(3)
+    names = batch_folder(sandbox, 240)
+    counts = []
+    for _ in range(5):
+        run = Run(sandbox, PACED_COMMAND)
+        target = names[rng.randrange(10, 200)]
+        assert run.wait_for(lambda: run.count(target) > 0)
+        time.sleep(rng.uniform(0, 0.02))
+        run.proc.send_signal(signal.SIGINT)
+        assert run.proc.wait(timeout=60) == 130
+        printed = run.count(".jpg:")
+        run.kill()
+        message = (sandbox.work / "stderr.txt").read_text(encoding="utf-8").splitlines()[-1]
+        saved, workbook = re.fullmatch(r"已中断: 表格中已保存 (\d+) 张照片: (.*)", message).groups()
+        assert rows(sandbox.work / workbook) == [int(saved)] * 7 and int(saved) in (printed - 1, printed)
+        counts.append(int(saved))
+    print(f"\nCtrl-C in a batch: pictures saved and told {counts}")
+
+
+@pytest.mark.parametrize("settings, line", [
+    (None, None),
+    ("class global_val:\n    rawfilename_txt = ''\n)\n", "第 3 行: SyntaxError"),
+    ("import os\nclass global_val:\n    rawfilename_txt = missing_name\n", "第 3 行: NameError"),
+], ids=["stray-modules", "syntax-error", "error-at-load"])
+def test_only_the_settings_are_loaded_from_the_working_folder(sandbox, settings, line):
+    batch_folder(sandbox, 2)
+    for stray in ("numpy.py", "xlwt.py", "filelock.py"):
+        (sandbox.work / stray).write_text("open('imported', 'w').close()\nraise SystemExit(3)\n")
+    if settings:
+        (sandbox.work / "global_values.py").write_text(settings, encoding="utf-8")
+    result = sandbox.command([TAVRIN])
+    assert not (sandbox.work / "imported").exists()
+    if line is None:
+        assert result.returncode == 0 and "数据处理完成" in result.stdout, result.stderr
+    else:
+        assert result.returncode == 1 and result.stdout == "" and result.stderr.count("\n") == 1
+        assert result.stderr.startswith(f"设置文件 {sandbox.work / 'global_values.py'} 无法加载: {line}")

@@ -1,0 +1,116 @@
+"""The console's workbook as an engineer's desk has it: a link to a shared file, a folder that
+takes no new file, sheets of the user's own around T to S, and formulas and comments added in a
+spreadsheet program (LibreOffice here), which are kept aside before the first rewrite."""
+
+import os
+import shutil
+import subprocess
+
+import pytest
+import xlwt
+from conftest import LIGHT_SOURCES
+from console_support import session, simulate
+from test_proof_bad_files import ADMIN
+
+# Where folder permissions do not stop the administrator, the module's open refuses to make new
+# files in the folder instead, as a folder without the right to add files would.
+NO_NEW_FILES = """
+import builtins, os
+def _open(path, mode="r", *args, **kwargs):
+    if set(mode) & set("wx") and os.path.dirname(os.path.abspath(path)) == {folder!r}:
+        raise PermissionError(13, "Permission denied", path)
+    return builtins.open(path, mode, *args, **kwargs)
+Lumvik.open = _open
+"""
+
+
+def names(book, sheet):
+    return [row[0][1] for row in book[sheet][1:]]
+
+
+def recorded(sandbox, stem="P050"):
+    raw = sandbox.simulator()
+    simulate(raw, stem)
+    assert "操作失败" not in session(sandbox, raw, "q\n")[0].stdout
+    return raw
+
+
+def test_a_link_stays_a_link_and_its_target_gets_the_rows(sandbox):
+    raw = recorded(sandbox)
+    shared = sandbox.root / "shared" / "Corvane.xls"
+    shared.parent.mkdir()
+    sandbox.workbook.rename(shared)
+    sandbox.workbook.symlink_to(shared)
+    simulate(raw, "P100")
+    result, book = session(sandbox, raw, "q\n")
+    assert "操作失败" not in result.stdout and sandbox.workbook.is_symlink()
+    assert os.readlink(sandbox.workbook) == str(shared) and names(book, "S") == ["P050.jpg", "P100.jpg"]
+    assert sorted(p.name for p in shared.parent.iterdir()) == ["Corvane.xls", "Corvane.xls.lock"]
+
+
+def test_a_folder_that_takes_no_new_file_gets_the_workbook_saved_in_place(sandbox):
+    raw = recorded(sandbox)
+    desktop, identity = sandbox.workbook.parent, sandbox.workbook.stat().st_ino
+    simulate(raw, "P100")
+    setup = NO_NEW_FILES.format(folder=str(desktop)) if ADMIN else ""
+    desktop.chmod(0o555)
+    try:
+        result, book = session(sandbox, raw, "q\n", setup)
+    finally:
+        desktop.chmod(0o755)
+    assert "操作失败" not in result.stdout and names(book, "T") == ["P050.jpg", "P100.jpg"]
+    assert sandbox.workbook.stat().st_ino == identity
+    assert sorted(p.name for p in desktop.iterdir()) == ["Corvane.xls", "Corvane.xls.lock"]
+
+
+def test_sheets_are_found_by_name_among_the_users_own(sandbox):
+    raw = sandbox.simulator()
+    simulate(raw, "P100", **{f"AWB_TAG_P_{code}": 11 + k for k, code in enumerate(LIGHT_SOURCES)})
+    order = ["Notes", "S", "T", "WF", "F", "CWF", "D", "DF", "Extra"]
+    workbook = xlwt.Workbook()
+    for name in order:
+        workbook.add_sheet(name).write(0, 0, "我的笔记" if name in ("Notes", "Extra") else "File Name")
+    sandbox.workbook.parent.mkdir()
+    workbook.save(str(sandbox.workbook))
+    result, book = session(sandbox, raw, "q\n")
+    assert "操作失败" not in result.stdout and list(book) == order
+    assert [[[cell[1] for cell in row] for row in book[name]] for name in ("Notes", "Extra")] == [[["我的笔记"]]] * 2
+    for k, code in enumerate(LIGHT_SOURCES):
+        assert names(book, code) == ["P100.jpg"] and book[code][1][3 + k][1] == 11 + k
+
+
+def test_formulas_and_comments_are_kept_aside_before_the_first_rewrite(sandbox):
+    soffice = shutil.which("soffice") or shutil.which("libreoffice")
+    if soffice is None:
+        pytest.fail("LibreOffice (soffice) is missing: scripts/test.sh installs libreoffice-calc-nogui")
+    cell = '<table:table-cell office:value-type="string"><text:p>{}</text:p>{}</table:table-cell>'
+    tables = "".join(f'<table:table table:name="{code}"><table:table-row>{cell.format("File Name", "")}'
+                     "</table:table-row></table:table>" for code in LIGHT_SOURCES[1:])
+    held = (cell.format("OLD.jpg", "").replace("<text:p>", "<office:annotation><text:p>看这里</text:p>"
+                                                "</office:annotation><text:p>", 1) +
+            '<table:table-cell table:formula="of:=20+22" office:value-type="float" office:value="42"/>')
+    ods = sandbox.root / "Corvane.fods"
+    ods.write_text(
+        '<?xml version="1.0" encoding="UTF-8"?><office:document office:version="1.2" '
+        'xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0" '
+        'xmlns:table="urn:oasis:names:tc:opendocument:xmlns:table:1.0" '
+        'xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0" '
+        'xmlns:of="urn:oasis:names:tc:opendocument:xmlns:of:1.2" '
+        'office:mimetype="application/vnd.oasis.opendocument.spreadsheet"><office:body><office:spreadsheet>'
+        f'<table:table table:name="T"><table:table-row>{cell.format("File Name", "")}</table:table-row>'
+        f"<table:table-row>{held}</table:table-row></table:table>{tables}"
+        "</office:spreadsheet></office:body></office:document>", encoding="utf-8")
+    env = {k: v for k, v in os.environ.items() if not k.startswith(("LD_PRELOAD", "ASAN", "LSAN", "UBSAN"))}
+    subprocess.run([soffice, "--headless", "--norestore", f"-env:UserInstallation={(sandbox.root / 'lo').as_uri()}",
+                    "--convert-to", "xls:MS Excel 97", "--outdir", str(sandbox.workbook.parent), str(ods)],
+                   check=True, capture_output=True, env=env, timeout=180)
+    original = sandbox.workbook.read_bytes()
+
+    raw = sandbox.simulator()
+    simulate(raw, "P100")
+    result, book = session(sandbox, raw, "!simulate(raw, 'P200')\nq\n")
+    [copy] = (sandbox.workbook.parent / "备份").iterdir()
+    assert copy.read_bytes() == original
+    told = [line for line in result.stdout.splitlines() if "原件已备份到" in line]
+    assert told == [f"工作簿 {sandbox.workbook} 含有公式、批注, 保存后公式只保留数值, 批注将消失; 原件已备份到 {copy}"]
+    assert names(book, "T") == ["OLD.jpg", "P100.jpg", "P200.jpg"] and book["T"][1][1][:2] == [2, 42]
