@@ -1,6 +1,4 @@
-"""The report's tuning-history section: the pictures shown more than once drawn against show
-time (opened in headless Chromium), the table of the largest CT changes, and histories that
-cannot be read."""
+"""The report's section of the pictures shown more than once (in headless Chromium), and histories that cannot be read."""
 
 import datetime
 import html
@@ -59,9 +57,14 @@ def drawn_lines(page):
     return {name: line[0] for name, line in lines.items()}
 
 
-def test_history_beside_the_workbook_in_a_browser(sandbox):
+def a_workbook(sandbox):
     workbook = sandbox.work / "Corvane.xls"
     sheets_with_titles(workbook, LIGHT_SOURCES, ["a.jpg", 5000, 90])
+    return workbook
+
+
+def test_history_beside_the_workbook_in_a_browser(sandbox):
+    workbook = a_workbook(sandbox)
     shown = make_history(awb_history.history_path(workbook))
     result = sandbox.command([AWB_REPORT, workbook.name])
     page = workbook.with_suffix(".html")
@@ -79,15 +82,10 @@ def test_history_beside_the_workbook_in_a_browser(sandbox):
     assert [abs(int(c[3])) for c in changes] == sorted((abs(int(c[3])) for c in changes), reverse=True)
 
     history = browse(page, sandbox.root, "--dump-dom").split('id="history"', 1)[1]
-    rendered = Rendered(history)
     plots = history.split('class="legend"', 1)[0]  # the legend draws a line per entry too
     assert plots.count('class="js-line"') == 3 * RESHOWN  # a line per picture in each plot
     coloured = [name for name in shown if int(name[1:3]) > RESHOWN - 30]  # the table's pictures
-    assert rendered.points == 3 * sum(len(shown[name]) for name in coloured)
-
-
-def write(path, content):
-    path.write_bytes(content) if isinstance(content, bytes) else path.write_text(content)
+    assert Rendered(history).points == 3 * sum(len(shown[name]) for name in coloured)
 
 
 def newer_schema(path):
@@ -95,19 +93,18 @@ def newer_schema(path):
         db.execute("PRAGMA user_version = 2")
 
 
-BAD = {"not a database": (lambda p: write(p, b"AWB_TAG_CCT: 5000\n" * 64), "不是完好的 SQLite 数据库"),
-       "newer schema": (newer_schema, "数据库版本 2 比本程序认识的版本 1 新"),
-       "a folder": (lambda p: p.mkdir(), "是文件夹")}
+BAD = {"missing": (lambda p: None, "不存在"), "a folder": (lambda p: p.mkdir(), "是文件夹"),
+       "not a database": (lambda p: p.write_bytes(b"AWB_TAG_CCT: 5000\n" * 64), "不是完好的 SQLite 数据库"),
+       "newer schema": (newer_schema, "数据库版本 2 比本程序认识的版本 1 新")}
 
 
-@pytest.mark.parametrize("case", BAD)
-@pytest.mark.parametrize("named", [False, True], ids=["beside", "--history"])
+@pytest.mark.parametrize("case, named", [(case, named) for case in BAD for named in (False, True)
+                                         if named or case != "missing"])
 def test_a_history_that_cannot_be_read(sandbox, case, named):
     """Beside the workbook it costs one line and the section; named on the command line it is
     the command's error."""
     make, words = BAD[case]
-    workbook = sandbox.work / "Corvane.xls"
-    sheets_with_titles(workbook, LIGHT_SOURCES, ["a.jpg", 5000, 90])
+    workbook = a_workbook(sandbox)
     history = Path(awb_history.history_path(workbook))
     make(history)
     before = sorted(sandbox.work.iterdir())
@@ -123,13 +120,9 @@ def test_a_history_that_cannot_be_read(sandbox, case, named):
 
 
 def test_a_history_of_single_shows_says_so(sandbox):
-    workbook = sandbox.work / "Corvane.xls"
-    sheets_with_titles(workbook, LIGHT_SOURCES, ["a.jpg", 5000, 90])
-    history = sandbox.root / "elsewhere.sqlite"
+    workbook, history = a_workbook(sandbox), sandbox.root / "elsewhere.sqlite"
     now = datetime.datetime.now().astimezone()
-    awb_history.append(history, [awb_history.Entry(now, f"P{n}.jpg", "r.txt", "", {"AWB_TAG_CCT": 5000})
-                                 for n in range(3)])
-    result = sandbox.command([AWB_REPORT, workbook.name, "--history", str(history)])
-    assert result.returncode == 0, result.stderr
+    awb_history.append(history, [awb_history.Entry(now, f"P{n}.jpg", "r.txt", "", {}) for n in range(3)])
+    assert sandbox.command([AWB_REPORT, workbook.name, "--history", str(history)]).returncode == 0
     text = workbook.with_suffix(".html").read_text(encoding="utf-8")
     assert "没有显示过两次以上的照片 (历史中共 3 张照片, 各显示一次)" in text and '"history"' not in text
