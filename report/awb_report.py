@@ -536,14 +536,13 @@ def write_report(workbook_path, out=None, history_path=None):
     workbook when there is one), and writes its page to `out` (default: beside the workbook) in
     one step: a failure leaves nothing written. Returns the page's path."""
     out = os.path.abspath(out or default_output(workbook_path))
+    named = history_path is not None
+    history_path = history_path if named else awb_history.history_path(workbook_path)
     _refuse_to_overwrite(out, workbook_path, "表格文件")
-    if history_path is not None:
-        _refuse_to_overwrite(out, history_path, "调参历史")
+    _refuse_to_overwrite(out, history_path, "调参历史")
     workbook = read_workbook(workbook_path)
-    if history_path is not None:
-        workbook.history = read_tuning_history(history_path, named=True)
-    elif os.path.exists(awb_history.history_path(workbook_path)):
-        workbook.history = read_tuning_history(awb_history.history_path(workbook_path), named=False)
+    if named or os.path.exists(history_path):
+        workbook.history = read_tuning_history(history_path, named)
     try:
         page = render(workbook)
     except ImportError as exc:

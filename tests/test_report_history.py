@@ -1,4 +1,5 @@
-"""The report's section of the pictures shown more than once (in headless Chromium), and histories that cannot be read."""
+"""The report's section of the pictures shown more than once (in headless Chromium), and
+histories that cannot be read."""
 
 import datetime
 import html
@@ -126,3 +127,11 @@ def test_a_history_of_single_shows_says_so(sandbox):
     assert sandbox.command([AWB_REPORT, workbook.name, "--history", str(history)]).returncode == 0
     text = workbook.with_suffix(".html").read_text(encoding="utf-8")
     assert "没有显示过两次以上的照片 (历史中共 3 张照片, 各显示一次)" in text and '"history"' not in text
+
+
+def test_the_report_never_replaces_the_history(sandbox):
+    workbook = a_workbook(sandbox)
+    shown = make_history(awb_history.history_path(workbook))
+    result = sandbox.command([AWB_REPORT, workbook.name, "-o", "Corvane.history.sqlite"])
+    assert result.returncode == 1 and "报告不能写在调参历史本身上" in result.stderr
+    assert len(awb_history.read_history(awb_history.history_path(workbook))) == len(shown) + 1
