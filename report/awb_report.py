@@ -395,7 +395,8 @@ def _history_figure(reshown, changes):
     from plotly.subplots import make_subplots
 
     palette = plotly.colors.qualitative.Dark24 + plotly.colors.qualitative.Light24
-    order = [c[0] for c in changes] + [name for name in reshown if name not in {c[0] for c in changes}]
+    changed = dict.fromkeys(c[0] for c in changes)  # the table's order
+    order = [*changed, *(name for name in reshown if name not in changed)]
     coloured, rest = order[:HISTORY_TOP], order[HISTORY_TOP:]
     # Each show: its time, and CT, R, B and the show's number, which the hover tells.
     points = {name: ([_instant(e.shown_at) for e in shows],
