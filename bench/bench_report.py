@@ -1,19 +1,24 @@
 """Speed of the workbook report: the whole `awb-report` process on batch workbooks of 100 and
-1000 pictures (made by `tavrin` from example dumps, one in fifty missing). Prints wall time, the
-page's size and the part of it that is the plotting library's script; it judges nothing.
+1000 pictures (made by `tavrin` from example dumps, one in fifty missing), and on the
+1000-picture workbook with a tuning history of each picture shown 20 times beside it. Prints
+wall time, the page's size and the part of it that is the plotting library's script; it judges
+nothing.
 
-    python bench/bench_report.py [SIZES...] [--repeat N]
+    python bench/bench_report.py [SIZES...] [--repeat N] [--shows N]
 
-Targets on the reference machine: 1000 pictures in at most 3 s, the page under 6 MB.
+Targets on the reference machine: 1000 pictures in at most 3 s, the page under 6 MB; with the
+history of 1000 pictures shown 20 times each, at most 3 s.
 """
 
 import argparse
+import datetime
+import random
 import subprocess
 import sys
 import time
 from pathlib import Path
 
-from bench_batch import ROOT, make_folder, run_tavrin
+from bench_batch import ROOT, make_folder, make_examples, run_tavrin
 
 OUT = ROOT / "bench" / "out" / "report"
 BIN = Path(sys.executable).parent
@@ -27,9 +32,39 @@ def make_workbook(count):
     return workbook
 
 
+def make_history(workbook, count, shows):
+    """The tuning history beside the workbook: its `count` pictures, under the names the
+    console gives them, each shown `shows` times, one round of all pictures after another; each
+    show has every tag of a real one, the colour temperature and final gains drifting from show
+    to show. Built with one append."""
+    import awb_history
+
+    names = make_examples.picture_names(count)
+    rng = random.Random(len(names))
+    samples = [make_examples.tag_values(rng, j) for j in range(50)]
+    start = datetime.datetime.now().astimezone() - datetime.timedelta(days=1)
+
+    def entries():
+        for n in range(shows * len(names)):
+            show, i = divmod(n, len(names))
+            values = dict(samples[i % len(samples)])
+            for tag, step in (("AWB_TAG_CCT", 40), ("AWB_TAG_GAIN_R", 6), ("AWB_TAG_GAIN_B", 6)):
+                values[tag] += rng.randint(-step, step) * show
+            yield awb_history.Entry(start + datetime.timedelta(seconds=3 * n), names[i],
+                                    f"Results/{names[i][:-4]}-main_awb_dbg_info.txt", "正常", values)
+
+    path = Path(awb_history.history_path(workbook))
+    for old in path.parent.glob(path.name + "*"):
+        old.unlink()
+    awb_history.append(path, entries())
+    return path
+
+
 def timed(argv):
     start = time.perf_counter()
-    subprocess.run(argv, check=True, capture_output=True, timeout=600)
+    done = subprocess.run(argv, capture_output=True, text=True, timeout=600)
+    if done.returncode:
+        raise SystemExit(f"{' '.join(argv)} failed:\n{done.stderr}")
     return time.perf_counter() - start
 
 
@@ -37,18 +72,30 @@ def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("sizes", nargs="*", type=int, default=[100, 1000])
     parser.add_argument("--repeat", type=int, default=3, help="runs per size (best is shown)")
+    parser.add_argument("--shows", type=int, default=20,
+                        help="shows of each picture in the history beside the largest workbook (0: none)")
     args = parser.parse_args(argv)
 
     print("awb-report, whole process (best of %d runs)" % args.repeat)
-    print(f"{'pictures':>8}  {'wall s':>7}  {'page MB':>7}  {'script MB':>9}")
-    for count in args.sizes:
-        workbook = make_workbook(count)
-        OUT.mkdir(parents=True, exist_ok=True)
-        page = OUT / f"report-{count}.html"
+    print(f"{'pictures':>8}  {'history':>14}  {'wall s':>7}  {'page MB':>7}  {'script MB':>9}")
+    OUT.mkdir(parents=True, exist_ok=True)
+
+    def report(workbook, count, history, name):
+        page = OUT / f"{name}.html"
         wall = min(timed([str(BIN / "awb-report"), str(workbook), "-o", str(page)]) for _ in range(args.repeat))
         text = page.read_text(encoding="utf-8")
         script = len(text[text.index("<script>"):text.index("</script>")].encode("utf-8"))
-        print(f"{count:>8}  {wall:>7.2f}  {page.stat().st_size / 1e6:>7.2f}  {script / 1e6:>9.2f}")
+        print(f"{count:>8}  {history:>14}  {wall:>7.2f}  {page.stat().st_size / 1e6:>7.2f}  {script / 1e6:>9.2f}")
+
+    workbooks = {count: make_workbook(count) for count in args.sizes}
+    for count, workbook in workbooks.items():
+        report(workbook, count, "-", f"report-{count}")
+    if args.shows and workbooks:
+        count = max(workbooks)
+        started = time.perf_counter()
+        make_history(workbooks[count], count, args.shows)
+        print(f"  (history of {count} x {args.shows} shows built in {time.perf_counter() - started:.1f} s)")
+        report(workbooks[count], count, f"{args.shows} shows each", f"report-{count}-history")
     return 0
 
 

@@ -194,7 +194,12 @@ class _Database:
             if self.write:
                 self.db = sqlite3.connect(self.path, timeout=BUSY_SECONDS, isolation_level=None)
             else:
-                uri = "file:" + _uri_path(self.path) + "?mode=ro"
+                # A reader that may write opens the file for writing all the same: it changes
+                # nothing, and when it closes it removes the journal files ("-wal", "-shm")
+                # that any reader of a WAL database makes, which a read-only one leaves behind.
+                folder = os.path.dirname(os.path.abspath(self.path))
+                mode = "rw" if os.access(self.path, os.W_OK) and os.access(folder, os.W_OK) else "ro"
+                uri = "file:" + _uri_path(self.path) + "?mode=" + mode
                 self.db = sqlite3.connect(uri, uri=True, timeout=BUSY_SECONDS, isolation_level=None)
             self.version = self.db.execute("PRAGMA user_version").fetchone()[0]
             if self.version > SCHEMA_VERSION:

@@ -2,11 +2,15 @@
 a glance: where the pictures sit on colour temperature and brightness, which light source the
 algorithm believed for each, and where the pictures with an issue note are.
 
-    awb-report WORKBOOK [-o OUT.html]
+    awb-report WORKBOOK [-o OUT.html] [--history FILE]
 
 The page carries every script it needs and opens with no network. It is written beside the
 workbook by default (the workbook's name with ".html"). The page is a list of sections, each
-a function of the read workbook that returns its piece of HTML (`SECTIONS`)."""
+a function of the read workbook that returns its piece of HTML (`SECTIONS`).
+
+When the console's tuning history of the workbook lies beside it (or `--history` names one),
+the page ends with the pictures shown more than once: their CT and final R and B gains against
+show time, and the largest CT changes between a picture's first and last show."""
 
 import argparse
 import html
@@ -14,10 +18,11 @@ import os
 import sys
 import uuid
 from dataclasses import dataclass
-from typing import List, Optional, Tuple
+from typing import Dict, List, Optional, Tuple
 
 import xlrd
 
+import awb_history
 import awb_tables as tables
 
 FAILED = "报告生成失败: "
@@ -40,6 +45,15 @@ NO_SOURCE_COLOUR = "#868e96"
 ISSUE_MARKER = "diamond"  # pictures with an issue note; the others are circles
 
 PLOT_CONFIG = {"displaylogo": False, "responsive": True}
+
+# What the history section draws of each show: the tag in the history, its name on the page.
+CT_TAG = tables.RECORD_TAGS[0]
+GAIN_R_TAG, _, GAIN_B_TAG = tables.FINAL_GAIN_TAGS
+HISTORY_QUANTITIES = ((CT_TAG, CT), (GAIN_R_TAG, "最终 R 增益"), (GAIN_B_TAG, "最终 B 增益"))
+HISTORY_TAGS = tuple(tag for tag, _ in HISTORY_QUANTITIES)
+HISTORY_TOP = 30  # pictures in the table of the largest CT changes, drawn in a colour of their own
+HISTORY_POINTS = 2000  # shows of those pictures up to which each show is drawn as a point
+TIME_FORMAT = "%Y-%m-%d %H:%M:%S"
 
 
 class ReportError(Exception):
@@ -73,10 +87,25 @@ class Picture:
 
 
 @dataclass
+class History:
+    """The console's tuning history of the workbook: each picture's shows in show order, with the
+    values the page draws; or, for a history beside the workbook that could not be read, why."""
+
+    path: str
+    pictures: Dict[str, list]               # {picture: [awb_history.Entry, ...]}, first shown first
+    problem: Optional[str] = None
+
+    @property
+    def reshown(self):
+        return {name: shows for name, shows in self.pictures.items() if len(shows) > 1}
+
+
+@dataclass
 class Workbook:
     path: str
     sheet: str                              # the sheet the pictures were read from
     pictures: List[Picture]
+    history: Optional[History] = None       # set when the workbook has a tuning history
 
     @property
     def issues(self):
@@ -188,6 +217,26 @@ def _pictures(sheet, code, columns):
     return pictures
 
 
+# ---- reading the tuning history ----
+
+def read_tuning_history(path, named):
+    """The history at `path`, with the values the page draws. One the engineer `named` on the
+    command line that cannot be read is the command's error; one found beside the workbook
+    costs the page only its section, said in one line on the error stream and in the page."""
+    try:
+        if not os.path.exists(path):
+            raise ReportError(f"调参历史 {path} 不存在")
+        if os.path.isdir(path):
+            raise ReportError(f"调参历史 {path} 是文件夹, 不是数据库文件")
+        return History(path, awb_history.read_history(path, tags=HISTORY_TAGS))
+    except Exception as exc:  # a history is read by SQLite and a hand-made one may hold anything
+        why = problem(exc)
+        if named:
+            raise ReportError(why if isinstance(exc, ReportError) else f"调参历史 {path} 无法读取: {why}") from exc
+        print(f"历史记录未读取: {path} ({why})", file=sys.stderr)
+        return History(path, {}, why)
+
+
 # ---- the page ----
 
 def _shown(value):
@@ -200,6 +249,17 @@ def _shown(value):
 def _plain(value):
     """A number for the page's data: whole numbers as integers, so the page stays small."""
     return int(value) if value is not None and float(value).is_integer() else value
+
+
+def _clock(moment):
+    """A show's time as the engineer's desk clock shows it."""
+    return moment.astimezone().strftime(TIME_FORMAT)
+
+
+def _instant(moment):
+    """A show's time on the page's time axis: desk time to the millisecond, so two shows in one
+    second stay apart."""
+    return moment.astimezone().replace(tzinfo=None).isoformat(sep=" ", timespec="milliseconds")
 
 
 def _hover(picture):
@@ -321,8 +381,122 @@ def issue_table_section(workbook):
             f'<table class="issues"><thead><tr>{head}</tr></thead><tbody>{"".join(rows)}</tbody></table></section>')
 
 
+def _history_figure(reshown, changes):
+    """CT and the final R and B gains of every re-shown picture against show time, in three
+    plots over one time axis, one line per picture in each. The pictures of the table of CT
+    changes (all, when there are few) have a colour, a legend entry and their points; the
+    others are thin grey lines, one trace per plot with a gap between pictures, since a browser
+    draws a thousand pictures' lines and points as SVG slowly. The figure is built as plain
+    data, as plotly.js reads it (plotly's classes would check thousands of traces one by one);
+    only the layout goes through plotly's classes."""
+    import plotly.colors
+    import plotly.graph_objects as go
+    import plotly.io as pio
+    from plotly.subplots import make_subplots
+
+    palette = plotly.colors.qualitative.Dark24 + plotly.colors.qualitative.Light24
+    changed = dict.fromkeys(c[0] for c in changes)  # the table's order
+    order = [*changed, *(name for name in reshown if name not in changed)]
+    coloured, rest = order[:HISTORY_TOP], order[HISTORY_TOP:]
+    # Each show: its time, and CT, R, B and the show's number, which the hover tells.
+    points = {name: ([_instant(e.shown_at) for e in shows],
+                     [[*(_plain(e.values[t]) for t in HISTORY_TAGS), k] for k, e in enumerate(shows, 1)])
+              for name, shows in reshown.items()}
+
+    def hover(name):  # the picture's name, where plotly finds it, then the show
+        return (f"<b>%{{{name}}}</b> (第 %{{customdata[3]}} 次显示)<br>%{{x|{TIME_FORMAT}}}<br>"
+                f"{CT} %{{customdata[0]}} · R %{{customdata[1]}} · B %{{customdata[2]}}<extra></extra>")
+
+    # What every coloured line shares is said once, in the figure's template; a point per show
+    # unless the coloured pictures were shown thousands of times.
+    markers = sum(len(reshown[name]) for name in coloured) <= HISTORY_POINTS
+    template = go.layout.Template(pio.templates["plotly_white"])
+    template.data.scatter = [go.Scatter(mode="lines+markers" if markers else "lines", marker=dict(size=5),
+                                        line=dict(width=1.5), hovertemplate=hover("fullData.name"),
+                                        showlegend=False)]
+    title = f"显示多次的照片: {CT} 与最终 R、B 增益随显示时间的变化 (每张照片一条线"
+    title += f"; 彩色: {CT} 变化最大的 {len(coloured)} 张, 灰色: 其余 {len(rest)} 张)" if rest else ")"
+    layout = make_subplots(rows=len(HISTORY_QUANTITIES), cols=1, shared_xaxes=True, vertical_spacing=0.04).layout
+    layout.update(_layout(title, None, None, height=860, legend=dict(title=dict(text="照片"))))
+    layout.template = template
+    traces = []
+    for q, (tag, label) in enumerate(HISTORY_QUANTITIES):
+        suffix = str(q + 1) if q else ""  # plotly's names of the plot's axes: x, x2, x3
+        axes = dict(xaxis=f"x{suffix}", yaxis=f"y{suffix}")
+        layout[f"yaxis{suffix}"].title.text = label
+        if rest:
+            x, y, data = [], [], []
+            for name in rest:
+                times, shows = points[name]
+                x += [*times, None]
+                y += [*(show[q] for show in shows), None]
+                data += [*([*show, html.escape(name)] for show in shows), None]
+            traces.append(dict(type="scatter", mode="lines", name=f"其余 {len(rest)} 张照片", legendgroup="rest",
+                               showlegend=q == 0, line=dict(color="#ced4da", width=1), x=x, y=y, customdata=data,
+                               hovertemplate=hover("customdata[4]"), **axes))
+        for n, name in enumerate(coloured):
+            times, shows = points[name]
+            trace = dict(type="scatter", name=html.escape(name), legendgroup=str(n),
+                         line=dict(color=palette[n % len(palette)]), x=times, y=[show[q] for show in shows],
+                         customdata=shows, **axes)
+            if q == 0:
+                trace["showlegend"] = True
+            traces.append(trace)
+    layout[f"xaxis{len(HISTORY_QUANTITIES)}"].title.text = "显示时间"
+    return {"data": traces, "layout": layout.to_plotly_json()}
+
+
+def _ct_changes(reshown):
+    """(picture, first CT, last CT, change, shows, first time, last time) of every re-shown
+    picture with a CT at two shows, the largest change (either way) first."""
+    changes = []
+    for name, shows in reshown.items():
+        known = [e for e in shows if e.values[CT_TAG] is not None]
+        if len(known) > 1:
+            first, last = known[0], known[-1]
+            change = last.values[CT_TAG] - first.values[CT_TAG]
+            changes.append((name, first.values[CT_TAG], last.values[CT_TAG], change, len(shows),
+                            first.shown_at, last.shown_at))
+    changes.sort(key=lambda c: -abs(c[3]))  # ties keep the order of first show
+    return changes
+
+
+def _signed(value):
+    return ("+" if value > 0 else "") + _shown(value)
+
+
+def history_section(workbook):
+    history = workbook.history
+    if history is None:
+        return ""
+    source = f'<p class="source">调参历史: {html.escape(history.path)}</p>'
+    head = f"<section><h2>调参历史: 显示多次的照片</h2>{source}"
+    if history.problem is not None:
+        return f"{head}<p>历史记录未读取: {html.escape(history.problem)}</p></section>"
+    reshown = history.reshown
+    if not reshown:
+        return (f"{head}<p>没有显示过两次以上的照片 (历史中共 {len(history.pictures)} 张照片, "
+                f"各显示一次)。</p></section>")
+    changes = _ct_changes(reshown)
+    shown = changes[:HISTORY_TOP]
+    titles = ("照片", f"首次 {CT}", f"最后 {CT}", "变化", "显示次数", "首次显示", "最后显示")
+    rows = "".join(
+        f"<tr><td>{html.escape(name)}</td><td class=\"num\">{_shown(first)}</td><td class=\"num\">{_shown(last)}</td>"
+        f"<td class=\"num\">{_signed(change)}</td><td class=\"num\">{count}</td>"
+        f"<td>{_clock(since)}</td><td>{_clock(until)}</td></tr>"
+        for name, first, last, change, count, since, until in shown)
+    table = (f"<h3>{CT} 变化最大的照片 (最后一次与首次显示相比, 按变化的绝对值从大到小, "
+             f"最多列出 {HISTORY_TOP} 张, 共 {len(changes)} 张)</h3>"
+             f'<table class="changes"><thead><tr>{"".join(f"<th>{t}</th>" for t in titles)}</tr></thead>'
+             f"<tbody>{rows}</tbody></table>")
+    summary = (f"<p>{len(reshown)} 张照片显示过多次 (共 {sum(map(len, reshown.values()))} 次显示); "
+               f"只显示一次的 {len(history.pictures) - len(reshown)} 张照片不画出。</p>")
+    return f"{head}{summary}{_figure_html(_history_figure(reshown, changes), 'history')}{table}</section>"
+
+
 # The page, top to bottom.
-SECTIONS = [header_section, scatter_section, heatmap_section, distribution_section, issue_table_section]
+SECTIONS = [header_section, scatter_section, heatmap_section, distribution_section, issue_table_section,
+            history_section]
 
 STYLE = """
 body { font-family: "Microsoft YaHei", "PingFang SC", "Noto Sans CJK SC", sans-serif; margin: 24px; color: #212529; }
@@ -331,6 +505,9 @@ table { border-collapse: collapse; }
 th, td { border: 1px solid #dee2e6; padding: 4px 10px; text-align: left; }
 table.facts th { background: #f1f3f5; font-weight: normal; }
 table.issues thead th { background: #fff3bf; }
+table.changes thead th { background: #d0ebff; }
+h3 { font-size: 15px; margin-top: 20px; }
+p.source { color: #495057; }
 td.num { text-align: right; }
 .swatch { display: inline-block; width: 10px; height: 10px; margin-right: 6px; border-radius: 2px; }
 """
@@ -341,7 +518,7 @@ def render(workbook):
     from plotly.offline import get_plotlyjs
 
     title = html.escape(f"AWB 报告 - {os.path.basename(workbook.path)}")
-    body = "\n".join(section(workbook) for section in SECTIONS)
+    body = "\n".join(filter(None, (section(workbook) for section in SECTIONS)))
     return (f'<!DOCTYPE html>\n<html lang="zh-CN"><head><meta charset="utf-8"><title>{title}</title>'
             f"<style>{STYLE}</style><script>{get_plotlyjs()}</script></head>\n<body>\n{body}\n</body></html>\n")
 
@@ -350,13 +527,23 @@ def default_output(workbook_path):
     return os.path.splitext(workbook_path)[0] + ".html"
 
 
-def write_report(workbook_path, out=None):
-    """Reads the workbook and writes its page to `out` (default: beside the workbook) in one
-    step: a failure leaves nothing written. Returns the page's path."""
+def _refuse_to_overwrite(out, path, what):
+    if os.path.exists(path) and os.path.exists(out) and os.path.samefile(out, path):
+        raise ReportError(f"报告不能写在{what}本身上: {out}")
+
+
+def write_report(workbook_path, out=None, history_path=None):
+    """Reads the workbook, and its tuning history (`history_path`, or the one beside the
+    workbook when there is one), and writes its page to `out` (default: beside the workbook) in
+    one step: a failure leaves nothing written. Returns the page's path."""
     out = os.path.abspath(out or default_output(workbook_path))
-    if os.path.exists(workbook_path) and os.path.exists(out) and os.path.samefile(out, workbook_path):
-        raise ReportError(f"报告不能写在表格文件本身上: {out}")
+    named = history_path is not None
+    history_path = history_path if named else awb_history.history_path(workbook_path)
+    _refuse_to_overwrite(out, workbook_path, "表格文件")
+    _refuse_to_overwrite(out, history_path, "调参历史")
     workbook = read_workbook(workbook_path)
+    if named or os.path.exists(history_path):
+        workbook.history = read_tuning_history(history_path, named)
     try:
         page = render(workbook)
     except ImportError as exc:
@@ -379,14 +566,14 @@ def write_report(workbook_path, out=None):
 
 def problem(exc):
     """An error as one line for the console."""
-    text = str(exc) if isinstance(exc, ReportError) else f"{type(exc).__name__}: {exc}"
+    text = str(exc) if isinstance(exc, (ReportError, awb_history.HistoryError)) else f"{type(exc).__name__}: {exc}"
     return " ".join(text.split())
 
 
-def run(workbook_path, out=None):
+def run(workbook_path, out=None, history_path=None):
     """Writes the report and says so in one line; returns the exit status."""
     try:
-        path = write_report(workbook_path, out)
+        path = write_report(workbook_path, out, history_path)
     except KeyboardInterrupt:
         print(FAILED + "已中断", file=sys.stderr)
         return 130
@@ -401,8 +588,10 @@ def main(argv=None):
     parser = argparse.ArgumentParser(prog="awb-report", description="把 AWB 分析表格写成一个离线打开的 HTML 报告")
     parser.add_argument("workbook", help="lumvik 或 tavrin 写的表格文件 (.xls)")
     parser.add_argument("-o", "--output", metavar="OUT.html", help="报告文件 (默认: 表格旁边, 扩展名 .html)")
+    parser.add_argument("--history", metavar="FILE",
+                        help="lumvik 的调参历史数据库 (默认: 表格旁边的 <表格名>.history.sqlite, 有则用)")
     args = parser.parse_args(argv)
-    return run(args.workbook, args.output)
+    return run(args.workbook, args.output, args.history)
 
 
 if __name__ == "__main__":

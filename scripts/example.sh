@@ -36,6 +36,8 @@ print("History", path)
 for picture, entries in awb_history.read_history(path, ["AWB_TAG_CCT", "AWB_TAG_GAIN_R", "AWB_TAG_GAIN_B"]).items():
     print(" ", picture, ", ".join(f"{e.shown_at:%H:%M:%S} CT {e.values['AWB_TAG_CCT']} R {e.values['AWB_TAG_GAIN_R']} B {e.values['AWB_TAG_GAIN_B']}" for e in entries))
 PY
+# The console workbook's report: its last section draws the re-shown picture from the history.
+"$VENV/bin/awb-report" "$OUT/home/Desktop/Corvane.xls"
 
 # The EXIF batch recorder on the example capture list: one row per picture on all seven sheets
 # of the day's workbook there, the picture without a dump listed at the end, and the batch's

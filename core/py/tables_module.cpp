@@ -45,6 +45,17 @@ PYBIND11_MODULE(awb_tables, m) {
         if (!slot.title.empty()) record_titles.append(str_of(slot.title));
     }
     m.attr("RECORD_TITLES") = py::tuple(record_titles);
+    // The tag each of those columns is read from, in the same order; a tag of one light source
+    // is its prefix, the light-source code follows it in the debug text.
+    py::list record_tags;
+    for (const awb::RecordSlot& slot : awb::kRecordSlots) {
+        if (!slot.title.empty()) record_tags.append(str_of(slot.tag));
+    }
+    m.attr("RECORD_TAGS") = py::tuple(record_tags);
+    // The tags of the algorithm's final R, G and B gains.
+    py::tuple final_gain_tags(3);
+    for (std::size_t i = 0; i < 3; ++i) final_gain_tags[i] = str_of(awb::kGainSlots[awb::kAlgorithmGainSlot + i].tag);
+    m.attr("FINAL_GAIN_TAGS") = final_gain_tags;
     m.attr("FIRST_PROBABILITY_SLOT") = awb::kFirstProbabilitySlot;
     m.attr("NAME_TITLE") = str_of(awb::kNameTitle);
     m.attr("DATE_TITLE") = str_of(awb::kTailTitles[awb::kDate]);
