@@ -12,7 +12,7 @@ from pathlib import Path
 import make_examples
 import pytest
 import xlrd
-from test_proof_kills import PACED_BATCH, Run
+from test_kills import PACED_BATCH, Run
 
 pytestmark = pytest.mark.skipif(not hasattr(signal, "SIGKILL"), reason="needs SIGKILL")
 TAVRIN = str(Path(sys.executable).with_name("tavrin"))

@@ -1,5 +1,5 @@
 """The batch end to end: Tavrin() over a capture list, DP_DUMP over a folder tree, the tavrin
-command. (What killed batches leave behind: test_proof_kills.)"""
+command. (What killed batches leave behind: test_kills.)"""
 
 import sys
 from pathlib import Path

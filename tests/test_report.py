@@ -16,7 +16,7 @@ import xlwt
 
 import make_examples
 from conftest import LIGHT_SOURCES, program_env
-from test_proof_spreadsheet import console_workbook
+from test_spreadsheet_program import console_workbook
 
 BIN = Path(sys.executable).parent
 

@@ -10,7 +10,7 @@ import pytest
 import xlwt
 from conftest import LIGHT_SOURCES
 from console_support import session, simulate
-from test_proof_bad_files import ADMIN
+from test_bad_files import ADMIN
 
 # Where folder permissions do not stop the administrator, the module's open refuses to make new
 # files in the folder instead, as a folder without the right to add files would.

@@ -9,7 +9,7 @@ from pathlib import Path
 import xlrd
 from conftest import LIGHT_SOURCES
 from console_support import SESSION, TESTS, simulate
-from test_proof_kills import PACED_BATCH, Run
+from test_kills import PACED_BATCH, Run
 
 import make_examples
 

@@ -13,7 +13,7 @@ from pathlib import Path
 import pytest
 
 from conftest import LIGHT_SOURCES, program_env, tag_text, write_result
-from test_foundation_workbook import FULL, REDUCED
+from test_workbook_creation import FULL, REDUCED
 
 VALUES = {"AWB_TAG_CCT": 5123, "AWB_TAG_ALGO_SCENE_LV": 98, "AWB_TAG_P_T": 3, "AWB_TAG_P_D": 87,
           "AWB_TAG_P_DF": 10, "AWB_TAG_DATE": 20261201, "AWB_TAG_WEIGHT_D": 7, "AWB_TAG_WEIGHT_T": 41,
