@@ -47,23 +47,12 @@ void move_old_workbook(const py_::Namespace& ns) {
     }
 }
 
-// Raises `type` with `message`, noted with `note` (the command's one line).
-[[noreturn]] void fail(PyObject* type, const std::string& message, const std::string& note) {
-    try {
-        py_::raise(type, message);
-    } catch (py::error_already_set& e) {
-        py_::add_note(e, note);
-        throw;
-    }
-}
-
-std::string text_of(py::handle value) { return py::str(value).cast<std::string>(); }
+using py_::text_of;
 
 // Why a picture was passed over: the reader's note on the error (what the dump is, in the
 // engineer's terms), else the error itself.
 py::object failure_detail(const py::error_already_set& e) {
-    py::object notes = py::getattr(e.value(), "__notes__", py::none());
-    if (!notes.is_none() && py::len(notes) > 0) return py::str(notes[py::int_(0)]);
+    if (std::optional<std::string> note = py_::first_note(e)) return py::str(*note);
     return error_line(e);
 }
 
@@ -204,7 +193,7 @@ void tavrin() {
     py::object list_path = prefix + py::str(kCaptureListName);
     std::string list = text_of(list_path);
     if (!py_::exists(ns, list_path)) {
-        fail(PyExc_FileNotFoundError, "No such file: " + list, kNoCaptureList + list);
+        py_::raise_noted(PyExc_FileNotFoundError, "No such file: " + list, kNoCaptureList + list);
     }
     py::object lines;
     try {
@@ -214,7 +203,7 @@ void tavrin() {
         throw;
     }
     // Without a single picture line the day's workbook is left as it is.
-    if (!holds_picture_line(lines)) fail(PyExc_ValueError, "no picture lines in " + list, kNoPictureLines + list);
+    if (!holds_picture_line(lines)) py_::raise_noted(PyExc_ValueError, "no picture lines in " + list, kNoPictureLines + list);
     move_old_workbook(ns);
 
     PictureRun run;

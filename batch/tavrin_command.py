@@ -69,19 +69,23 @@ def main():
     try:
         Tavrin.Tavrin()
     except KeyboardInterrupt as exc:
-        notes = getattr(exc, "__notes__", None)
-        print(notes[0] if notes else "已中断", file=sys.stderr)
+        print(_first_note(exc, "已中断"), file=sys.stderr)
         return 130
     except Exception as exc:
         # One line in the engineer's terms; the batch has saved every picture it recorded.
-        notes = getattr(exc, "__notes__", None)
-        problem = notes[0] if notes else f"{type(exc).__name__}: {exc}"
+        problem = _first_note(exc, f"{type(exc).__name__}: {exc}")
         print("数据处理失败: " + " ".join(problem.splitlines()), file=sys.stderr)
         return 1
     # A batch that finished has written its workbook (one that stops early, without a capture
     # list or without picture lines, has ended above with status 1).
     _write_report(workbook)
     return 0
+
+
+def _first_note(exc, otherwise):
+    """The batch's own words on an error (its first note), else `otherwise`."""
+    notes = getattr(exc, "__notes__", None)
+    return notes[0] if notes else otherwise
 
 
 def _write_report(workbook):

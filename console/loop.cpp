@@ -125,7 +125,7 @@ std::string one_line(std::string text) {
     return text;
 }
 
-std::string text_of(py::handle value) { return py::str(value).cast<std::string>(); }
+using py_::text_of;
 
 // The exception's own words: its message, or its type's name when it has none.
 std::string detail_of(py::error_already_set& e) {

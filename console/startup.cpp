@@ -91,14 +91,7 @@ void read_configuration(const py_::Namespace& ns) {
         ustring line = remove_chars(py_::to_ustring(raw), U"\r\n");
         if (counter == 0) {
             std::optional<ustring> value = config_value(line);
-            if (!value) {
-                try {
-                    py_::raise(PyExc_IndexError, "list index out of range");
-                } catch (py::error_already_set& e) {
-                    py_::add_note(e, kConfigWithoutValue);
-                    throw;
-                }
-            }
+            if (!value) py_::raise_noted(PyExc_IndexError, "list index out of range", kConfigWithoutValue);
             py::str folder = py_::to_str(*value);
             if (!py_::exists(ns, folder)) {
                 ns.print(py::str(kFolderMissing).attr("__mod__")(folder));

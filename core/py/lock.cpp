@@ -6,8 +6,6 @@ namespace {
 constexpr const char* kLocksAttribute = "_workbook_locks";
 constexpr double kPollSeconds = 0.01;
 
-std::string text_of(py::handle value) { return py::str(value).cast<std::string>(); }
-
 // The module's lock object of a lock file, made once per file.
 py::object lock_at(const Namespace& ns, const py::object& file) {
     py::module_ mod = ns.module();

@@ -53,6 +53,8 @@ py::str to_str(uview text) {
 
 py::str to_str(const std::string& utf8) { return py::str(utf8); }
 
+std::string text_of(py::handle value) { return py::str(value).cast<std::string>(); }
+
 bool exists(const Namespace& ns, py::handle path) {
     return ns.get("os").attr("path").attr("exists")(path).cast<bool>();
 }
@@ -126,6 +128,10 @@ py::object open_text(const Namespace& ns, py::handle path) {
     return open(path, "r", py::arg("encoding") = encoding);
 }
 
+py::object read_bytes(const Namespace& ns, py::handle path) {
+    return read_and_close(ns.lookup("open")(path, "rb"), [](const py::object& raw) { return raw.attr("read")(); });
+}
+
 py::object read_lines(const Namespace& ns, py::handle path,
                       const std::function<void(py::handle)>& on_open) {
     py::object file = open_text(ns, path);
@@ -163,6 +169,15 @@ std::optional<std::string> first_note(const py::error_already_set& e) {
 void raise(PyObject* type, const std::string& message) {
     PyErr_SetString(type, message.c_str());
     throw py::error_already_set();
+}
+
+void raise_noted(PyObject* type, const std::string& message, const std::string& note) {
+    try {
+        raise(type, message);
+    } catch (py::error_already_set& e) {
+        add_note(e, note);
+        throw;
+    }
 }
 
 }  // namespace awb::py_

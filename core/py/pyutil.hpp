@@ -58,6 +58,9 @@ decltype(auto) with_code_units(py::handle text, Fn&& fn) {
     }
 }
 
+// The interpreter's text of any object (str(value)), as UTF-8.
+std::string text_of(py::handle value);
+
 // os.path.exists through the module's own `os`.
 bool exists(const Namespace& ns, py::handle path);
 
@@ -67,6 +70,10 @@ bool exists(const Namespace& ns, py::handle path);
 // with a UTF-8 byte-order mark is read without it ("utf-8-sig"), one that starts with a UTF-16
 // mark as UTF-16; any other keeps the platform's default encoding (open(path, "r")).
 py::object open_text(const Namespace& ns, py::handle path);
+
+// All the bytes of a file, opened with the module's own open(path, "rb") and closed again, also
+// when reading fails.
+py::object read_bytes(const Namespace& ns, py::handle path);
 
 // All lines of a text file, opened with open_text and closed again, also when reading fails.
 // `on_open` sees the file object before it is read.
@@ -87,5 +94,8 @@ std::optional<std::string> first_note(const py::error_already_set& e);
 
 // Raises the interpreter's exception of the given type with a message.
 [[noreturn]] void raise(PyObject* type, const std::string& message);
+
+// The same, with a note for the engineer added (see add_note).
+[[noreturn]] void raise_noted(PyObject* type, const std::string& message, const std::string& note);
 
 }  // namespace awb::py_

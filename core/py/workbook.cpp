@@ -67,20 +67,6 @@ SheetRows rows_of(py::handle sheet) {
     return rows;
 }
 
-std::string text_of(py::handle value) { return py::str(value).cast<std::string>(); }
-
-py::object read_bytes(const Namespace& ns, py::handle path) {
-    py::object file = ns.lookup("open")(path, "rb");
-    try {
-        py::object data = file.attr("read")();
-        file.attr("close")();
-        return data;
-    } catch (py::error_already_set&) {
-        file.attr("close")();
-        throw;
-    }
-}
-
 // Each light source's sheet: by name, or by position in a workbook with none of the names.
 std::array<std::size_t, kSheetCount> seven_sheets(py::handle path, const py::object& readable) {
     py::list names = readable.attr("sheet_names")();
@@ -98,13 +84,9 @@ std::array<std::size_t, kSheetCount> seven_sheets(py::handle path, const py::obj
         for (std::size_t k = 0; k < kSheetCount; ++k) positions[k] = k;
         return positions;
     }
-    try {
-        raise(PyExc_ValueError, "missing sheets: " + missing);
-    } catch (py::error_already_set& e) {
-        add_note(e, "工作簿 " + text_of(path) + " 缺少工作表 " + missing + " (有 " + present +
-                        "), 未写入任何内容; 请补上这些工作表, 或移走它后重试");
-        throw;
-    }
+    raise_noted(PyExc_ValueError, "missing sheets: " + missing,
+                "工作簿 " + text_of(path) + " 缺少工作表 " + missing + " (有 " + present +
+                    "), 未写入任何内容; 请补上这些工作表, 或移走它后重试");
 }
 
 // What the workbook stream of a file's bytes holds that a save cannot carry over.
