@@ -2,7 +2,8 @@
 // dump in a fresh day's workbook (the earlier run's goes into "备份") and reports the pictures
 // it could not record in full.
 #include "batch.hpp"
-#include "rules.hpp"
+#include "awb/capture_list.hpp"
+#include "dump_names.hpp"
 
 namespace awb::batch {
 namespace {

@@ -2,7 +2,7 @@
 // where it lies and named by its path below the walked folder.
 #include "batch.hpp"
 #include "reader.hpp"
-#include "rules.hpp"
+#include "dump_names.hpp"
 
 namespace awb::batch {
 

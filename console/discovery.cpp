@@ -1,7 +1,10 @@
 // Result discovery: the newest text of the simulator's results folder names the current
 // picture, and its AWB debug-information text is opened for the tag reader.
 #include "console.hpp"
-#include "rules.hpp"
+#include "result_names.hpp"
+#include "configuration.hpp"
+#include "issue_notes.hpp"
+#include "picture_rows.hpp"
 
 namespace awb::console {
 namespace {

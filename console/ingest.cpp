@@ -12,7 +12,10 @@
 #include "lock.hpp"
 #include "reader.hpp"
 #include "record.hpp"
-#include "rules.hpp"
+#include "result_names.hpp"
+#include "configuration.hpp"
+#include "issue_notes.hpp"
+#include "picture_rows.hpp"
 #include "summary.hpp"
 #include "workbook.hpp"
 

@@ -3,7 +3,10 @@
 #include <vector>
 
 #include "console.hpp"
-#include "rules.hpp"
+#include "result_names.hpp"
+#include "configuration.hpp"
+#include "issue_notes.hpp"
+#include "picture_rows.hpp"
 
 namespace awb::console {
 namespace {

@@ -5,7 +5,10 @@
 
 #include "console.hpp"
 #include "lock.hpp"
-#include "rules.hpp"
+#include "result_names.hpp"
+#include "configuration.hpp"
+#include "issue_notes.hpp"
+#include "picture_rows.hpp"
 #include "workbook.hpp"
 
 namespace awb::console {

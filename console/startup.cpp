@@ -1,7 +1,10 @@
 // Loading the console: packages, per-user files, the error log, the working folders, the
 // configuration and the module state.
 #include "console.hpp"
-#include "rules.hpp"
+#include "result_names.hpp"
+#include "configuration.hpp"
+#include "issue_notes.hpp"
+#include "picture_rows.hpp"
 
 namespace awb::console {
 namespace {
