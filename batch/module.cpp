@@ -1,9 +1,13 @@
 // Module Tavrin: its imports and state, then its functions in the order they are defined.
 #include "batch.hpp"
+#include "dump_names.hpp"
+#include "errors.hpp"
 #include "module_def.hpp"
+#include "os_calls.hpp"
 #include "reader.hpp"
 #include "record.hpp"
-#include "workbook.hpp"
+#include "strings.hpp"
+#include "workbook_creation.hpp"
 
 namespace awb::batch {
 namespace {
@@ -76,11 +80,9 @@ void load(py::module_& m) {
 }  // namespace
 
 py::object get_desktop_path() {
-    py::object os = kTavrin.get("os");
-    py::object desk = py::str(os.attr("path").attr("join")(os.attr("path").attr("expanduser")("~"), "Desktop"));
-    if (desk.contains("/")) desk = desk + py::str("/");
-    if (desk.contains("\\")) desk = desk + py::str("\\");
-    return desk;
+    py_::Os os(kTavrin);
+    py::str joined(os.join(os.path("expanduser")("~"), py::str("Desktop")));
+    return py_::to_str(desktop_folder(py_::to_ustring(joined)));
 }
 
 }  // namespace awb::batch

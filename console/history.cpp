@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "strings.hpp"
 #include "summary.hpp"
 
 namespace awb::console {

@@ -7,17 +7,18 @@
 #include <optional>
 
 #include "awb/tables.hpp"
+#include "book_memory.hpp"
 #include "console.hpp"
+#include "errors.hpp"
 #include "history.hpp"
 #include "lock.hpp"
+#include "picture_rows.hpp"
 #include "reader.hpp"
 #include "record.hpp"
 #include "result_names.hpp"
-#include "configuration.hpp"
-#include "issue_notes.hpp"
-#include "picture_rows.hpp"
+#include "strings.hpp"
 #include "summary.hpp"
-#include "workbook.hpp"
+#include "workbook_creation.hpp"
 
 namespace awb::console {
 namespace {
@@ -67,11 +68,9 @@ RowStyles row_styles(const py_::Namespace& ns, py_::Book& book) {
 std::optional<std::size_t> find_row(const py_::Namespace& ns, const py_::SheetRows& rows) {
     if (rows.count() <= 1) return std::nullopt;
     // A multi-frame picture is recorded under its name before the "-mfll" marker.
-    ustring picture = py_::to_ustring(ns.get("Target_Awb_Target_Pic"));
-    if (contains(picture, kCameraMarkers[0])) {
-        picture = ustring(before_first(picture, kCameraMarkers[0])) + ustring(kPictureExtension);
-        ns.set("Target_Awb_Target_Pic", py_::to_str(picture));
-    }
+    ustring current = py_::to_ustring(ns.get("Target_Awb_Target_Pic"));
+    ustring picture = recorded_picture_name(current);
+    if (picture != current) ns.set("Target_Awb_Target_Pic", py_::to_str(picture));
     py::object to_text = ns.lookup("str");
     std::vector<py::object> texts;
     std::vector<ustring> cells;
@@ -145,7 +144,7 @@ void create_lumvik_data() {
 
     std::vector<SheetRecord> sheets;
     sheets.reserve(kSheetCount);
-    py_::TextMemory texts;  // the debug text is read once for the seven records
+    py_::TextMemory texts(ns);  // the debug text is read once for the seven records
     std::size_t row = 0;
     for (std::size_t k = 0; k < kSheetCount; ++k) {
         mark_step(Step::kOpenWorkbook);

@@ -3,7 +3,7 @@
 #include "module_def.hpp"
 #include "reader.hpp"
 #include "record.hpp"
-#include "workbook.hpp"
+#include "workbook_creation.hpp"
 
 namespace awb::console {
 namespace {

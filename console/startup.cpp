@@ -1,10 +1,11 @@
 // Loading the console: packages, per-user files, the error log, the working folders, the
 // configuration and the module state.
-#include "console.hpp"
-#include "result_names.hpp"
 #include "configuration.hpp"
-#include "issue_notes.hpp"
-#include "picture_rows.hpp"
+#include "console.hpp"
+#include "errors.hpp"
+#include "os_calls.hpp"
+#include "strings.hpp"
+#include "text_files.hpp"
 
 namespace awb::console {
 namespace {
@@ -64,7 +65,7 @@ void bootstrap_files(const py_::Namespace& ns) {
     for (const char* folder : kWorkingFolders) {
         if (py_::exists(ns, py::str(folder))) continue;
         try {
-            ns.get("os").attr("mkdir")(folder);
+            py_::Os(ns).mkdir(py::str(folder));
         } catch (py::error_already_set& e) {
             if (!e.matches(PyExc_OSError)) throw;  // a folder that cannot be made is left out
         }
@@ -112,9 +113,9 @@ void read_configuration(const py_::Namespace& ns) {
         py_::add_note(e, kConfigEmpty);
         throw;
     }
-    py::object results = (folder + py::str("\\Results")).attr("replace")("\\", "/") + py::str("/");
-    ns.set("AWB_Results_Dir_Root", results);
-    ns.set("AWB_Results_Dir", results + py::str("*.txt"));
+    ustring results = results_root(py_::to_ustring(folder));
+    ns.set("AWB_Results_Dir_Root", py_::to_str(results));
+    ns.set("AWB_Results_Dir", py_::to_str(results + ustring(kResultsPattern)));
 }
 
 }  // namespace

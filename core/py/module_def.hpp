@@ -3,7 +3,7 @@
 // IndexError stays an IndexError), and the module is not loaded.
 #pragma once
 
-#include "pyutil.hpp"
+#include "namespace.hpp"
 
 namespace awb::py_ {
 
