@@ -1,5 +1,7 @@
 #include "file_safety.hpp"
 
+#include <functional>
+
 #include "awb/workbook_files.hpp"
 #include "errors.hpp"
 #include "os_calls.hpp"
@@ -56,16 +58,11 @@ void remove_stale_saves(const Os& os, const py::object& folder, py::handle path)
     }
 }
 
-// The last resort where no new file can be made beside the workbook: the whole new workbook is
-// built in memory first, then written over the old one.
-void save_in_place(const Namespace& ns, const Os& os, py::handle workbook, const py::object& target) {
-    py::object buffer = py::module_::import("io").attr("BytesIO")();
-    workbook.attr("save")(buffer);
-    py::object data = buffer.attr("getvalue")();
-    py::object file = ns.lookup("open")(target, "r+b");
+// Runs `write` on an open file, flushes the file to the disk and closes it; the file is closed
+// also when any of it fails.
+void write_to_disk(const Os& os, const py::object& file, const std::function<void()>& write) {
     try {
-        file.attr("write")(data);
-        file.attr("truncate")();
+        write();
         file.attr("flush")();
         os.module().attr("fsync")(file.attr("fileno")());
     } catch (py::error_already_set&) {
@@ -75,17 +72,17 @@ void save_in_place(const Namespace& ns, const Os& os, py::handle workbook, const
     file.attr("close")();
 }
 
-// Saves `workbook` into the open new file and closes it, flushed to the disk.
-void save_into(const Os& os, py::handle workbook, const py::object& file) {
-    try {
-        workbook.attr("save")(file);
-        file.attr("flush")();
-        os.module().attr("fsync")(file.attr("fileno")());
-    } catch (py::error_already_set&) {
-        file.attr("close")();
-        throw;
-    }
-    file.attr("close")();
+// The last resort where no new file can be made beside the workbook: the whole new workbook is
+// built in memory first, then written over the old one.
+void save_in_place(const Namespace& ns, const Os& os, py::handle workbook, const py::object& target) {
+    py::object buffer = py::module_::import("io").attr("BytesIO")();
+    workbook.attr("save")(buffer);
+    py::object data = buffer.attr("getvalue")();
+    py::object file = ns.lookup("open")(target, "r+b");
+    write_to_disk(os, file, [&] {
+        file.attr("write")(data);
+        file.attr("truncate")();
+    });
 }
 
 }  // namespace
@@ -108,7 +105,7 @@ void save_atomically(const Namespace& ns, py::handle workbook, py::handle path) 
         return;
     }
     try {
-        save_into(os, workbook, file);
+        write_to_disk(os, file, [&] { workbook.attr("save")(file); });
         if (exists && py::object(os.module().attr("name")).equal(py::str("posix"))) {
             py::object mode = py::module_::import("stat").attr("S_IMODE")(os.stat(target).attr("st_mode"));
             os.module().attr("chmod")(temporary, mode);
