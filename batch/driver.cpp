@@ -29,9 +29,7 @@ constexpr const char* kMissingDumpsHead = "\n有照片缺少exif数据,请重新
 constexpr const char* kFailedPicturesHead = "\n有照片的exif数据有误,未写入表格,请检查对应图片的exif数据！";
 constexpr const char* kDone = "数据处理完成！表格文件:%s";
 
-py::object format(const char* pattern, py::handle values) {
-    return py::str(pattern).attr("__mod__")(values);
-}
+py::object format(const char* pattern, py::handle values) { return py::str(pattern).attr("__mod__")(values); }
 
 // "TypeName: message" of an error, on one line.
 py::object error_line(const py::error_already_set& e) {
@@ -203,7 +201,8 @@ void tavrin() {
         throw;
     }
     // Without a single picture line the day's workbook is left as it is.
-    if (!holds_picture_line(lines)) py_::raise_noted(PyExc_ValueError, "no picture lines in " + list, kNoPictureLines + list);
+    if (!holds_picture_line(lines))
+        py_::raise_noted(PyExc_ValueError, "no picture lines in " + list, kNoPictureLines + list);
     move_old_workbook(ns);
 
     PictureRun run;

@@ -45,18 +45,15 @@ void set_state(py::module_& m) {
 void define_functions(py::module_& m) {
     m.def("GetDesktopPath", &get_desktop_path, "The user's Desktop folder with a trailing separator.");
     m.def(
-        "LUMVIK_NEW",
-        [](py::object moudle) { return py_::read_tag_from_dump(kTavrin, moudle); },
+        "LUMVIK_NEW", [](py::object moudle) { return py_::read_tag_from_dump(kTavrin, moudle); },
         py::arg("moudle") = "",
         "The value of one tag of the current picture's EXIF dump (0 when absent or missing).");
     m.def(
         "Create_Data",
-        [](py::object light_source) {
-            py_::build_record(kTavrin, light_source, py_::GainArray::kWithout);
-        },
+        [](py::object light_source) { py_::build_record(kTavrin, light_source, py_::GainArray::kWithout); },
         py::arg("Light_Source"), "Build the AWB record (AWB_TAG_DATA_List) for one light source.");
-    m.def("Create_DP_Log_DATA", &create_dp_log_data, py::arg("jpg"), py::arg("rawpic"),
-          py::arg("issues"), "Record one picture's row on each of the seven sheets of Excle_File.");
+    m.def("Create_DP_Log_DATA", &create_dp_log_data, py::arg("jpg"), py::arg("rawpic"), py::arg("issues"),
+          "Record one picture's row on each of the seven sheets of Excle_File.");
     m.def(
         "Create_Excel",
         [](py::object /*jpg*/, py::object /*rawpic*/, py::object /*issues*/) {

@@ -143,9 +143,8 @@ void create_dp_log_data(py::object jpg, py::object rawpic, py::object issues) {
 
     // A dump that holds none of the record's tags is not recorded as a row of zeros.
     if (dumps.holds_no_values()) {
-        picture_step([&] {
-            py_::raise(PyExc_ValueError, py_::text_of(dumps.source) + " 中没有 AWB 调试数据");
-        });
+        picture_step(
+            [&] { py_::raise(PyExc_ValueError, py_::text_of(dumps.source) + " 中没有 AWB 调试数据"); });
     }
 
     py::object name = jpg + py::str(" ") + rawpic;

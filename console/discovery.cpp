@@ -42,7 +42,8 @@ void find_changed_txt() {
     if (system.equal(py::str("Windows"))) {
         // The listing joins folder and name with the only backslash of the path.
         name = newest.attr("split")("\\")[py::int_(1)];
-        awb_text = py_::to_str(awb_text_in_folder(py_::to_ustring(results_folder(ns)), py_::to_ustring(name)));
+        awb_text =
+            py_::to_str(awb_text_in_folder(py_::to_ustring(results_folder(ns)), py_::to_ustring(name)));
     } else {
         name = os.basename(newest);
         awb_text = py_::to_str(awb_text_of(py_::to_ustring(newest)));

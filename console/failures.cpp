@@ -82,7 +82,8 @@ void log_trace(const py_::Namespace& ns, py::error_already_set& e, const std::st
         py::object log = ns.get("sys").attr("stderr");
         if (!line.empty()) log.attr("write")(py::str(line + "\n"));
         py::module_::import("traceback")
-            .attr("print_exception")(e.type(), e.value(), e.value().attr("__traceback__"), py::arg("file") = log);
+            .attr("print_exception")(e.type(), e.value(), e.value().attr("__traceback__"),
+                                     py::arg("file") = log);
         log.attr("flush")();
     } catch (py::error_already_set& unwritable) {
         unwritable.discard_as_unraisable("writing the console's error log");

@@ -87,8 +87,8 @@ std::optional<std::size_t> find_row(const py_::Namespace& ns, const py_::SheetRo
     return *found + 1;
 }
 
-void write_row(py_::Book& book, std::size_t sheet, const SheetRecord& entry,
-               const RowStyles& styles, const py::object& issues, const py::object& now) {
+void write_row(py_::Book& book, std::size_t sheet, const SheetRecord& entry, const RowStyles& styles,
+               const py::object& issues, const py::object& now) {
     const Layout& layout = layout_of(kLightSources[sheet]);
     py::object ws = book.sheet_writer(sheet);
     py::object write = ws.attr("write");
@@ -114,14 +114,12 @@ void print_summary(const py_::Namespace& ns, const std::vector<SheetRecord>& she
         const SheetRecord& entry = sheets[k];
         std::array<std::int64_t, kSummaryGainSlots> shown{};
         std::copy_n(entry.gains.begin(), shown.size(), shown.begin());
-        std::string line = summary_line(kLightSources[k],
-                                        entry.record.slot(kFirstProbabilitySlot + k), shown,
+        std::string line = summary_line(kLightSources[k], entry.record.slot(kFirstProbabilitySlot + k), shown,
                                         entry.record.slot(kWeightSlot));
         if (!line.empty()) ns.print(py::str(line));
     }
     const auto& gains = sheets.back().gains;
-    for (const std::string& line : summary_foot(gains[kAlgorithmGainSlot],
-                                                gains[kAlgorithmGainSlot + 1],
+    for (const std::string& line : summary_foot(gains[kAlgorithmGainSlot], gains[kAlgorithmGainSlot + 1],
                                                 gains[kAlgorithmGainSlot + 2])) {
         ns.print(py::str(line));
     }
@@ -158,8 +156,7 @@ void create_lumvik_data() {
 
         mark_step(Step::kReadTags);
         ns.get("Create_Data")(py_::to_str(kLightSources[k].code));
-        sheets.push_back({row, ns.get("Target_Awb_Target_Pic"), py_::take_record(ns),
-                          py_::take_gains(ns)});
+        sheets.push_back({row, ns.get("Target_Awb_Target_Pic"), py_::take_record(ns), py_::take_gains(ns)});
     }
 
     mark_step(Step::kCheckValues);

@@ -25,8 +25,8 @@ constexpr const char* kClearPrompt = "请输入参数: ";
 constexpr std::array<const char*, 2> kQuit{"-q", "q"};
 constexpr std::array<const char*, 2> kClear{"-r", "r"};
 // The simulator's result files that a clear deletes, in the results folder only.
-constexpr std::array<const char*, 5> kClearPatterns{"*.txt", "*debug0.BMP", "*debug1.BMP",
-                                                    "*.dat", "*.yuv422"};
+constexpr std::array<const char*, 5> kClearPatterns{"*.txt", "*debug0.BMP", "*debug1.BMP", "*.dat",
+                                                    "*.yuv422"};
 constexpr const char* kCleared = "数据已清空! 重新仿真后按回车查询！";
 constexpr const char* kFailed = "操作失败: ";
 
@@ -45,8 +45,8 @@ void close_text(const py_::Namespace& ns) {
 
 // The picture label of a show (awb::console::picture_label).
 py::str label_of_show(const py_::Namespace& ns) {
-    return py_::to_str(
-        picture_label(py_::to_ustring(ns.get("Lumvik_file_full_path")), py_::to_ustring(ns.get("Target_Awb_Target_Pic"))));
+    return py_::to_str(picture_label(py_::to_ustring(ns.get("Lumvik_file_full_path")),
+                                     py_::to_ustring(ns.get("Target_Awb_Target_Pic"))));
 }
 
 void remove_quietly(const py_::Namespace& ns, py::handle path) {

@@ -4,7 +4,8 @@
 
 namespace awb::batch {
 
-std::optional<std::string> workbook_failure_note(const std::string& workbook, const WorkbookFailure& failure) {
+std::optional<std::string> workbook_failure_note(const std::string& workbook,
+                                                 const WorkbookFailure& failure) {
     if (failure.permission_error) {
         return "表格文件 " + workbook + " 无法写入: 它正被表格程序打开, 或它及所在文件夹是只读的";
     }

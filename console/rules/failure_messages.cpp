@@ -59,8 +59,8 @@ std::string describe_failure(const FailureFacts& f) {
         return "无法新建工作簿 " + workbook + within(f.detail);
     case Step::kIssueNote:
         if (f.error.unicode_error) {
-            return "问题点列表 " + undecodable_text(f.capture_list, f.tried_encoding()) + ", 请用该编码另存后再按回车" +
-                   within(f.detail);
+            return "问题点列表 " + undecodable_text(f.capture_list, f.tried_encoding()) +
+                   ", 请用该编码另存后再按回车" + within(f.detail);
         }
         return "无法读取问题点列表 " + f.capture_list + within(f.detail);
     case Step::kOpenWorkbook:

@@ -54,9 +54,9 @@ struct FailureFacts {
     std::string capture_list;  // the capture list's path
     int wait_seconds = 0;      // how long a show waits for the workbook's lock
     // Asked only where the words need them (each may look at files or the error):
-    std::function<std::optional<std::string>()> note;          // the error's first note
-    std::function<std::optional<std::string>()> named_file;    // the file an OSError names
-    std::function<std::string()> tried_encoding;               // of a text that could not be decoded
+    std::function<std::optional<std::string>()> note;            // the error's first note
+    std::function<std::optional<std::string>()> named_file;      // the file an OSError names
+    std::function<std::string()> tried_encoding;                 // of a text that could not be decoded
     std::function<std::optional<EmptyResults>()> empty_results;  // none when result texts exist
 };
 

@@ -33,7 +33,8 @@ ustring recorded_picture_name(uview picture) {
 ustring picture_label(uview awb_text, uview picture) {
     std::size_t last_blank = picture.rfind(U' ');
     uview last = last_blank == uview::npos ? picture : picture.substr(last_blank + 1);
-    return ustring(before_first(awb_text, U"Results")) + ustring(last) + U"  " + ustring(before_first(picture, U" "));
+    return ustring(before_first(awb_text, U"Results")) + ustring(last) + U"  " +
+           ustring(before_first(picture, U" "));
 }
 
 }  // namespace awb::console

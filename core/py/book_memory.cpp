@@ -13,8 +13,8 @@ namespace {
 py::object stamp_of(const Namespace& ns, py::handle path) {
     try {
         py::object st = Os(ns).stat(path);
-        return py::make_tuple(st.attr("st_dev"), st.attr("st_ino"), st.attr("st_size"), st.attr("st_mtime_ns"),
-                              st.attr("st_ctime_ns"));
+        return py::make_tuple(st.attr("st_dev"), st.attr("st_ino"), st.attr("st_size"),
+                              st.attr("st_mtime_ns"), st.attr("st_ctime_ns"));
     } catch (py::error_already_set& e) {
         if (!e.matches(PyExc_OSError)) throw;
         return py::none();

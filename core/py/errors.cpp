@@ -36,6 +36,8 @@ void raise_object(const py::object& error) {
     throw py::error_already_set();
 }
 
-std::string type_name(const py::error_already_set& e) { return py::str(e.type().attr("__name__")).cast<std::string>(); }
+std::string type_name(const py::error_already_set& e) {
+    return py::str(e.type().attr("__name__")).cast<std::string>();
+}
 
 }  // namespace awb::py_

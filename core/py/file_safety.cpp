@@ -23,7 +23,8 @@ py::object backup_folder(const Os& os, const py::object& real) {
 }
 
 // Writes `data` to `path` through "<path>.tmp", which then replaces it.
-void write_through_temporary(const Namespace& ns, const Os& os, const py::object& path, const py::object& data) {
+void write_through_temporary(const Namespace& ns, const Os& os, const py::object& path,
+                             const py::object& data) {
     py::object temporary = path + py::str(".tmp");
     py::object file = ns.lookup("open")(temporary, "wb");
     try {
@@ -91,7 +92,8 @@ void save_atomically(const Namespace& ns, py::handle workbook, py::handle path) 
     Os os(ns);
     py::object target = os.realpath(path);
     py::object folder = os.dirname(target);
-    if (py::len(folder) != 0 && !os.isdir(folder)) os.module().attr("makedirs")(folder, py::arg("exist_ok") = true);
+    if (py::len(folder) != 0 && !os.isdir(folder))
+        os.module().attr("makedirs")(folder, py::arg("exist_ok") = true);
     bool exists = os.exists(target);
     if (exists) refuse_read_only(ns, target);
     py::object temporary =
@@ -129,14 +131,16 @@ py::object move_into_backups(const Namespace& ns, py::handle path) {
     py::object stamp = time.attr("strftime")("%Y%m%d-%H%M%S", time.attr("localtime")(os.getmtime(real)));
     auto [stem, extension] = os.splitext(os.basename(real));
     py::object folder = backup_folder(os, real);
-    ustring name = free_backup_name(backup_base(to_ustring(stem), to_ustring(stamp)), to_ustring(extension),
-                                    [&](const ustring& taken) { return os.lexists(os.join(folder, to_str(taken))); });
+    ustring name =
+        free_backup_name(backup_base(to_ustring(stem), to_ustring(stamp)), to_ustring(extension),
+                         [&](const ustring& taken) { return os.lexists(os.join(folder, to_str(taken))); });
     py::object moved = os.join(folder, to_str(name));
     os.rename(real, moved);
     return moved;
 }
 
-void keep_extras_aside(const Namespace& ns, py::handle path, const py::object& data, const WorkbookExtras& extras) {
+void keep_extras_aside(const Namespace& ns, py::handle path, const py::object& data,
+                       const WorkbookExtras& extras) {
     if (!extras.any()) return;
     std::string line = extras_line(text_of(path), extras);
     Os os(ns);
@@ -144,8 +148,10 @@ void keep_extras_aside(const Namespace& ns, py::handle path, const py::object& d
     py::object copy;
     try {
         auto [stem, extension] = os.splitext(os.basename(real));
-        std::string digest = py::module_::import("hashlib").attr("sha256")(data).attr("hexdigest")().cast<std::string>();
-        copy = os.join(backup_folder(os, real), to_str(original_copy_name(to_ustring(stem), digest, to_ustring(extension))));
+        std::string digest =
+            py::module_::import("hashlib").attr("sha256")(data).attr("hexdigest")().cast<std::string>();
+        copy = os.join(backup_folder(os, real),
+                       to_str(original_copy_name(to_ustring(stem), digest, to_ustring(extension))));
         if (!os.isfile(copy)) write_through_temporary(ns, os, copy, data);
     } catch (py::error_already_set& e) {
         if (!e.matches(PyExc_OSError)) throw;
@@ -158,8 +164,9 @@ void keep_extras_aside(const Namespace& ns, py::handle path, const py::object& d
 void refuse_read_only(const Namespace& ns, py::handle path) {
     Os os(ns);
     if (!os.isfile(path) || !read_only(os, path)) return;
-    raise_object(py::module_::import("builtins")
-                     .attr("PermissionError")(py::module_::import("errno").attr("EACCES"), "Permission denied", path));
+    raise_object(
+        py::module_::import("builtins")
+            .attr("PermissionError")(py::module_::import("errno").attr("EACCES"), "Permission denied", path));
 }
 
 }  // namespace awb::py_

@@ -25,7 +25,8 @@ py::object move_into_backups(const Namespace& ns, py::handle path);
 // it is first rewritten, once per content (awb::original_copy_name), and the engineer is told
 // what will change (awb::extras_line). A copy that cannot be made stops the edit: the OSError is
 // noted and goes on up, and nothing is written.
-void keep_extras_aside(const Namespace& ns, py::handle path, const py::object& data, const WorkbookExtras& extras);
+void keep_extras_aside(const Namespace& ns, py::handle path, const py::object& data,
+                       const WorkbookExtras& extras);
 
 // PermissionError when a file exists at `path` that the user may not write or marked
 // read-only (which the file system would let the administrator replace or remove anyway).

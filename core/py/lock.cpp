@@ -25,7 +25,8 @@ py::object lock_at(const Namespace& ns, const py::object& file) {
 // path. That one keeps the tools of this machine from writing at the same time.
 py::object fallback_lock_file(const Os& os, const py::object& real) {
     py::object key = os.path("normcase")(real).attr("encode")("utf-8", "surrogatepass");
-    std::string digest = py::module_::import("hashlib").attr("sha256")(key).attr("hexdigest")().cast<std::string>();
+    std::string digest =
+        py::module_::import("hashlib").attr("sha256")(key).attr("hexdigest")().cast<std::string>();
     return os.join(py::module_::import("tempfile").attr("gettempdir")(), to_str(fallback_lock_name(digest)));
 }
 
@@ -39,8 +40,9 @@ WorkbookLock::WorkbookLock(const Namespace& ns, py::handle path, double wait) {
     Os os(ns);
     py::object real = os.realpath(path);
     py::object fallback = lock_at(ns, fallback_lock_file(os, real));
-    py::object lock =
-        fallback.attr("is_locked").cast<bool>() ? fallback : lock_at(ns, to_str(lock_file_name(to_ustring(real))));
+    py::object lock = fallback.attr("is_locked").cast<bool>()
+                          ? fallback
+                          : lock_at(ns, to_str(lock_file_name(to_ustring(real))));
     if (lock.attr("is_locked").cast<bool>()) return;  // held by an outer scope of this thread
     try {
         try {

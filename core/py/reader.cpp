@@ -42,9 +42,8 @@ py::object scan_lines(const Namespace& ns, py::handle lines, py::handle tag, boo
     for (py::handle line : py::iter(lines)) {
         if (!tag_checked) {
             if (!PyUnicode_Check(tag.ptr())) {
-                raise(PyExc_TypeError,
-                      std::string("'in <string>' requires string as left operand, not ") +
-                          Py_TYPE(tag.ptr())->tp_name);
+                raise(PyExc_TypeError, std::string("'in <string>' requires string as left operand, not ") +
+                                           Py_TYPE(tag.ptr())->tp_name);
             }
             wanted = to_ustring(tag);
             tag_checked = true;
@@ -78,7 +77,8 @@ py::object read_tag_from_open_text(const Namespace& ns, py::handle tag) {
 
 py::object read_tag_from_dump(const Namespace& ns, py::handle tag) {
     const ReaderState& state = module_state<ReaderState>(ns);
-    py::object path = state.dump_path ? state.dump_path->path : py::str(kDumpFolder) + ns.get("Target_Awb_Target_Pic");
+    py::object path =
+        state.dump_path ? state.dump_path->path : py::str(kDumpFolder) + ns.get("Target_Awb_Target_Pic");
     TextMemory* memory = state.text_memory;
     if (memory && memory->source && memory->source.equal(path)) {
         if (memory->lines.is_none()) return report_missing_dump(ns, path);
@@ -108,7 +108,9 @@ py::object read_tag_from_dump(const Namespace& ns, py::handle tag) {
 }
 
 DumpPath::DumpPath(const Namespace& ns, py::object path)
-    : path(std::move(path)), state_(module_state_capsule<ReaderState>(ns)), outer_(state_in(state_).dump_path) {
+    : path(std::move(path)),
+      state_(module_state_capsule<ReaderState>(ns)),
+      outer_(state_in(state_).dump_path) {
     state_in(state_).dump_path = this;
 }
 DumpPath::~DumpPath() { state_in(state_).dump_path = outer_; }
@@ -117,7 +119,8 @@ void TextMemory::index_lines() {
     indexed_from_ = lines;
     indexed_ = py::none();
     index_ = TagLineIndex();
-    if (!PyList_Check(lines.ptr()) || static_cast<std::uint64_t>(PyList_GET_SIZE(lines.ptr())) > UINT32_MAX) return;
+    if (!PyList_Check(lines.ptr()) || static_cast<std::uint64_t>(PyList_GET_SIZE(lines.ptr())) > UINT32_MAX)
+        return;
     py::tuple held = py::reinterpret_steal<py::tuple>(PySequence_Tuple(lines.ptr()));
     if (!held) throw py::error_already_set();
     for (std::size_t i = 0; i < held.size(); ++i) {

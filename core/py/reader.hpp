@@ -39,10 +39,10 @@ private:
     DumpPath* outer_;
 };
 
-// While a TextMemory lives (one per module at a time, the innermost counts), each text is read once: further lookups in the same text (the
-// console's open `fp`, the batch's dump path) reuse the lines read first, or the dump's
-// absence. One lives while a picture's seven records are built, so a picture costs one read
-// of its text however large it is.
+// While a TextMemory lives (one per module at a time, the innermost counts), each text is read once: further
+// lookups in the same text (the console's open `fp`, the batch's dump path) reuse the lines read first, or
+// the dump's absence. One lives while a picture's seven records are built, so a picture costs one read of its
+// text however large it is.
 class TextMemory {
 public:
     explicit TextMemory(const Namespace& ns);

@@ -48,14 +48,16 @@ py::object read_and_close(const py::object& file, const std::function<py::object
 py::object open_text(const Namespace& ns, py::handle path) {
     refuse_unless_plain_file(ns, path);
     py::object open = ns.lookup("open");
-    py::object head = read_and_close(open(path, "rb"), [](const py::object& raw) { return raw.attr("read")(kLongestMark); });
+    py::object head = read_and_close(open(path, "rb"),
+                                     [](const py::object& raw) { return raw.attr("read")(kLongestMark); });
     std::string_view encoding = encoding_of_mark(std::string(head.cast<py::bytes>()));
     if (encoding.empty()) return open(path, "r");
     return open(path, "r", py::arg("encoding") = py::str(encoding.data(), encoding.size()));
 }
 
 py::object read_bytes(const Namespace& ns, py::handle path) {
-    return read_and_close(ns.lookup("open")(path, "rb"), [](const py::object& raw) { return raw.attr("read")(); });
+    return read_and_close(ns.lookup("open")(path, "rb"),
+                          [](const py::object& raw) { return raw.attr("read")(); });
 }
 
 py::object read_lines(const Namespace& ns, py::handle path, const std::function<void(py::handle)>& on_open) {

@@ -22,7 +22,8 @@ py::object read_bytes(const Namespace& ns, py::handle path);
 
 // All lines of a text file, opened with open_text and closed again, also when reading fails.
 // `on_open` sees the file object before it is read.
-py::object read_lines(const Namespace& ns, py::handle path, const std::function<void(py::handle)>& on_open = {});
+py::object read_lines(const Namespace& ns, py::handle path,
+                      const std::function<void(py::handle)>& on_open = {});
 
 // The encoding that was tried on a text that could not be decoded: the decoder's, else the
 // platform's default.

@@ -46,7 +46,8 @@ void create_workbook(const Namespace& ns, const WorkbookVariant& variant) {
     py::object workbook = xlwt.attr("Workbook")();
     for (const LightSource& source : kLightSources) {
         std::size_t column = 0;
-        py::object sheet = workbook.attr("add_sheet")(to_str(source.code), py::arg("cell_overwrite_ok") = true);
+        py::object sheet =
+            workbook.attr("add_sheet")(to_str(source.code), py::arg("cell_overwrite_ok") = true);
         py::object style = title_style(xlwt);
         if (variant.widen_name_column) sheet.attr("col")(0).attr("width") = kNameColumnWidth;
         ns.set("AWB_Title", titles_of(full_layout()));

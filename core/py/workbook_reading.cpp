@@ -72,7 +72,8 @@ WorkbookExtras extras_of(const py::object& data) {
     py::buffer_info bytes = py::buffer(stream).request();
     auto total = static_cast<std::size_t>(bytes.size * bytes.itemsize);
     if (base > total) return {};
-    return scan_workbook_stream(static_cast<const std::uint8_t*>(bytes.ptr) + base, std::min(size, total - base));
+    return scan_workbook_stream(static_cast<const std::uint8_t*>(bytes.ptr) + base,
+                                std::min(size, total - base));
 }
 
 }  // namespace
@@ -102,7 +103,9 @@ py::object Book::sheet_writer(std::size_t light_source) const {
     return writable.attr("get_sheet")(positions.at(light_source));
 }
 
-std::size_t Book::pictures() const { return sheets.empty() || sheets[0].count() == 0 ? 0 : sheets[0].count() - 1; }
+std::size_t Book::pictures() const {
+    return sheets.empty() || sheets[0].count() == 0 ? 0 : sheets[0].count() - 1;
+}
 
 void Book::note_row(std::size_t light_source, std::size_t row, py::handle name) {
     SheetRows& rows = sheet(light_source);

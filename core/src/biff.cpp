@@ -20,9 +20,7 @@ constexpr std::uint16_t kCommonObjectData = 0x0015;
 constexpr std::uint16_t kChartObject = 0x05;
 constexpr std::uint16_t kCommentObject = 0x19;
 
-std::uint16_t word_at(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
+std::uint16_t word_at(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 
 }  // namespace
 

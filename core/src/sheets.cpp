@@ -11,7 +11,8 @@ SheetChoice choose_sheets(const std::vector<ustring>& sheet_names) {
         auto found = std::find(sheet_names.begin(), sheet_names.end(), code);
         std::string& list = found != sheet_names.end() ? choice.present : choice.missing;
         list += (list.empty() ? "" : ", ") + to_utf8(code);
-        if (found != sheet_names.end()) choice.positions[k] = static_cast<std::size_t>(found - sheet_names.begin());
+        if (found != sheet_names.end())
+            choice.positions[k] = static_cast<std::size_t>(found - sheet_names.begin());
     }
     if (choice.missing.empty()) return choice;
     if (!choice.present.empty()) {

@@ -36,13 +36,15 @@ ustring backup_base(uview stem, uview stamp) {
     constexpr std::size_t kDateDigits = 8;
     std::size_t last_other = stem.find_last_not_of(kDigits);
     std::size_t digits = last_other == uview::npos ? stem.size() : stem.size() - last_other - 1;
-    ustring named = digits == kDateDigits ? ustring(stem.substr(0, stem.size() - kDateDigits)) : ustring(stem) + U"-";
+    ustring named =
+        digits == kDateDigits ? ustring(stem.substr(0, stem.size() - kDateDigits)) : ustring(stem) + U"-";
     return named + ustring(stamp);
 }
 
 ustring free_backup_name(uview base, uview extension, const std::function<bool(const ustring&)>& taken) {
     ustring name = ustring(base) + ustring(extension);
-    for (int n = 2; taken(name); ++n) name = ustring(base) + U"-" + ascii(std::to_string(n)) + ustring(extension);
+    for (int n = 2; taken(name); ++n)
+        name = ustring(base) + U"-" + ascii(std::to_string(n)) + ustring(extension);
     return name;
 }
 

@@ -14,9 +14,15 @@ using test::u;
 
 TEST_CASE("a picture's EXIF dump: its name up to its first jpg in any case, then .exif") {
     const std::pair<const char*, const char*> examples[] = {
-        {"a.jpg", "a.jpg.exif"},         {"X.JPG", "X.JPG.exif"},   {"Y.Jpg", "Y.Jpg.exif"},
-        {"a.jpg.bak", "a.jpg.exif"},     {"jpgjpg", "jpg.exif"},    {"a.png", "a.png.exif"},
-        {"", ".exif"},                   {"照片.jpg", "照片.jpg.exif"}, {"IMG_1.jpeg", "IMG_1.jpeg.exif"},
+        {"a.jpg", "a.jpg.exif"},
+        {"X.JPG", "X.JPG.exif"},
+        {"Y.Jpg", "Y.Jpg.exif"},
+        {"a.jpg.bak", "a.jpg.exif"},
+        {"jpgjpg", "jpg.exif"},
+        {"a.png", "a.png.exif"},
+        {"", ".exif"},
+        {"照片.jpg", "照片.jpg.exif"},
+        {"IMG_1.jpeg", "IMG_1.jpeg.exif"},
     };
     for (const auto& [picture, dump] : examples) {
         CAPTURE(picture);
@@ -63,7 +69,8 @@ TEST_CASE("the batch's row search over the seven sheets") {
     Rows found = rows_for({{3, {}}, {2, {}}, {2, 1}, {2, {}}, {3, {}}, {2, {}}, {3, 2}});
     CHECK(found.settled == Sizes{3, 2, 1, 1, 1, 1, 2});
     CHECK(found.searched == found.settled);
-    CHECK(rows_for({{3, {}}, {1, {}}, {2, 1}, {1, {}}, {3, {}}, {1, {}}, {3, 2}}).settled == Sizes{3, 1, 1, 1, 1, 1, 2});
+    CHECK(rows_for({{3, {}}, {1, {}}, {2, 1}, {1, {}}, {3, {}}, {1, {}}, {3, 2}}).settled ==
+          Sizes{3, 1, 1, 1, 1, 1, 2});
     // Sheets without even a title row: the row after the previous sheet's last value column.
     Rows bare = rows_for({{0, {}}, {0, {}}, {0, {}}, {0, {}}, {0, {}}, {0, {}}, {0, {}}});
     CHECK(bare.searched == Sizes(7, 0));

@@ -41,7 +41,8 @@ TEST_CASE("the summary's head, a line per evaluated light source, and the foot")
     CHECK(line_of("F", 3, {1, 0, 1, 1, 1, 1, 1, 1, 1, 1, 1}, 1).empty());
     CHECK(line_of("CWF", -2, {450, 256, 700, 1, 1, 1, 1, 1, 1, 1, 1}, 1).empty());
     CHECK(line_of("T", 0, {1, 2, 3, 0, 0, 0, 0, 0, 0, 0, 0}, 0).empty());
-    CHECK(summary_foot(64, 256, 1024) == std::vector<std::string>{kRule, "                            R:064 G:256 B:1024"});
+    CHECK(summary_foot(64, 256, 1024) ==
+          std::vector<std::string>{kRule, "                            R:064 G:256 B:1024"});
     CHECK(summary_foot(0, 0, 0)[1] == "                            R:000 G:000 B:000");
 }
 

@@ -54,9 +54,13 @@ TEST_CASE("finding the newest result") {
     Facts results_there(Step::kDiscovery, value(), "ValueError: x");
     CHECK(words(results_there) == "查找最新仿真结果时出错 (ValueError: x)");
     Facts missing(Step::kDiscovery, os(), "FileNotFoundError: [Errno 2] No such file");
-    CHECK(words(missing) == "无法打开最新结果的调试信息文本 /r/Results/P-main_awb_dbg_info.txt (FileNotFoundError: [Errno 2] No such file)");
+    CHECK(
+        words(missing) ==
+        "无法打开最新结果的调试信息文本 /r/Results/P-main_awb_dbg_info.txt (FileNotFoundError: [Errno 2] No such file)");
     missing.named_file = [] { return std::optional<std::string>("/r/Results/Q_awb_dbg_info.txt"); };
-    CHECK(words(missing) == "无法打开最新结果的调试信息文本 /r/Results/Q_awb_dbg_info.txt (FileNotFoundError: [Errno 2] No such file)");
+    CHECK(
+        words(missing) ==
+        "无法打开最新结果的调试信息文本 /r/Results/Q_awb_dbg_info.txt (FileNotFoundError: [Errno 2] No such file)");
     Facts odd(Step::kDiscovery, other(), "TypeError: bad");
     CHECK(words(odd) == "查找最新仿真结果时出错 (TypeError: bad)");
     CHECK(odd.asked == 0);  // nothing looked at that the words do not need
@@ -67,7 +71,8 @@ TEST_CASE("the workbook's lock, its making and its reading") {
     timeout.lock_timeout = true;
     CHECK(words(Facts(Step::kLockWorkbook, timeout, "Timeout: x")) ==
           "工作簿 /h/Desktop/Corvane.xls 正被另一个程序写入, 等了 5 秒仍未写完, 本次未记录, 稍后再按回车");
-    CHECK(words(Facts(Step::kLockWorkbook, os(), "OSError: x")) == "无法锁定工作簿 /h/Desktop/Corvane.xls (OSError: x)");
+    CHECK(words(Facts(Step::kLockWorkbook, os(), "OSError: x")) ==
+          "无法锁定工作簿 /h/Desktop/Corvane.xls (OSError: x)");
     CHECK(words(Facts(Step::kCreateWorkbook, permission(), "PermissionError: x")) ==
           "无法新建工作簿 /h/Desktop/Corvane.xls (PermissionError: x)");
 
@@ -76,25 +81,31 @@ TEST_CASE("the workbook's lock, its making and its reading") {
     CHECK(words(noted) == "工作簿 W 缺少工作表 S");
     ErrorKind not_found = os();
     not_found.file_not_found = true;
-    CHECK(words(Facts(Step::kOpenWorkbook, not_found, "FileNotFoundError")) == "工作簿 /h/Desktop/Corvane.xls 不存在");
+    CHECK(words(Facts(Step::kOpenWorkbook, not_found, "FileNotFoundError")) ==
+          "工作簿 /h/Desktop/Corvane.xls 不存在");
     CHECK(words(Facts(Step::kOpenWorkbook, permission(), "PermissionError")) ==
           "工作簿 /h/Desktop/Corvane.xls 无法读取, 没有读取权限");
     ErrorKind index;
     index.index_error = true;
     CHECK(words(Facts(Step::kOpenWorkbook, index, "IndexError")) ==
           "工作簿 /h/Desktop/Corvane.xls 少于七个工作表 (应为 T, WF, F, CWF, D, DF, S), 请移走它后重试");
-    CHECK(words(Facts(Step::kOpenWorkbook, other(), "XLRDError: Unsupported format")) ==
-          "工作簿 /h/Desktop/Corvane.xls 不是可读的 .xls 工作簿, 请移走它后重试 (XLRDError: Unsupported format)");
+    CHECK(
+        words(Facts(Step::kOpenWorkbook, other(), "XLRDError: Unsupported format")) ==
+        "工作簿 /h/Desktop/Corvane.xls 不是可读的 .xls 工作簿, 请移走它后重试 (XLRDError: Unsupported format)");
 }
 
 TEST_CASE("the capture list, the AWB text's values and the check that it held any") {
     Facts list(Step::kIssueNote, decode(), "UnicodeDecodeError: x");
     list.tried_encoding = [] { return std::string("gbk"); };
-    CHECK(words(list) == "问题点列表 /h/rawfilename.txt 不是 gbk 编码的文本, 请用该编码另存后再按回车 (UnicodeDecodeError: x)");
-    CHECK(words(Facts(Step::kIssueNote, os(), "OSError: x")) == "无法读取问题点列表 /h/rawfilename.txt (OSError: x)");
+    CHECK(
+        words(list) ==
+        "问题点列表 /h/rawfilename.txt 不是 gbk 编码的文本, 请用该编码另存后再按回车 (UnicodeDecodeError: x)");
+    CHECK(words(Facts(Step::kIssueNote, os(), "OSError: x")) ==
+          "无法读取问题点列表 /h/rawfilename.txt (OSError: x)");
 
-    CHECK(words(Facts(Step::kReadTags, decode(), "UnicodeDecodeError: y")) ==
-          "调试信息文本 /r/Results/P-main_awb_dbg_info.txt 不是 utf-8 编码的文本, 无法解码 (UnicodeDecodeError: y)");
+    CHECK(
+        words(Facts(Step::kReadTags, decode(), "UnicodeDecodeError: y")) ==
+        "调试信息文本 /r/Results/P-main_awb_dbg_info.txt 不是 utf-8 编码的文本, 无法解码 (UnicodeDecodeError: y)");
     CHECK(words(Facts(Step::kReadTags, value(), "ValueError: invalid literal")) ==
           "调试信息文本 /r/Results/P-main_awb_dbg_info.txt 中有不是整数的值 (ValueError: invalid literal)");
     ErrorKind overflow;
@@ -104,16 +115,19 @@ TEST_CASE("the capture list, the AWB text's values and the check that it held an
     CHECK(words(Facts(Step::kReadTags, other(), "TypeError: t")) ==
           "读取调试信息文本 /r/Results/P-main_awb_dbg_info.txt 时出错 (TypeError: t)");
 
-    CHECK(words(Facts(Step::kCheckValues, value(), "ValueError: none")) ==
-          "调试信息文本 /r/Results/P-main_awb_dbg_info.txt 中没有 AWB 调试数据 (没有一行是记录所读的标签), 未写入工作簿");
+    CHECK(
+        words(Facts(Step::kCheckValues, value(), "ValueError: none")) ==
+        "调试信息文本 /r/Results/P-main_awb_dbg_info.txt 中没有 AWB 调试数据 (没有一行是记录所读的标签), 未写入工作簿");
     CHECK(words(Facts(Step::kCheckValues, other(), "TypeError: t")) ==
           "检查调试信息文本 /r/Results/P-main_awb_dbg_info.txt 时出错 (TypeError: t)");
 }
 
 TEST_CASE("writing, saving, the summary and the clear") {
-    CHECK(words(Facts(Step::kWriteRow, value(), "ValueError: full")) == "无法写入工作簿 /h/Desktop/Corvane.xls (ValueError: full)");
-    CHECK(words(Facts(Step::kSaveWorkbook, permission(), "PermissionError: x")) ==
-          "工作簿 /h/Desktop/Corvane.xls 无法保存: 它正被表格程序打开, 或它及所在文件夹是只读的, 关闭或改为可写后再按回车");
+    CHECK(words(Facts(Step::kWriteRow, value(), "ValueError: full")) ==
+          "无法写入工作簿 /h/Desktop/Corvane.xls (ValueError: full)");
+    CHECK(
+        words(Facts(Step::kSaveWorkbook, permission(), "PermissionError: x")) ==
+        "工作簿 /h/Desktop/Corvane.xls 无法保存: 它正被表格程序打开, 或它及所在文件夹是只读的, 关闭或改为可写后再按回车");
     CHECK(words(Facts(Step::kSaveWorkbook, os(), "OSError: [Errno 5] Input/output error")) ==
           "工作簿 /h/Desktop/Corvane.xls 无法保存 (OSError: [Errno 5] Input/output error)");
     CHECK(words(Facts(Step::kSummary, other(), "KeyError: 1")) ==
@@ -130,8 +144,9 @@ TEST_CASE("the batch's notes on its workbook and capture list") {
           "表格文件 Corvane20261208.xls 无法写入: 它正被表格程序打开, 或它及所在文件夹是只读的");
     CHECK(batch::workbook_failure_note(book, {"IndexError", "list index out of range", false, true, false}) ==
           "表格文件 Corvane20261208.xls 少于七个工作表 (应为 T, WF, F, CWF, D, DF, S), 请移走它后重试");
-    CHECK(batch::workbook_failure_note(book, {"XLRDError", "Unsupported format", false, false, false}) ==
-          "表格文件 Corvane20261208.xls 不是可读的 .xls 工作簿, 请移走它后重试 (XLRDError: Unsupported format)");
+    CHECK(
+        batch::workbook_failure_note(book, {"XLRDError", "Unsupported format", false, false, false}) ==
+        "表格文件 Corvane20261208.xls 不是可读的 .xls 工作簿, 请移走它后重试 (XLRDError: Unsupported format)");
     CHECK(batch::workbook_failure_note(book, {"CompDocError", "bad", false, false, false}) ==
           "表格文件 Corvane20261208.xls 不是可读的 .xls 工作簿, 请移走它后重试 (CompDocError: bad)");
     CHECK(batch::workbook_failure_note(book, {"OSError", "[Errno 5] io", false, false, true}) ==

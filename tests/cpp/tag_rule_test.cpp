@@ -28,7 +28,8 @@ std::optional<std::string> last_value(const std::string& text, const std::string
 // must stand right at the tag's length; the value is all after the first ":".
 std::optional<ustring> stated_rule(uview line, uview tag) {
     ustring cleaned = remove_chars(line, U" |");
-    if (!contains(cleaned, tag) || cleaned.size() <= tag.size() || cleaned[tag.size()] != U':') return std::nullopt;
+    if (!contains(cleaned, tag) || cleaned.size() <= tag.size() || cleaned[tag.size()] != U':')
+        return std::nullopt;
     return cleaned.substr(cleaned.find(U':') + 1);
 }
 
@@ -47,15 +48,15 @@ TEST_CASE("a tag's value text is all of the cleaned line after its first colon")
         {"AWB_TAG_CCT: -12\n", "AWB_TAG_CCT", "-12\n"},
         {"AWB_TAG_CCT: +7\r\n", "AWB_TAG_CCT", "+7\r\n"},
         {"AWB_TAG_CCT: 1\nAWB_TAG_CCT: 2\nAWB_TAG_CCT: 3\n", "AWB_TAG_CCT", "3\n"},  // last match wins
-        {"AWB_TAG_CCT: 7:12\n", "AWB_TAG_CCT", "7:12\n"},  // after the FIRST colon
+        {"AWB_TAG_CCT: 7:12\n", "AWB_TAG_CCT", "7:12\n"},                            // after the FIRST colon
         {"other: 1\n", "AWB_TAG_CCT", std::nullopt},
-        {"awb_tag_cct: 5\n", "AWB_TAG_CCT", std::nullopt},  // case matters
+        {"awb_tag_cct: 5\n", "AWB_TAG_CCT", std::nullopt},    // case matters
         {"AWB_TAG_CCT\n: 5\n", "AWB_TAG_CCT", std::nullopt},  // the value must be on its line
         {"AWB_TAG_CCT", "AWB_TAG_CCT", std::nullopt},         // a tag alone at the end
         {"AWB_TAG_CCT: 99999999999999999999\n", "AWB_TAG_CCT", "99999999999999999999\n"},
         {"xAWB_TAG_CCT: 5\n", "AWB_TAG_CCT", std::nullopt},  // ":" must stand at the tag's length
         {"ABCDEFGHIJK:2AWB_TAG_CCT\n", "AWB_TAG_CCT", "2AWB_TAG_CCT\n"},  // ...wherever the tag stands
-        {"日本AWB_TAG_CCT: 5\nAWB_TAG_C: 6\n", "AWB_TAG_C", "6\n"},  // positions count characters
+        {"日本AWB_TAG_CCT: 5\nAWB_TAG_C: 6\n", "AWB_TAG_C", "6\n"},       // positions count characters
         {"é:5\n", "", std::nullopt},
         {":5\n", "", "5\n"},  // the empty default tag
         // values the interpreter's int() refuses are handed on as they are
@@ -86,9 +87,11 @@ void check_widths(uview line, uview tag, const std::optional<ustring>& expected)
 }
 
 TEST_CASE("the tag rule agrees with its plain statement on generated lines, in every code unit width") {
-    const std::vector<std::string> tags{"AWB_TAG_P_D", "AWB_TAG_P_DF", "AWB_TAG_CCT", "AWB_TAG_DATE", "标签", ""};
+    const std::vector<std::string> tags{"AWB_TAG_P_D",  "AWB_TAG_P_DF", "AWB_TAG_CCT",
+                                        "AWB_TAG_DATE", "标签",         ""};
     std::vector<std::string> pieces(tags);
-    for (const char* piece : {" ", "|", ":", "\t", "-", "+", "0", "7", "12", "99999999999999999999", "é", "日", "\r", "x", "AWB_TAG_P_", "_", "．", "５", "1_000"}) {
+    for (const char* piece : {" ", "|", ":", "\t", "-", "+", "0", "7", "12", "99999999999999999999", "é",
+                              "日", "\r", "x", "AWB_TAG_P_", "_", "．", "５", "1_000"}) {
         pieces.emplace_back(piece);
     }
     pieces.emplace_back(std::string(1, '\0'));
@@ -104,7 +107,8 @@ TEST_CASE("the tag rule agrees with its plain statement on generated lines, in e
 }
 
 TEST_CASE("the index of colons lists every line that can carry a tag") {
-    test::Pieces draw({"AWB_TAG_CCT", "AWB_TAG_P_D", ":", " ", "|", "5", "日", "x", "AWB_", std::string(70, 'y')}, 7);
+    test::Pieces draw(
+        {"AWB_TAG_CCT", "AWB_TAG_P_D", ":", " ", "|", "5", "日", "x", "AWB_", std::string(70, 'y')}, 7);
     std::vector<ustring> lines;
     TagLineIndex index;
     for (std::uint32_t i = 0; i < 3000; ++i) {

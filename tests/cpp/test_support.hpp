@@ -31,7 +31,9 @@ public:
         for (std::size_t n = count(random_); n > 0; --n) out += pieces_[which(random_)];
         return from_utf8(out);
     }
-    const std::string& any() { return pieces_[std::uniform_int_distribution<std::size_t>(0, pieces_.size() - 1)(random_)]; }
+    const std::string& any() {
+        return pieces_[std::uniform_int_distribution<std::size_t>(0, pieces_.size() - 1)(random_)];
+    }
     std::mt19937& random() { return random_; }
 
 private:

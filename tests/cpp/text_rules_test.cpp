@@ -21,13 +21,16 @@ TEST_CASE("capture-list lines: cleaned of line ends and blanks, picture lines ha
     const Example examples[] = {
         {"a.jpg:a.raw:偏 红\n", LineKind::kPicture, "a.jpg:a.raw:偏红", {"a.jpg", "a.raw", "偏红"}},
         {"c.jpg: c.raw :\r\n", LineKind::kPicture, "c.jpg:c.raw:", {"c.jpg", "c.raw", ""}},
-        {"c.jpg:c.raw:n:x", LineKind::kPicture, "c.jpg:c.raw:n:x", {"c.jpg", "c.raw", "n", "x"}},  // more fields are ignored
+        {"c.jpg:c.raw:n:x",
+         LineKind::kPicture,
+         "c.jpg:c.raw:n:x",
+         {"c.jpg", "c.raw", "n", "x"}},  // more fields are ignored
         {"X.JPG:x.raw:n\n", LineKind::kPicture, "X.JPG:x.raw:n", {"X.JPG", "x.raw", "n"}},
         {"\n", LineKind::kEmpty, "", {}},
         {" \r\n", LineKind::kEmpty, "", {}},
         {"bad line\n", LineKind::kMalformed, "badline", {"badline"}},
         {"b.jpg:b.raw\n", LineKind::kMalformed, "b.jpg:b.raw", {"b.jpg", "b.raw"}},
-        {"\t:\t:\t", LineKind::kPicture, "\t:\t:\t", {"\t", "\t", "\t"}},  // only blanks are removed
+        {"\t:\t:\t", LineKind::kPicture, "\t:\t:\t", {"\t", "\t", "\t"}},    // only blanks are removed
         {"a\rb:c:d\n", LineKind::kPicture, "a\rb:c:d", {"a\rb", "c", "d"}},  // a lone carriage return stays
     };
     for (const Example& e : examples) {
@@ -51,7 +54,8 @@ TEST_CASE("a user's text is echoed cut to 200 characters and an ellipsis") {
 }
 
 TEST_CASE("a byte-order mark names the encoding, a text without one keeps the platform default") {
-    CHECK(encoding_of_mark("\xEF\xBB\xBF" "Path=x") == "utf-8-sig");
+    CHECK(encoding_of_mark("\xEF\xBB\xBF"
+                           "Path=x") == "utf-8-sig");
     CHECK(encoding_of_mark("\xFF\xFEP\0") == "utf-16");
     CHECK(encoding_of_mark("\xFE\xFF\0P") == "utf-16");
     CHECK(encoding_of_mark("\xEF\xBB").empty());

@@ -16,7 +16,8 @@ using test::u;
 TEST_CASE("an earlier workbook is kept under its name and modification time") {
     // The day's workbook keeps its name and gets the time, not the date twice.
     CHECK(s(backup_base(U"Corvane20261208", U"20261208-153012")) == "Corvane20261208-153012");
-    CHECK(s(backup_base(U"Corvane20261208", U"20261209-000001")) == "Corvane20261209-000001");  // modified the next day
+    CHECK(s(backup_base(U"Corvane20261208", U"20261209-000001")) ==
+          "Corvane20261209-000001");  // modified the next day
     CHECK(s(backup_base(U"Corvane", U"20261208-153012")) == "Corvane-20261208-153012");
     CHECK(s(backup_base(U"Corvane2026120", U"20261208-153012")) == "Corvane2026120-20261208-153012");
     CHECK(s(backup_base(U"Corvane202612080", U"20261208-153012")) == "Corvane202612080-20261208-153012");
@@ -41,7 +42,8 @@ TEST_CASE("three reruns with the same modification time get -2 and -3") {
 }
 
 TEST_CASE("an original is kept once per content") {
-    CHECK(s(original_copy_name(U"Corvane", "0123456789abcdef0123", U".xls")) == "Corvane-原件-0123456789ab.xls");
+    CHECK(s(original_copy_name(U"Corvane", "0123456789abcdef0123", U".xls")) ==
+          "Corvane-原件-0123456789ab.xls");
 }
 
 TEST_CASE("a save's own leftovers are recognised, nothing else") {
@@ -49,10 +51,11 @@ TEST_CASE("a save's own leftovers are recognised, nothing else") {
     CHECK(s(temporary) == "/d/Corvane.xls.4242.tmp");
     CHECK(is_save_leftover(U"Corvane.xls.4242.tmp", U"Corvane.xls"));
     CHECK(is_save_leftover(U"Corvane.xls.1.tmp", U"Corvane.xls"));
-    for (uview other : {uview(U"Corvane.xls.tmp"), uview(U"Corvane.xls..tmp"), uview(U"Corvane.xls.42a.tmp"),
-                        uview(U"Corvane.xls.-1.tmp"), uview(U"Other.xls.1.tmp"), uview(U"Corvane.xls.1.tmp.bak"),
-                        uview(U"Corvane.xlsx.1.tmp"), uview(U"Corvane.xls.lock"), uview(U"Corvane.xls"),
-                        uview(U"Corvane.xls.history.sqlite"), uview(U"xCorvane.xls.1.tmp")}) {
+    for (uview other :
+         {uview(U"Corvane.xls.tmp"), uview(U"Corvane.xls..tmp"), uview(U"Corvane.xls.42a.tmp"),
+          uview(U"Corvane.xls.-1.tmp"), uview(U"Other.xls.1.tmp"), uview(U"Corvane.xls.1.tmp.bak"),
+          uview(U"Corvane.xlsx.1.tmp"), uview(U"Corvane.xls.lock"), uview(U"Corvane.xls"),
+          uview(U"Corvane.xls.history.sqlite"), uview(U"xCorvane.xls.1.tmp")}) {
         CAPTURE(s(other));
         CHECK_FALSE(is_save_leftover(other, U"Corvane.xls"));
     }
@@ -64,7 +67,8 @@ TEST_CASE("a save's own leftovers are recognised, nothing else") {
 
 TEST_CASE("the lock files of a workbook") {
     CHECK(s(lock_file_name(U"/d/Corvane.xls")) == "/d/Corvane.xls.lock");
-    CHECK(s(fallback_lock_name("abcdef0123456789abcdef0123456789")) == "awb-workbook-abcdef0123456789abcdef01.lock");
+    CHECK(s(fallback_lock_name("abcdef0123456789abcdef0123456789")) ==
+          "awb-workbook-abcdef0123456789abcdef01.lock");
 }
 
 TEST_CASE("a run saves at most about once a second, less often when saving is slow") {

@@ -74,14 +74,18 @@ TEST_CASE("the record scanner notes what a save cannot carry over") {
     CHECK(found(stream({kGlobals, kEnd, kSheet, record(0x0006, Bytes(20, 0)), kEnd})) == "公式");
     CHECK(found(stream({kSheet, record(0x04BC, Bytes(8, 0))})) == "公式");
     CHECK(found(stream({kSheet, record(0x0221, Bytes(8, 0))})) == "公式");
-    CHECK(found(stream({kSheet, record(0x001C, Bytes(12, 0)), record(0x00EC, Bytes(8, 0)), object(0x19)})) == "批注");
+    CHECK(found(stream({kSheet, record(0x001C, Bytes(12, 0)), record(0x00EC, Bytes(8, 0)), object(0x19)})) ==
+          "批注");
     CHECK(found(stream({kSheet, record(0x01B8, Bytes(32, 0))})) == "超链接");
     CHECK(found(stream({kSheet, record(0x00EC, Bytes(8, 0)), object(0x08)})) == "图片和图形");  // a picture
-    CHECK(found(stream({kSheet, record(0x00EC, Bytes(8, 0))})) == "图片和图形");  // drawing records, no object
-    CHECK(found(stream({kSheet, record(0x005D, Bytes(2, 0))})) == "图片和图形");  // an object of no common data
-    CHECK(found(stream({kSheet, object(0x05), kEnd})) == "图表");                    // an embedded chart
+    CHECK(found(stream({kSheet, record(0x00EC, Bytes(8, 0))})) ==
+          "图片和图形");  // drawing records, no object
+    CHECK(found(stream({kSheet, record(0x005D, Bytes(2, 0))})) ==
+          "图片和图形");                                           // an object of no common data
+    CHECK(found(stream({kSheet, object(0x05), kEnd})) == "图表");  // an embedded chart
     // A chart sheet: its own BOF substream of type chart after the workbook's globals.
-    Bytes chart_sheet = stream({kGlobals, kEnd, kSheet, kCell, kEnd, bof(0x0020), record(0x1002, Bytes(16, 0)), kEnd});
+    Bytes chart_sheet =
+        stream({kGlobals, kEnd, kSheet, kCell, kEnd, bof(0x0020), record(0x1002, Bytes(16, 0)), kEnd});
     CHECK(found(chart_sheet) == "图表");
     WorkbookExtras extras = scan_workbook_stream(chart_sheet.data(), chart_sheet.size());
     CHECK(extras_line("C:/d/Corvane.xls", extras) == "工作簿 C:/d/Corvane.xls 含有图表, 保存后图表将消失");
@@ -106,8 +110,9 @@ TEST_CASE("the extras line says what will change, and where the original is") {
     CHECK(extras_line("w.xls", formulas) == "工作簿 w.xls 含有公式, 保存后公式只保留数值");
     WorkbookExtras all;
     all.found.fill(true);
-    CHECK(extras_line("w.xls", all) ==
-          "工作簿 w.xls 含有公式、批注、图表、图片和图形、超链接, 保存后公式只保留数值, 批注、图表、图片和图形、超链接将消失");
+    CHECK(
+        extras_line("w.xls", all) ==
+        "工作簿 w.xls 含有公式、批注、图表、图片和图形、超链接, 保存后公式只保留数值, 批注、图表、图片和图形、超链接将消失");
     CHECK_FALSE(WorkbookExtras{}.any());
     CHECK(original_kept_line(line, "/h/备份/Corvane-原件-0123456789ab.xls") ==
           line + "; 原件已备份到 /h/备份/Corvane-原件-0123456789ab.xls");
@@ -122,8 +127,8 @@ std::vector<std::string> titles(const Layout& layout) {
 }
 
 TEST_CASE("the full and the reduced sheet layouts") {
-    const std::vector<std::string> values{"CT", "LV", "T", "WF", "F", "CWF", "D", "DF", "S", "DAYLIGHT_PROB",
-                                          "EQV_DAYLIGHT_PROB"};
+    const std::vector<std::string> values{
+        "CT", "LV", "T", "WF", "F", "CWF", "D", "DF", "S", "DAYLIGHT_PROB", "EQV_DAYLIGHT_PROB"};
     std::vector<std::string> full{"File Name"};
     full.insert(full.end(), values.begin(), values.end());
     for (const char* title : {"DAY_LOCUS_OFFSET", "GM_OFFSET", "GM_OFFSET_THR", "NEW_OFFSET", "OFFSET_RATIO",
@@ -177,15 +182,18 @@ TEST_CASE("the seven sheets are found by name, or by position in a workbook with
     CHECK(numbered.kind == SheetChoice::Kind::kFound);
     CHECK(numbered.positions == Positions{0, 1, 2, 3, 4, 5, 6});
 
-    CHECK(choose({"Sheet1", "Sheet2", "Sheet3", "Sheet4", "Sheet5", "Sheet6"}).kind == SheetChoice::Kind::kTooFew);
+    CHECK(choose({"Sheet1", "Sheet2", "Sheet3", "Sheet4", "Sheet5", "Sheet6"}).kind ==
+          SheetChoice::Kind::kTooFew);
     CHECK(choose({}).kind == SheetChoice::Kind::kTooFew);
-    CHECK(choose({"t", "wf", "f", "cwf", "d", "df", "s"}).kind == SheetChoice::Kind::kFound);  // names are exact
+    CHECK(choose({"t", "wf", "f", "cwf", "d", "df", "s"}).kind ==
+          SheetChoice::Kind::kFound);  // names are exact
 
     SheetChoice six = choose({"T", "WF", "F", "CWF", "D", "DF"});
     CHECK(six.kind == SheetChoice::Kind::kMissing);
     CHECK(missing_sheets_message(six) == "missing sheets: S");
-    CHECK(missing_sheets_note("/h/Corvane.xls", six) ==
-          "工作簿 /h/Corvane.xls 缺少工作表 S (有 T, WF, F, CWF, D, DF), 未写入任何内容; 请补上这些工作表, 或移走它后重试");
+    CHECK(
+        missing_sheets_note("/h/Corvane.xls", six) ==
+        "工作簿 /h/Corvane.xls 缺少工作表 S (有 T, WF, F, CWF, D, DF), 未写入任何内容; 请补上这些工作表, 或移走它后重试");
     SheetChoice some = choose({"Sheet1", "D", "T", "x", "y", "z", "w", "v"});
     CHECK(some.kind == SheetChoice::Kind::kMissing);
     CHECK(some.present == "T, D");

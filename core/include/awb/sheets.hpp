@@ -17,9 +17,9 @@ namespace awb {
 // with none of those names is taken by position (its first seven sheets).
 struct SheetChoice {
     enum class Kind {
-        kFound,     // `positions` holds each light source's sheet
-        kTooFew,    // no sheet has a light source's name, and there are fewer than seven
-        kMissing,   // some of the names are there, not all
+        kFound,    // `positions` holds each light source's sheet
+        kTooFew,   // no sheet has a light source's name, and there are fewer than seven
+        kMissing,  // some of the names are there, not all
     };
     Kind kind = Kind::kFound;
     std::array<std::size_t, kSheetCount> positions{};
