@@ -12,10 +12,14 @@ for arg in "$@"; do
     *) echo "usage: $0 [--sanitize]" >&2; exit 2 ;;
   esac
 done
-if [ ! -e /usr/include/doctest/doctest.h ] && [ ! -e /usr/lib/cmake/doctest/doctestConfig.cmake ]; then
+# doctest (and CMake, on a machine without it) come from Debian's packages when missing.
+MISSING=()
+[ -e /usr/lib/cmake/doctest/doctestConfig.cmake ] || MISSING+=(doctest-dev)
+command -v cmake >/dev/null 2>&1 || MISSING+=(cmake)
+if [ ${#MISSING[@]} -gt 0 ]; then
   SUDO=""; [ "$(id -u)" = 0 ] || SUDO="sudo"
   $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends doctest-dev >/dev/null
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${MISSING[@]}" >/dev/null
 fi
 GENERATOR=()
 if [ ! -e "$BUILD/CMakeCache.txt" ] && command -v ninja >/dev/null 2>&1; then GENERATOR=(-G Ninja); fi
