@@ -37,7 +37,7 @@ def make_history(workbook, count, shows):
     console gives them, each shown `shows` times, one round of all pictures after another; each
     show has every tag of a real one, the colour temperature and final gains drifting from show
     to show. Built with one append."""
-    import awb_history
+    from awb_desk import history as awb_history
 
     names = make_examples.picture_names(count)
     rng = random.Random(len(names))

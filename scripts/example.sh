@@ -30,10 +30,11 @@ echo
 printf 'q\n' | HOME="$OUT/home" "$VENV/bin/lumvik"
 echo
 "$VENV/bin/python" - "$OUT/home/Desktop/Corvane.xls" <<'PY'
-import sys, awb_history
-path = awb_history.history_path(sys.argv[1])
+import sys
+from awb_desk import history
+path = history.history_path(sys.argv[1])
 print("History", path)
-for picture, entries in awb_history.read_history(path, ["AWB_TAG_CCT", "AWB_TAG_GAIN_R", "AWB_TAG_GAIN_B"]).items():
+for picture, entries in history.read_history(path, ["AWB_TAG_CCT", "AWB_TAG_GAIN_R", "AWB_TAG_GAIN_B"]).items():
     print(" ", picture, ", ".join(f"{e.shown_at:%H:%M:%S} CT {e.values['AWB_TAG_CCT']} R {e.values['AWB_TAG_GAIN_R']} B {e.values['AWB_TAG_GAIN_B']}" for e in entries))
 PY
 # The console workbook's report: its last section draws the re-shown picture from the history.

@@ -112,7 +112,7 @@ def test_console_workbook_and_chosen_output(sandbox):
 
 
 def sheets_with_titles(path, codes, row=None):
-    import awb_tables
+    from awb_desk import _tables as awb_tables
 
     book = xlwt.Workbook()
     for code in codes:

@@ -9,8 +9,8 @@ import sqlite3
 import sys
 from pathlib import Path
 
-import awb_history
 import pytest
+from awb_desk import history as awb_history
 
 from conftest import LIGHT_SOURCES
 from test_report import Rendered, browse, sheets_with_titles

@@ -16,14 +16,15 @@ import argparse
 import html
 import os
 import sys
-import uuid
 from dataclasses import dataclass
 from typing import Dict, List, Optional, Tuple
 
 import xlrd
 
-import awb_history
-import awb_tables as tables
+from awb_desk import _tables as tables
+from awb_desk import history as tuning_history
+from awb_desk.errors import described, one_line
+from awb_desk.files import write_text
 
 FAILED = "报告生成失败: "
 WRITTEN = "报告: "
@@ -92,7 +93,7 @@ class History:
     values the page draws; or, for a history beside the workbook that could not be read, why."""
 
     path: str
-    pictures: Dict[str, list]               # {picture: [awb_history.Entry, ...]}, first shown first
+    pictures: Dict[str, list]               # {picture: [tuning_history.Entry, ...]}, first shown first
     problem: Optional[str] = None
 
     @property
@@ -158,7 +159,7 @@ def _open(path):
     try:
         return xlrd.open_workbook(path, on_demand=True)
     except Exception as exc:  # xlrd names a file it cannot read in many ways
-        raise ReportError(f"{path} 不是可读的 .xls 工作簿 ({type(exc).__name__}: {exc})") from exc
+        raise ReportError(f"{path} 不是可读的 .xls 工作簿 ({described(exc)})") from exc
 
 
 def read_workbook(path):
@@ -228,7 +229,7 @@ def read_tuning_history(path, named):
             raise ReportError(f"调参历史 {path} 不存在")
         if os.path.isdir(path):
             raise ReportError(f"调参历史 {path} 是文件夹, 不是数据库文件")
-        return History(path, awb_history.read_history(path, tags=HISTORY_TAGS))
+        return History(path, tuning_history.read_history(path, tags=HISTORY_TAGS))
     except Exception as exc:  # a history is read by SQLite and a hand-made one may hold anything
         why = problem(exc)
         if named:
@@ -538,7 +539,7 @@ def write_report(workbook_path, out=None, history_path=None):
     one step: a failure leaves nothing written. Returns the page's path."""
     out = os.path.abspath(out or default_output(workbook_path))
     named = history_path is not None
-    history_path = history_path if named else awb_history.history_path(workbook_path)
+    history_path = history_path if named else tuning_history.history_path(workbook_path)
     _refuse_to_overwrite(out, workbook_path, "表格文件")
     _refuse_to_overwrite(out, history_path, "调参历史")
     workbook = read_workbook(workbook_path)
@@ -552,22 +553,13 @@ def write_report(workbook_path, out=None, history_path=None):
     folder = os.path.dirname(target)
     if not os.path.isdir(folder):
         raise ReportError(f"报告的文件夹不存在: {folder}")
-    temporary = f"{target}.{uuid.uuid4().hex[:12]}.tmp"
-    try:
-        with open(temporary, "x", encoding="utf-8", newline="\n") as f:
-            f.write(page)
-        os.replace(temporary, target)
-    except BaseException:
-        if os.path.exists(temporary):
-            os.remove(temporary)
-        raise
+    write_text(target, page)
     return out
 
 
 def problem(exc):
     """An error as one line for the console."""
-    text = str(exc) if isinstance(exc, (ReportError, awb_history.HistoryError)) else f"{type(exc).__name__}: {exc}"
-    return " ".join(text.split())
+    return one_line(str(exc) if isinstance(exc, (ReportError, tuning_history.HistoryError)) else described(exc))
 
 
 def run(workbook_path, out=None, history_path=None):

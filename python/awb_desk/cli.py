@@ -1,5 +1,6 @@
-"""The `tavrin` command: the EXIF batch recorder as a program, run in the working folder that
-holds the capture list and the "EXIF" folder of dumps."""
+"""The commands' entry points: `lumvik`, the simulator log console, `tavrin`, the EXIF batch
+recorder, run in the working folder that holds the capture list and the "EXIF" folder of dumps,
+and `awb-report`, a workbook as an HTML page."""
 
 import importlib.util
 import os
@@ -7,8 +8,65 @@ import sys
 import traceback
 import types
 
+from awb_desk.errors import described, first_note, one_line
+
 DEFAULT_SETTINGS_NOTE = "未找到设置模块 global_values, 使用默认设置: rawfilename.txt 在当前文件夹"
 SETTINGS_FILE = "global_values.py"
+
+
+# ---- lumvik ----
+
+def lumvik():
+    """Loading Lumvik runs its start-up (which makes the error log the process's error stream);
+    the console itself, banner included, is the module's own main block."""
+    console = sys.stderr
+    try:
+        import Lumvik  # loading runs the console's start-up; its SystemExit passes through
+    except Exception as exc:
+        return _start_up_failed(exc, console)
+    try:
+        Lumvik._run_console()
+    except KeyboardInterrupt:
+        return 130
+    return 0
+
+
+def _start_up_failed(exc, console):
+    """One line on the console naming the problem; the trace goes to the error log."""
+    log = sys.stderr
+    traceback.print_exception(type(exc), exc, exc.__traceback__, file=log)
+    log.flush()
+    problem = first_note(exc, described(exc))
+    if log is not console:
+        where = f"详情见错误日志 {getattr(log, 'name', log)}"
+    else:
+        where = "错误日志未能打开"
+    print(one_line(f"lumvik 启动失败: {problem}; {where}"), file=console)
+    return 1
+
+
+# ---- tavrin ----
+
+def tavrin():
+    problem = _load_settings()
+    if problem:
+        print(problem, file=sys.stderr)
+        return 1
+    import Tavrin
+    workbook = Tavrin.Excle_File
+    try:
+        Tavrin.Tavrin()
+    except KeyboardInterrupt as exc:
+        print(first_note(exc, "已中断"), file=sys.stderr)
+        return 130
+    except Exception as exc:
+        # One line in the engineer's terms; the batch has saved every picture it recorded.
+        print("数据处理失败: " + one_line(first_note(exc, described(exc))), file=sys.stderr)
+        return 1
+    # A batch that finished has written its workbook (one that stops early, without a capture
+    # list or without picture lines, has ended above with status 1).
+    _write_report(workbook)
+    return 0
 
 
 def _default_settings():
@@ -54,46 +112,24 @@ def _load_settings():
         del sys.modules["global_values"]
         line = _line_of(exc, path)
         where = f"第 {line} 行: " if line else ""
-        detail = " ".join(f"{type(exc).__name__}: {exc}".splitlines())
-        return f"设置文件 {path} 无法加载: {where}{detail}"
+        return f"设置文件 {path} 无法加载: {where}{one_line(described(exc))}"
     return None
-
-
-def main():
-    problem = _load_settings()
-    if problem:
-        print(problem, file=sys.stderr)
-        return 1
-    import Tavrin
-    workbook = Tavrin.Excle_File
-    try:
-        Tavrin.Tavrin()
-    except KeyboardInterrupt as exc:
-        print(_first_note(exc, "已中断"), file=sys.stderr)
-        return 130
-    except Exception as exc:
-        # One line in the engineer's terms; the batch has saved every picture it recorded.
-        problem = _first_note(exc, f"{type(exc).__name__}: {exc}")
-        print("数据处理失败: " + " ".join(problem.splitlines()), file=sys.stderr)
-        return 1
-    # A batch that finished has written its workbook (one that stops early, without a capture
-    # list or without picture lines, has ended above with status 1).
-    _write_report(workbook)
-    return 0
-
-
-def _first_note(exc, otherwise):
-    """The batch's own words on an error (its first note), else `otherwise`."""
-    notes = getattr(exc, "__notes__", None)
-    return notes[0] if notes else otherwise
 
 
 def _write_report(workbook):
     """The workbook's HTML report beside it, named in one line; a report that cannot be written
     is said in one line and leaves the batch's result and exit status as they are."""
     try:
-        import awb_report
+        from awb_desk import report
     except ImportError as exc:
         print(f"报告生成失败: {exc}", file=sys.stderr)
         return
-    awb_report.run(workbook)
+    report.run(workbook)
+
+
+# ---- awb-report ----
+
+def awb_report(argv=None):
+    from awb_desk import report
+
+    return report.main(argv)
