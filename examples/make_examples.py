@@ -5,7 +5,8 @@
 Writes a simulator raw folder, a capture list, a console Config.ini and a
 batch working folder under OUTDIR. Everything is drawn from seeded random
 generators, so the same arguments always give the same files. Importing the
-module does nothing; tests and the benchmark reuse the functions below.
+module does nothing; tests and the benchmark reuse the functions below. The
+light sources come from the tools' tables, so it runs where they are installed.
 """
 
 import argparse
@@ -15,7 +16,7 @@ import os
 import random
 import re
 
-LIGHT_SOURCES = ("T", "WF", "F", "CWF", "D", "DF", "S")
+from awb_desk._tables import LIGHT_SOURCES
 
 # Colour temperature band and nominal temperature of each light source.
 CCT_BANDS = {"T": (2300, 2900), "WF": (2900, 3400), "F": (3400, 3900), "CWF": (3900, 4600),
