@@ -56,10 +56,20 @@ class Rendered(HTMLParser):
             self.stack.pop()
 
 
+def figure(page_text, div_id):
+    """The traces and the layout of a figure of the page, decoded from plotly's own data."""
+    key = f'"{div_id}",'
+    start = page_text.index(key, page_text.index("Plotly.newPlot(")) + len(key)
+    start += len(page_text[start:start + 200]) - len(page_text[start:start + 200].lstrip())
+    decoder = json.JSONDecoder()
+    traces, end = decoder.raw_decode(page_text, start)
+    layout, _ = decoder.raw_decode(page_text, page_text.index("{", end))
+    return traces, layout
+
+
 def scatter_data(page_text):
     """(name, CT, LV) of every point of the CT-LV figure, from the figure's own data."""
-    start = page_text.index('"ct-lv",', page_text.index("Plotly.newPlot(")) + len('"ct-lv",')
-    traces, _ = json.JSONDecoder().raw_decode(page_text[start:].lstrip())
+    traces, _ = figure(page_text, "ct-lv")
     return sorted((text.split("<br>")[0], x, y) for t in traces for x, y, text in zip(t["x"], t["y"], t["text"]))
 
 

@@ -4,6 +4,7 @@ change spreads per issue note, where the most probable light source flipped, and
 changes. Pictures pair by the text of column 0, the k-th occurrence of a text in the new
 workbook with its k-th occurrence in the old one."""
 
+import math
 import os
 import statistics
 from dataclasses import dataclass
@@ -159,7 +160,7 @@ def ct_figure(comparison):
     return figure_html({"data": traces, "layout": layout(
         f"{CT}: 旧表与新表 (每对一个点; 虚线: 无变化, 灰带: ±{shown(tolerance)}K; 颜色: 新表最可能的光源; "
         "◆: 有问题描述)", f"旧表 {CT}", f"新表 {CT}", height=600, shapes=shapes,
-        xaxis={"range": [lo, hi]}, yaxis={"range": [lo, hi], "scaleanchor": "x"})}, "ct-pairs")
+        xaxis={"range": [lo, hi], "constrain": "domain"}, yaxis={"range": [lo, hi], "scaleanchor": "x"})}, "ct-pairs")
 
 
 def white_point_figure(comparison):
@@ -187,7 +188,7 @@ def white_point_figure(comparison):
                            lambda p: rounded(p.new.white_point[0]), lambda p: rounded(p.new.white_point[1]), _hover)
     return figure_html({"data": traces, "layout": layout(
         "白点: 旧表 (空心灰点) 到新表 (彩色点), 每对一条线 (颜色: 新表最可能的光源; ◆: 有问题描述)", *WHITE_POINT_AXES,
-        height=600, yaxis={"scaleanchor": "x"})}, "white-point-pairs")
+        height=600, xaxis={"constrain": "domain"}, yaxis={"scaleanchor": "x"})}, "white-point-pairs")
 
 
 def change_figure(comparison):
@@ -200,10 +201,21 @@ def change_figure(comparison):
               "line": {"color": "#495057", "width": 1, "dash": "dot" if x else "dash"}}
              for x in (-tolerance, 0, tolerance)]
     histogram = {"type": "histogram", "x": changes, "marker": {"color": "#1c7ed6"}, "name": "对数",
+                 "xbins": {"size": _bin_width(changes, tolerance)},
                  "hovertemplate": f"{CT} 变化 %{{x}}<br>%{{y}} 对<extra></extra>"}
     return figure_html({"data": [histogram], "layout": layout(
         f"{CT} 变化 (新表 − 旧表) 的分布 (点线: ±{shown(tolerance)}K)", f"{CT} 变化 (K)", "对数", height=420,
         shapes=lines, bargap=0.05)}, "ct-change")
+
+
+def _bin_width(changes, tolerance):
+    """A round width (1, 2 or 5 times a power of ten) that cuts the range of the changes into
+    about 60 bins, and the tolerance into at least two."""
+    wanted = min((max(changes) - min(changes)) / 60, tolerance / 2 if tolerance else math.inf)
+    width = 1
+    while width * 10 <= wanted:
+        width *= 10
+    return next(w for w in (5 * width, 2 * width, width) if w <= max(wanted, 1))
 
 
 def note_groups(comparison):
@@ -232,11 +244,11 @@ def _row(pair):
 
 def context(comparison):
     """Everything the comparison page shows, for its template."""
-    largest = sorted(comparison.comparable, key=lambda p: -abs(p.change))[:LARGEST]
+    largest = sorted((p for p in comparison.comparable if p.change), key=lambda p: -abs(p.change))[:LARGEST]
     return {"title": f"AWB 对比 - {os.path.basename(comparison.new.path)} 与 {os.path.basename(comparison.old.path)}",
             "header": header(comparison), "summary": comparison.summary(),
             "ct_pairs": ct_figure(comparison), "white_points": white_point_figure(comparison),
             "change": change_figure(comparison), "notes": note_groups(comparison),
             "flips": [_row(p) for p in comparison.flipped], "largest": [_row(p) for p in largest],
-            "largest_limit": LARGEST, "comparable": len(comparison.comparable), "CT": CT,
+            "largest_limit": LARGEST, "changed": sum(1 for p in comparison.comparable if p.change), "CT": CT,
             "note_title": tables.ISSUE_NOTE_TITLE, "tolerance": shown(comparison.tolerance)}
