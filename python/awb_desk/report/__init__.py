@@ -19,7 +19,7 @@ import os
 import sys
 
 from awb_desk.report.inputs import (ReportError, check_output, guarded_paths, plain_file, problem,
-                                    read_with_history, write_page)
+                                    read_with_history, same_place, write_page)
 
 FAILED = "报告生成失败: "
 WRITTEN = "报告: "
@@ -96,6 +96,7 @@ def write_comparison(new_path, old, out=None, history_path=None, tolerance=None)
         old = read_earlier(old_path, new_path)
     else:
         check_output(out, guarded + guarded_paths(old.path))
+        old.read_before = same_place(old.path, new_path)
     new = read_with_history(new_path, history_path, what="新表 ", empty_ok=True)
     comparison = compare.compare(new, old, compare.DEFAULT_TOLERANCE if tolerance is None else tolerance)
     page = _page(lambda: render("compare.html", compare.context(comparison)))

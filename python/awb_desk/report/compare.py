@@ -126,7 +126,10 @@ def header(comparison):
             history_text = f"{history.path} (未读取: {history.problem})"
         else:
             history_text = history.path
-        return [("表格文件", workbook.path), ("照片数", len(workbook.pictures)),
+        path = workbook.path
+        if workbook.read_before:
+            path += " (本次批处理开始前读取的内容; 批处理重跑时把旧表移入 备份 文件夹)"
+        return [("表格文件", path), ("照片数", len(workbook.pictures)),
                 ("调参历史", history_text),
                 ("无最终增益的行 (不画在白点图上)", len(workbook.without_gains))]
 

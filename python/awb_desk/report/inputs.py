@@ -99,6 +99,7 @@ class Workbook:
     sheet: str                              # the sheet the pictures were read from
     pictures: List[Picture]
     history: Optional[History] = None       # set when the workbook has a tuning history
+    read_before: bool = False               # read before a batch replaced the file at `path`
 
     @property
     def issues(self):
@@ -300,7 +301,7 @@ def read_with_history(path, history_path=None, what="", empty_ok=False):
 
 # ---- the page's path ----
 
-def _same_place(a, b):
+def same_place(a, b):
     """Whether two paths name one file: the same name once links are resolved, or one file."""
     if os.path.normcase(os.path.realpath(a)) == os.path.normcase(os.path.realpath(b)):
         return True
@@ -330,7 +331,7 @@ def check_output(out, guarded):
     if not os.path.isdir(folder):
         raise ReportError(f"报告的文件夹不存在: {folder}")
     for path, what in guarded:
-        if _same_place(target, path):
+        if same_place(target, path):
             raise ReportError(f"报告不能写在{what}本身上: {out}")
     return target
 
