@@ -52,14 +52,14 @@ def _gains_note(workbook):
     return count
 
 
-def ct_lv_figure(workbook):
+def ct_lv_figure(workbook, hover=hover):
     traces = point_traces(workbook.pictures, lambda p: p.source, lambda p: p.has_issue,
                           lambda p: plain(p.ct), lambda p: plain(p.lv), hover)
     return figure_html({"data": traces, "layout": layout(
         f"{CT} 与 {LV} (颜色: 最可能的光源; ◆: 有问题描述)", CT, LV, height=560)}, "ct-lv")
 
 
-def white_point_figure(pictures, div_id="white-points"):
+def white_point_figure(pictures, hover=hover, div_id="white-points"):
     """Each picture with final gains at its white point, coloured as everywhere on the page."""
     drawn = [p for p in pictures if p.white_point is not None]
     if not drawn:
@@ -71,7 +71,7 @@ def white_point_figure(pictures, div_id="white-points"):
         yaxis={"scaleanchor": "x"})}, div_id)
 
 
-def probability_figure(workbook):
+def probability_figure(workbook, hover=hover):
     pictures = workbook.pictures
     # One column per picture, in workbook order. Each column's category is the picture's hover
     # text (unique: it names the row), so the text is in the page once and not once per cell;
@@ -206,8 +206,10 @@ def history_part(workbook):
 
 def context(workbook):
     """Everything the page of one workbook shows, for its template."""
+    texts = {p.row: hover(p) for p in workbook.pictures}  # each picture's hover, made once for three figures
+    known = lambda p: texts[p.row]  # noqa: E731
     return {"title": f"AWB 报告 - {os.path.basename(workbook.path)}", "header": header(workbook),
-            "ct_lv": ct_lv_figure(workbook), "white_points": white_point_figure(workbook.pictures),
-            "probabilities": probability_figure(workbook), "distribution": distribution_figure(workbook),
+            "ct_lv": ct_lv_figure(workbook, known), "white_points": white_point_figure(workbook.pictures, known),
+            "probabilities": probability_figure(workbook, known), "distribution": distribution_figure(workbook),
             "issues": issue_rows(workbook), "history": history_part(workbook), "CT": CT, "LV": LV,
             "note_title": tables.ISSUE_NOTE_TITLE}
