@@ -86,7 +86,8 @@ def _tavrin_arguments(argv):
 
     from awb_desk.report import tolerance_argument
 
-    parser = argparse.ArgumentParser(prog="tavrin", description="按 rawfilename.txt 把 EXIF 目录中的 AWB 数据写入当天的表格")
+    parser = argparse.ArgumentParser(prog="tavrin",
+                                     description="按 rawfilename.txt 把 EXIF 目录中的 AWB 数据写入当天的表格")
     parser.add_argument("--against", metavar="OLD.xls",
                         help="批处理结束时写出与这个旧表的对比报告 (而不是本次表格的报告)")
     parser.add_argument("--tolerance", metavar="K", type=tolerance_argument,

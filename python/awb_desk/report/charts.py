@@ -21,7 +21,9 @@ PLOT_CONFIG = {"displaylogo": False, "responsive": True}
 # The look of every figure: white, light grid lines (a few settings, not a whole theme).
 _AXIS = {"gridcolor": "#EBF0F8", "linecolor": "#EBF0F8", "zerolinecolor": "#EBF0F8", "zerolinewidth": 2,
          "ticks": "", "automargin": True, "title": {"standoff": 15}}
-TEMPLATE = {"layout": {"font": {"color": "#2a3f5f"}, "hovermode": "closest", "hoverlabel": {"align": "left"},
+FONTS = '"Microsoft YaHei", "PingFang SC", "Noto Sans CJK SC", sans-serif'  # Chinese on every desk
+TEMPLATE = {"layout": {"font": {"color": "#2a3f5f", "family": FONTS}, "hovermode": "closest",
+                       "hoverlabel": {"align": "left"},
                        "paper_bgcolor": "white", "plot_bgcolor": "white", "title": {"x": 0.05},
                        "xaxis": _AXIS, "yaxis": _AXIS}}
 

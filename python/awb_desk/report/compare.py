@@ -182,7 +182,8 @@ def white_point_figure(comparison):
     traces = [{"type": "scatter", "mode": "lines", "name": "旧 → 新", "x": x, "y": y, "hoverinfo": "skip",
                "line": {"color": "#868e96", "width": 1}}]
     if olds:
-        traces.append({"type": "scatter", "mode": "markers", "name": "旧表", "x": [rounded(p.old.white_point[0]) for p in olds],
+        traces.append({"type": "scatter", "mode": "markers", "name": "旧表",
+                       "x": [rounded(p.old.white_point[0]) for p in olds],
                        "y": [rounded(p.old.white_point[1]) for p in olds],
                        "marker": {"color": "white", "size": 7, "line": {"color": OLD_COLOUR, "width": 1.5}},
                        "text": [f"{chart_text(p.old.name) or '(无名)'} (旧表第 {p.old.row} 行)" for p in olds],
@@ -240,7 +241,8 @@ def _row(pair):
     new, old = pair.new, pair.old
     return {"name": new.name, "note": new.note, "old_note": old.note if old.note != new.note else None,
             "ct": f"{shown(old.ct)} → {shown(new.ct)}", "change": signed(pair.change) if pair.comparable else "",
-            "r": f"{shown(old.gains[0])} → {shown(new.gains[0])}", "b": f"{shown(old.gains[2])} → {shown(new.gains[2])}",
+            "r": f"{shown(old.gains[0])} → {shown(new.gains[0])}",
+            "b": f"{shown(old.gains[2])} → {shown(new.gains[2])}",
             "old_source": _source_text(old), "new_source": _source_text(new),
             "old_colour": colour(old.source), "new_colour": colour(new.source)}
 

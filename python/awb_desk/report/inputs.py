@@ -267,7 +267,9 @@ def read_tuning_history(path, named, what=""):
     except Exception as exc:  # a history is read by SQLite and a hand-made one may hold anything
         why = problem(exc)
         if named:
-            raise ReportError(why if isinstance(exc, ReportError) else f"{what}调参历史 {path} 无法读取: {why}") from exc
+            if not isinstance(exc, ReportError):
+                why = f"{what}调参历史 {path} 无法读取: {why}"
+            raise ReportError(why) from exc
         print(f"历史记录未读取: {path} ({why})", file=sys.stderr)
         return History(path, {}, why)
 

@@ -154,7 +154,8 @@ def _history_figure(reshown, changes):
                 x += [*times, None]
                 y += [*(show[q] for show in shows), None]
                 data += [*([*show, chart_text(name)] for show in shows), None]
-            traces.append({"type": "scatter", "mode": "lines", "name": f"其余 {len(rest)} 张照片", "legendgroup": "rest",
+            traces.append({"type": "scatter", "mode": "lines", "name": f"其余 {len(rest)} 张照片",
+                           "legendgroup": "rest",
                            "showlegend": q == 0, "line": {"color": "#ced4da", "width": 1}, "x": x, "y": y,
                            "customdata": data, "hovertemplate": hover_of("customdata[4]"), **axes})
         for n, name in enumerate(coloured):
