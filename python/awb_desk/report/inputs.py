@@ -260,6 +260,7 @@ def read_tuning_history(path, named, what=""):
         for picture, entries in shows.items():
             for entry in entries:
                 entry.values = {tag: _measure(entry.values.get(tag)) for tag in HISTORY_TAGS}
+                entry.shown_at = entry.shown_at.astimezone()  # desk time; a time no clock shows fails here
             pictures.setdefault(str(picture).strip(), []).extend(entries)
         for entries in pictures.values():
             entries.sort(key=lambda e: e.id)  # names that differ only in blanks merge in show order
