@@ -92,7 +92,6 @@ def make_runs(count):
     (old,) = folder.glob("Corvane*.xls")
     batch_history(folder, old)
     make_examples.rerun_batch(str(folder))
-    time.sleep(1.01)  # the first workbook's copy in 备份 is named after its second
     run_tavrin(folder, fresh=False)
     (moved,) = (folder / "备份").glob("Corvane*.xls")
     from awb_desk import history as awb_history

@@ -56,7 +56,6 @@ echo
 # compares the two runs instead of the single report, and a summary line before its path.
 FIRST="$(ls "$OUT"/batch/Corvane*.xls)"
 "$VENV/bin/python" -c "import sys; sys.path.insert(0, sys.argv[1]); import make_examples; print('Flipped in the rerun:', ', '.join(make_examples.rerun_batch(sys.argv[2])))" "$ROOT/examples" "$OUT/batch"
-sleep 1  # the first workbook's copy in 备份 is named after its modification second
 "$VENV/bin/tavrin" --against "$FIRST" | tee "$OUT/rerun.txt"
 echo
 grep '^对比: ' "$OUT/rerun.txt"
