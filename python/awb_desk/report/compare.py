@@ -237,12 +237,16 @@ def note_groups(comparison):
             for note in order]
 
 
+def _gain_change(old, new):
+    """"old → new" of a final gain, each side empty without it, and all empty without both."""
+    return f"{shown(old)} → {shown(new)}" if old is not None or new is not None else ""
+
+
 def _row(pair):
     new, old = pair.new, pair.old
     return {"name": new.name, "note": new.note, "old_note": old.note if old.note != new.note else None,
             "ct": f"{shown(old.ct)} → {shown(new.ct)}", "change": signed(pair.change) if pair.comparable else "",
-            "r": f"{shown(old.gains[0])} → {shown(new.gains[0])}",
-            "b": f"{shown(old.gains[2])} → {shown(new.gains[2])}",
+            "r": _gain_change(old.gains[0], new.gains[0]), "b": _gain_change(old.gains[2], new.gains[2]),
             "old_source": _source_text(old), "new_source": _source_text(new),
             "old_colour": colour(old.source), "new_colour": colour(new.source)}
 
