@@ -47,13 +47,25 @@ def _start_up_failed(exc, console):
 
 # ---- tavrin ----
 
-def tavrin():
+def tavrin(argv=None):
+    args = _tavrin_arguments(argv)
     problem = _load_settings()
     if problem:
         print(problem, file=sys.stderr)
         return 1
     import Tavrin
     workbook = Tavrin.Excle_File
+    earlier = None
+    if args.against is not None:
+        # The workbook to compare with is read, with its history, before the batch: a bad one
+        # costs one line and nothing is written, and the day's workbook itself, which the rerun
+        # moves into "备份", is compared as it was.
+        from awb_desk import report
+        try:
+            earlier = report.read_earlier(args.against)
+        except Exception as exc:  # noqa: BLE001 - told in one line, as the report tells it
+            print(f"{report.FAILED}{report.problem(exc)}; 批处理未开始", file=sys.stderr)
+            return 1
     try:
         Tavrin.Tavrin()
     except KeyboardInterrupt as exc:
@@ -65,8 +77,25 @@ def tavrin():
         return 1
     # A batch that finished has written its workbook (one that stops early, without a capture
     # list or without picture lines, has ended above with status 1).
-    _write_report(workbook)
+    _write_report(workbook, earlier, args.tolerance)
     return 0
+
+
+def _tavrin_arguments(argv):
+    import argparse
+
+    from awb_desk.report import tolerance_argument
+
+    parser = argparse.ArgumentParser(prog="tavrin",
+                                     description="按 rawfilename.txt 把 EXIF 目录中的 AWB 数据写入当天的表格")
+    parser.add_argument("--against", metavar="OLD.xls",
+                        help="批处理结束时写出与这个旧表的对比报告 (而不是本次表格的报告)")
+    parser.add_argument("--tolerance", metavar="K", type=tolerance_argument,
+                        help="对比时 CT 变化的容差, 单位 K (默认 100)")
+    args = parser.parse_args(argv)
+    if args.tolerance is not None and args.against is None:
+        parser.error("--tolerance 只用于 --against 的对比")
+    return args
 
 
 def _default_settings():
@@ -116,15 +145,16 @@ def _load_settings():
     return None
 
 
-def _write_report(workbook):
-    """The workbook's HTML report beside it, named in one line; a report that cannot be written
-    is said in one line and leaves the batch's result and exit status as they are."""
+def _write_report(workbook, earlier=None, tolerance=None):
+    """The workbook's HTML report beside it, or its comparison with `earlier`, named in one
+    line; a report that cannot be written is said in one line and leaves the batch's result and
+    exit status as they are."""
     try:
         from awb_desk import report
     except ImportError as exc:
         print(f"报告生成失败: {exc}", file=sys.stderr)
         return
-    report.run(workbook)
+    report.run(workbook, against=earlier, tolerance=tolerance)
 
 
 # ---- awb-report ----
