@@ -25,7 +25,7 @@ from bench_console import make_examples  # noqa: E402
 
 def entries(count, pictures, size):
     """`count` past shows of the workbook's first `pictures` pictures, one minute apart."""
-    import awb_history
+    from awb_desk import history as awb_history
 
     rng = random.Random(count)
     samples = [make_examples.tag_values(rng, j) for j in range(50)]
@@ -38,7 +38,7 @@ def entries(count, pictures, size):
 
 
 def child(count, pictures, shows, size):
-    import awb_history
+    from awb_desk import history as awb_history
 
     import Lumvik
 

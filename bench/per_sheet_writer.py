@@ -7,9 +7,8 @@ import datetime
 
 import xlrd
 import xlwt
+from awb_desk._tables import LIGHT_SOURCES, VALUE_COLUMNS
 from xlutils.copy import copy
-
-LIGHT_SOURCES = ("T", "WF", "F", "CWF", "D", "DF", "S")
 
 
 def row_styles():
@@ -24,7 +23,7 @@ def row_styles():
 
 def write_row(ws, k, row, name, record, issues, now, style, red):
     """One picture row of sheet k; `style` is left with the "YYYYMMDD" format."""
-    values = 11 if LIGHT_SOURCES[k] in ("F", "CWF", "D", "DF") else 20
+    values = VALUE_COLUMNS[LIGHT_SOURCES[k]]
     for c in range(1, values + 1):
         ws.write(row, c, int(record[c - 1]), red if c in (7, k + 3) else style)
     style.num_format_str = "YYYYMMDD"

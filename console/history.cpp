@@ -9,7 +9,7 @@
 namespace awb::console {
 namespace {
 
-constexpr const char* kHistoryModule = "awb_history";
+constexpr const char* kHistoryModule = "awb_desk.history";
 constexpr const char* kNotSaved = "历史记录未保存: ";
 
 // The values the comparison line shows: colour temperature, light value and the final red and
@@ -56,8 +56,8 @@ std::optional<std::int64_t> as_int64(py::handle value) {
     return static_cast<std::int64_t>(number);
 }
 
-// The comparison line for the previous entry of the picture (an awb_history.Entry); none when
-// a compared value is not a whole number (a history edited by hand).
+// The comparison line for the previous entry of the picture (an awb_desk.history.Entry); none
+// when a compared value is not a whole number (a history edited by hand).
 std::optional<std::string> compare(const py::dict& values, const py::object& previous) {
     py::object before = previous.attr("values");
     std::vector<Change> changes;

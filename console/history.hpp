@@ -1,5 +1,5 @@
 // The console's tuning history: every show appended to the history database beside the
-// workbook (the interpreter's `awb_history` module does the database work), and the line that
+// workbook (the package's `awb_desk.history` module does the database work), and the line that
 // compares a picture shown before with its previous show.
 #pragma once
 

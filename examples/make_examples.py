@@ -5,7 +5,8 @@
 Writes a simulator raw folder, a capture list, a console Config.ini and a
 batch working folder under OUTDIR. Everything is drawn from seeded random
 generators, so the same arguments always give the same files. Importing the
-module does nothing; tests and the benchmark reuse the functions below.
+module does nothing; tests and the benchmark reuse the functions below. The
+light sources come from the tools' tables, so it runs where they are installed.
 """
 
 import argparse
@@ -15,7 +16,7 @@ import os
 import random
 import re
 
-LIGHT_SOURCES = ("T", "WF", "F", "CWF", "D", "DF", "S")
+from awb_desk._tables import LIGHT_SOURCES
 
 # Colour temperature band and nominal temperature of each light source.
 CCT_BANDS = {"T": (2300, 2900), "WF": (2900, 3400), "F": (3400, 3900), "CWF": (3900, 4600),
@@ -219,15 +220,52 @@ def rerun(folder, shift=300):
     awb, stats = stem + "_awb_dbg_info.txt", stem + "_dbg_scolor_info.txt"
     with open(awb, encoding="utf-8") as f:
         text = f.read()
-    cct = int(re.search(r"AWB_TAG_CCT\b[ |:\t]*(-?\d+)", text).group(1)) + shift
-    red, blue = _gains_for(cct, random.Random(cct), spread=0)
-    for tag, value in (("AWB_TAG_CCT", cct), ("AWB_TAG_GAIN_R", red), ("AWB_TAG_GAIN_B", blue)):
-        text = re.sub(rf"({tag}\b[ |:\t]*)-?\d+", rf"\g<1>{value}", text)
-    _write(awb, text)
+    _write(awb, _shifted(text, shift))
     stamp = max(os.path.getmtime(t) for t in texts) + 60
     for path, moment in ((awb, stamp), (stats, stamp + 1)):
         os.utime(path, (moment, moment))
     return awb
+
+
+def _tag(text, tag):
+    return int(re.search(rf"{tag}\b[ |:\t]*(-?\d+)", text).group(1))
+
+
+def _set_tags(text, values):
+    for tag, value in values.items():
+        text = re.sub(rf"({tag}\b[ |:\t]*)-?\d+", rf"\g<1>{value}", text)
+    return text
+
+
+def _shifted(text, shift):
+    """A debug text with its colour temperature `shift` kelvin higher and the final gains to match."""
+    cct = _tag(text, "AWB_TAG_CCT") + shift
+    red, blue = _gains_for(cct, random.Random(cct), spread=0)
+    return _set_tags(text, {"AWB_TAG_CCT": cct, "AWB_TAG_GAIN_R": red, "AWB_TAG_GAIN_B": blue})
+
+
+def rerun_batch(folder, shift_every=5, shift=250, flip_every=7):
+    """The batch's dumps after a tuning change, for running the batch again: every
+    `shift_every`-th dump (in name order) gets a colour temperature `shift` kelvin higher, then
+    lower, in turn, with the final gains to match; every `flip_every`-th has the probabilities
+    of its two most probable light sources swapped. Returns the names of the pictures whose
+    most probable light source flipped, in name order."""
+    exif = os.path.join(folder, "EXIF")
+    flipped = []
+    for i, name in enumerate(sorted(n for n in os.listdir(exif) if n.endswith(".exif"))):
+        path = os.path.join(exif, name)
+        with open(path, encoding="utf-8") as f:
+            text = f.read()
+        if i % shift_every == 0:
+            text = _shifted(text, shift if i // shift_every % 2 == 0 else -shift)
+        probabilities = {c: _tag(text, f"AWB_TAG_P_{c}") for c in LIGHT_SOURCES}
+        first, second = sorted(LIGHT_SOURCES, key=lambda c: -probabilities[c])[:2]
+        if i % flip_every == 3 and probabilities[first] > probabilities[second]:
+            text = _set_tags(text, {f"AWB_TAG_P_{first}": probabilities[second],
+                                    f"AWB_TAG_P_{second}": probabilities[first]})
+            flipped.append(name[:-len(".exif")])
+        _write(path, text)
+    return flipped
 
 
 def write_capture_list(path, names, rng, notes=None):

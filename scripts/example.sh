@@ -30,10 +30,11 @@ echo
 printf 'q\n' | HOME="$OUT/home" "$VENV/bin/lumvik"
 echo
 "$VENV/bin/python" - "$OUT/home/Desktop/Corvane.xls" <<'PY'
-import sys, awb_history
-path = awb_history.history_path(sys.argv[1])
+import sys
+from awb_desk import history
+path = history.history_path(sys.argv[1])
 print("History", path)
-for picture, entries in awb_history.read_history(path, ["AWB_TAG_CCT", "AWB_TAG_GAIN_R", "AWB_TAG_GAIN_B"]).items():
+for picture, entries in history.read_history(path, ["AWB_TAG_CCT", "AWB_TAG_GAIN_R", "AWB_TAG_GAIN_B"]).items():
     print(" ", picture, ", ".join(f"{e.shown_at:%H:%M:%S} CT {e.values['AWB_TAG_CCT']} R {e.values['AWB_TAG_GAIN_R']} B {e.values['AWB_TAG_GAIN_B']}" for e in entries))
 PY
 # The console workbook's report: its last section draws the re-shown picture from the history.
@@ -47,3 +48,15 @@ cd "$OUT/batch"
 REPORT="$(ls "$OUT"/batch/Corvane*.html)"
 echo
 echo "The batch's report (open it in a browser): $REPORT"
+echo
+
+# After a tuning change the engineer runs the same capture list again: some dumps now hold
+# another colour temperature and final gains, a few another most probable light source. The
+# rerun moves the first run's workbook into 备份 and, with --against, ends with the page that
+# compares the two runs instead of the single report, and a summary line before its path.
+FIRST="$(ls "$OUT"/batch/Corvane*.xls)"
+"$VENV/bin/python" -c "import sys; sys.path.insert(0, sys.argv[1]); import make_examples; print('Flipped in the rerun:', ', '.join(make_examples.rerun_batch(sys.argv[2])))" "$ROOT/examples" "$OUT/batch"
+"$VENV/bin/tavrin" --against "$FIRST" | tee "$OUT/rerun.txt"
+echo
+grep '^对比: ' "$OUT/rerun.txt"
+echo "The comparison of the two runs (open it in a browser): $(sed -n 's/^报告: //p' "$OUT/rerun.txt")"

@@ -44,7 +44,7 @@ def _rename(path, to):
     raise PermissionError(13, "The process cannot access the file", path)
 Tavrin.os = types.SimpleNamespace(**{**vars(os), "rename": _rename})
 """
-TAVRIN = "import sys, Tavrin\n{setup}\nimport tavrin_command\nsys.exit(tavrin_command.main())"
+TAVRIN = "import sys, Tavrin\n{setup}\nfrom awb_desk import cli\nsys.exit(cli.tavrin())"
 DP_DUMP = """import Tavrin
 {setup}
 try:

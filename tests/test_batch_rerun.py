@@ -16,7 +16,7 @@ from test_kills import PACED_BATCH, Run
 
 pytestmark = pytest.mark.skipif(not hasattr(signal, "SIGKILL"), reason="needs SIGKILL")
 TAVRIN = str(Path(sys.executable).with_name("tavrin"))
-PACED_COMMAND = PACED_BATCH.replace("Tavrin.Tavrin()", "import tavrin_command\nsys.exit(tavrin_command.main())")
+PACED_COMMAND = PACED_BATCH.replace("Tavrin.Tavrin()", "from awb_desk import cli\nsys.exit(cli.tavrin())")
 PACED_COMMAND = "import sys\nsys.stderr = open('stderr.txt', 'w', encoding='utf-8', buffering=1)\n" + PACED_COMMAND
 
 

@@ -8,8 +8,8 @@ import os
 import re
 from concurrent.futures import ThreadPoolExecutor
 
-import awb_history
 import pytest
+from awb_desk import history as awb_history
 
 from console_support import session
 
@@ -93,7 +93,8 @@ def test_two_consoles_share_one_history(sandbox):
 
 
 LOCKED = """
-import awb_history, sqlite3
+import sqlite3
+from awb_desk import history as awb_history
 awb_history.BUSY_SECONDS = 0.3
 holder = sqlite3.connect(awb_history.history_path(Lumvik.Excle_File), isolation_level=None)
 holder.execute("BEGIN EXCLUSIVE")  # another console's write that does not end

@@ -2,6 +2,7 @@
 offline in a real browser (Chromium, headless), and refused in one line for bad input."""
 
 import json
+import os
 import random
 import shutil
 import subprocess
@@ -19,6 +20,7 @@ from conftest import LIGHT_SOURCES, program_env
 from test_spreadsheet_program import console_workbook
 
 BIN = Path(sys.executable).parent
+FAILED = "报告生成失败: "
 
 
 def browse(page, out, *args):
@@ -56,10 +58,20 @@ class Rendered(HTMLParser):
             self.stack.pop()
 
 
+def figure(page_text, div_id):
+    """The traces and the layout of a figure of the page, decoded from plotly's own data."""
+    key = f'"{div_id}",'
+    start = page_text.index(key, page_text.index("Plotly.newPlot(")) + len(key)
+    start += len(page_text[start:start + 200]) - len(page_text[start:start + 200].lstrip())
+    decoder = json.JSONDecoder()
+    traces, end = decoder.raw_decode(page_text, start)
+    layout, _ = decoder.raw_decode(page_text, page_text.index("{", end))
+    return traces, layout
+
+
 def scatter_data(page_text):
     """(name, CT, LV) of every point of the CT-LV figure, from the figure's own data."""
-    start = page_text.index('"ct-lv",', page_text.index("Plotly.newPlot(")) + len('"ct-lv",')
-    traces, _ = json.JSONDecoder().raw_decode(page_text[start:].lstrip())
+    traces, _ = figure(page_text, "ct-lv")
     return sorted((text.split("<br>")[0], x, y) for t in traces for x, y, text in zip(t["x"], t["y"], t["text"]))
 
 
@@ -112,7 +124,7 @@ def test_console_workbook_and_chosen_output(sandbox):
 
 
 def sheets_with_titles(path, codes, row=None):
-    import awb_tables
+    from awb_desk import _tables as awb_tables
 
     book = xlwt.Workbook()
     for code in codes:
@@ -152,3 +164,39 @@ def test_a_report_that_cannot_be_written_leaves_the_batch_as_it_was(sandbox):
     result = sandbox.command([str(BIN / "tavrin")])
     assert result.returncode == 0 and "数据处理完成" in result.stdout and "报告:" not in result.stdout
     assert result.stderr.startswith("报告生成失败: ") and result.stderr.count("\n") == 1, result.stderr
+
+
+def _fifo(path):
+    os.mkfifo(path)
+    return path.name
+
+
+REFUSED = {  # the command's arguments in a folder holding Corvane.xls, what the line says
+    "workbook a FIFO": (lambda w: [_fifo(w / "p.xls")], "p.xls 不是普通文件"),
+    "workbook a device": (lambda w: [os.devnull], f"{os.devnull} 不是普通文件"),
+    "workbook a folder": (lambda w: [(w / "d.xls").mkdir() or "d.xls"], "d.xls 是文件夹"),
+    "history a FIFO": (lambda w: ["Corvane.xls", "--history", _fifo(w / "h.sqlite")], "调参历史 h.sqlite 不是普通文件"),
+    "history a folder": (lambda w: ["Corvane.xls", "--history", (w / "h").mkdir() or "h"], "调参历史 h 是文件夹"),
+    "old workbook a FIFO": (lambda w: ["Corvane.xls", "--against", _fifo(w / "o.xls")], "旧表 o.xls 不是普通文件"),
+    "output the workbook": (lambda w: ["Corvane.xls", "-o", "Corvane.xls"], "报告不能写在表格文件本身上"),
+    "output the journal": (lambda w: ["Corvane.xls", "-o", "Corvane.history.sqlite-wal"], "报告不能写在调参历史的日志文件"),
+    "output the shared memory": (lambda w: ["Corvane.xls", "-o", "Corvane.history.sqlite-shm"], "报告不能写在调参历史的日志文件"),
+    "output the old history": (lambda w: ["Corvane.xls", "--against", "Corvane.xls", "-o", "Corvane.history.sqlite"],
+                               "报告不能写在调参历史本身上"),
+    "output a folder": (lambda w: ["Corvane.xls", "-o", (w / "out").mkdir() or "out"], f"{os.sep}out 是文件夹"),
+}
+
+
+@pytest.mark.skipif(not hasattr(os, "mkfifo"), reason="needs FIFOs")
+@pytest.mark.parametrize("case", REFUSED)
+def test_inputs_and_outputs_refused(sandbox, case):
+    """A FIFO, a device or a folder is refused before anything opens it (reading a FIFO would
+    wait for ever), and the page goes over no input and into no folder's name."""
+    arguments, words = REFUSED[case]
+    sheets_with_titles(sandbox.work / "Corvane.xls", LIGHT_SOURCES, ["a.jpg", 5000, 90])
+    argv = arguments(sandbox.work)
+    before = sorted(sandbox.work.rglob("*"))
+    result = sandbox.command([str(BIN / "awb-report"), *argv], timeout=60)
+    assert result.returncode == 1 and result.stdout == "" and ".tmp" not in result.stderr, result.stderr
+    assert result.stderr.startswith(FAILED) and words in result.stderr and result.stderr.count("\n") == 1, result.stderr
+    assert sorted(sandbox.work.rglob("*")) == before

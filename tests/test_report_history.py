@@ -9,11 +9,11 @@ import sqlite3
 import sys
 from pathlib import Path
 
-import awb_history
 import pytest
+from awb_desk import history as awb_history
 
 from conftest import LIGHT_SOURCES
-from test_report import Rendered, browse, sheets_with_titles
+from test_report import Rendered, browse, figure, sheets_with_titles
 
 AWB_REPORT = str(Path(sys.executable).with_name("awb-report"))
 TAGS = ("AWB_TAG_CCT", "AWB_TAG_GAIN_R", "AWB_TAG_GAIN_B")
@@ -135,3 +135,53 @@ def test_the_report_never_replaces_the_history(sandbox):
     result = sandbox.command([AWB_REPORT, workbook.name, "-o", "Corvane.history.sqlite"])
     assert result.returncode == 1 and "报告不能写在调参历史本身上" in result.stderr
     assert len(awb_history.read_history(awb_history.history_path(workbook))) == len(shown) + 1
+
+
+def test_a_hand_edited_history_in_an_odd_folder(sandbox):
+    """A history in a folder whose name holds "#", "?" and "%", with a text where a number
+    belongs and a show without CT: the page draws the history, the notes of no issue count as
+    none, and text with markup or quotes reaches the charts as the engineer typed it."""
+    import xlwt
+    from awb_desk import _tables as awb_tables
+
+    folder = sandbox.work / "调参 #1?%20"
+    folder.mkdir()
+    workbook = folder / "Corvane.xls"
+    notes = {'Q"1<b>.jpg': "无", "Q2.jpg": "正常", "Q3.jpg": "", "Q4.jpg": '偏红<script>x</script>"'}
+    book = xlwt.Workbook()
+    for code in LIGHT_SOURCES:
+        sheet, titles = book.add_sheet(code), awb_tables.SHEET_TITLES[code]
+        for col, title in enumerate(titles):
+            sheet.write(0, col, title)
+        for row, (name, note) in enumerate(notes.items(), 1):
+            for col, value in enumerate([name, 5000 + row, 90, 80, 10, 10]):
+                sheet.write(row, col, value)
+            sheet.write(row, titles.index(awb_tables.ISSUE_NOTE_TITLE), note)
+    book.save(str(workbook))
+    start = datetime.datetime.now().astimezone() - datetime.timedelta(hours=1)
+    shows = [('Q"1<b>.jpg', 5000), ("Q2.jpg", None), ('Q"1<b>.jpg', 5100), ("Q3.jpg", 3000), ("Q2.jpg", 4000),
+             ('Q"1<b>.jpg', 5200), ("Q3.jpg", 3100)]
+    path = awb_history.history_path(workbook)
+    awb_history.append(path, [awb_history.Entry(
+        start + datetime.timedelta(minutes=k), name, "r.txt", "", {
+            **({"AWB_TAG_CCT": ct} if ct else {}), "AWB_TAG_GAIN_R": 500 + k, "AWB_TAG_GAIN_G": 256, "AWB_TAG_GAIN_B": 600})
+        for k, (name, ct) in enumerate(shows)])
+    with sqlite3.connect(path) as db:  # a hand edit: text where a number belongs
+        db.execute("UPDATE shows SET AWB_TAG_CCT = 'abc' WHERE AWB_TAG_CCT = 5100")
+    db.close()
+
+    result = sandbox.command([AWB_REPORT, workbook.name], cwd=folder)
+    assert result.returncode == 0 and result.stderr == "", result.stderr
+    text = workbook.with_suffix(".html").read_text(encoding="utf-8")
+    assert "<th>有问题描述的照片</th><td>1</td>" in text and "<th>无最终增益的行 (不画在白点图上)</th><td>1</td>" in text
+    changes = re.findall(r"<tr><td>([^<]*)</td><td class=\"num\">(\d+)</td><td class=\"num\">(\d+)</td>"
+                         r"<td class=\"num\">([^<]*)</td><td class=\"num\">(\d+)</td><td>([^<]*)</td><td>([^<]*)</td>", text)
+    assert [c[:5] for c in changes] == [("Q&#34;1&lt;b&gt;.jpg", "5000", "5200", "+200", "3"), ("Q3.jpg", "3000", "3100", "+100", "2")]
+    assert all(since < until for *_, since, until in changes)
+
+    traces, _ = figure(text, "history")
+    assert sorted({t["name"] for t in traces}) == ['Q"1&lt;b&gt;.jpg', "Q2.jpg", "Q3.jpg"]
+    hovers = {h.split("<br>")[0]: h for t in figure(text, "ct-lv")[0] for h in t["text"]}
+    assert f"{awb_tables.ISSUE_NOTE_TITLE}: 偏红&lt;script&gt;x&lt;/script&gt;\"" in hovers["Q4.jpg"]
+    points = figure(text, "white-points")[0]
+    assert sorted(h.split("<br>")[0] for t in points for h in t["text"]) == ['Q"1&lt;b&gt;.jpg', "Q2.jpg", "Q3.jpg"]

@@ -1,6 +1,6 @@
-// awb_tables: the AWB core's tables for the tools written in Python (the workbook report), read
-// from the one copy the record builder and the workbook writers use. Loading it does nothing
-// else: no files, no error-stream redirection, no settings.
+// awb_desk._tables: the AWB core's tables for the tools written in Python (the workbook
+// report), read from the one copy the record builder and the workbook writers use. Loading it
+// does nothing else: no files, no error-stream redirection, no settings.
 #include <pybind11/pybind11.h>
 
 #include "awb/tables.hpp"
@@ -19,7 +19,7 @@ py::tuple titles_of(const awb::Layout& layout) {
 
 }  // namespace
 
-PYBIND11_MODULE(awb_tables, m) {
+PYBIND11_MODULE(_tables, m) {
     m.doc() = "The AWB core's tables: light sources, record slots and the workbook's title rows.";
 
     py::tuple codes(awb::kSheetCount);

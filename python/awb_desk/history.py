@@ -40,8 +40,10 @@ import atexit
 import datetime
 import os
 import sqlite3
-import stat
 from dataclasses import dataclass, field
+
+from awb_desk.errors import described
+from awb_desk.files import is_read_only
 
 SCHEMA_VERSION = 1
 SUFFIX = ".history.sqlite"
@@ -150,10 +152,9 @@ def _close_kept():
 
 
 def _refuse_read_only(path):
-    """A history the user marked read-only is left as it is (the administrator could write it)."""
-    if os.path.isfile(path):
-        if not os.access(path, os.W_OK) or not os.stat(path).st_mode & stat.S_IWRITE:
-            raise HistoryError("数据库文件是只读的")
+    """A history the user marked read-only is left as it is."""
+    if is_read_only(path):
+        raise HistoryError("数据库文件是只读的")
 
 
 def _quoted(name):
@@ -175,7 +176,7 @@ def _reason(error):
         why = "无法打开数据库文件"
     else:
         why = "读写数据库出错"
-    return f"{why}: {type(error).__name__}: {text}"
+    return f"{why}: {described(error)}"
 
 
 class _Database:

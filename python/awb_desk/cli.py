@@ -1,0 +1,165 @@
+"""The commands' entry points: `lumvik`, the simulator log console, `tavrin`, the EXIF batch
+recorder, run in the working folder that holds the capture list and the "EXIF" folder of dumps,
+and `awb-report`, a workbook as an HTML page."""
+
+import importlib.util
+import os
+import sys
+import traceback
+import types
+
+from awb_desk.errors import described, first_note, one_line
+
+DEFAULT_SETTINGS_NOTE = "未找到设置模块 global_values, 使用默认设置: rawfilename.txt 在当前文件夹"
+SETTINGS_FILE = "global_values.py"
+
+
+# ---- lumvik ----
+
+def lumvik():
+    """Loading Lumvik runs its start-up (which makes the error log the process's error stream);
+    the console itself, banner included, is the module's own main block."""
+    console = sys.stderr
+    try:
+        import Lumvik  # loading runs the console's start-up; its SystemExit passes through
+    except Exception as exc:
+        return _start_up_failed(exc, console)
+    try:
+        Lumvik._run_console()
+    except KeyboardInterrupt:
+        return 130
+    return 0
+
+
+def _start_up_failed(exc, console):
+    """One line on the console naming the problem; the trace goes to the error log."""
+    log = sys.stderr
+    traceback.print_exception(type(exc), exc, exc.__traceback__, file=log)
+    log.flush()
+    problem = first_note(exc, described(exc))
+    if log is not console:
+        where = f"详情见错误日志 {getattr(log, 'name', log)}"
+    else:
+        where = "错误日志未能打开"
+    print(one_line(f"lumvik 启动失败: {problem}; {where}"), file=console)
+    return 1
+
+
+# ---- tavrin ----
+
+def tavrin(argv=None):
+    args = _tavrin_arguments(argv)
+    problem = _load_settings()
+    if problem:
+        print(problem, file=sys.stderr)
+        return 1
+    import Tavrin
+    workbook = Tavrin.Excle_File
+    earlier = None
+    if args.against is not None:
+        # The workbook to compare with is read, with its history, before the batch: a bad one
+        # costs one line and nothing is written, and the day's workbook itself, which the rerun
+        # moves into "备份", is compared as it was.
+        from awb_desk import report
+        try:
+            earlier = report.read_earlier(args.against)
+        except Exception as exc:  # noqa: BLE001 - told in one line, as the report tells it
+            print(f"{report.FAILED}{report.problem(exc)}; 批处理未开始", file=sys.stderr)
+            return 1
+    try:
+        Tavrin.Tavrin()
+    except KeyboardInterrupt as exc:
+        print(first_note(exc, "已中断"), file=sys.stderr)
+        return 130
+    except Exception as exc:
+        # One line in the engineer's terms; the batch has saved every picture it recorded.
+        print("数据处理失败: " + one_line(first_note(exc, described(exc))), file=sys.stderr)
+        return 1
+    # A batch that finished has written its workbook (one that stops early, without a capture
+    # list or without picture lines, has ended above with status 1).
+    _write_report(workbook, earlier, args.tolerance)
+    return 0
+
+
+def _tavrin_arguments(argv):
+    import argparse
+
+    from awb_desk.report import tolerance_argument
+
+    parser = argparse.ArgumentParser(prog="tavrin",
+                                     description="按 rawfilename.txt 把 EXIF 目录中的 AWB 数据写入当天的表格")
+    parser.add_argument("--against", metavar="OLD.xls",
+                        help="批处理结束时写出与这个旧表的对比报告 (而不是本次表格的报告)")
+    parser.add_argument("--tolerance", metavar="K", type=tolerance_argument,
+                        help="对比时 CT 变化的容差, 单位 K (默认 100)")
+    args = parser.parse_args(argv)
+    if args.tolerance is not None and args.against is None:
+        parser.error("--tolerance 只用于 --against 的对比")
+    return args
+
+
+def _default_settings():
+    """The settings module the batch uses when the working folder has none: the capture list
+    lies in the working folder."""
+    settings = types.ModuleType("global_values")
+
+    class global_val:  # noqa: N801 - the name the recorder reads
+        rawfilename_txt = ""
+
+    settings.global_val = global_val
+    return settings
+
+
+def _line_of(exc, path):
+    """The line of the settings file where loading it failed."""
+    if isinstance(exc, SyntaxError) and exc.lineno:
+        return exc.lineno
+    lines = [frame.lineno for frame in traceback.extract_tb(exc.__traceback__)
+             if os.path.abspath(frame.filename) == path]
+    return lines[-1] if lines else None
+
+
+def _load_settings():
+    """Loads the working folder's settings module by its path, adding nothing to the import
+    path (no other file of the working folder is ever imported); without one, the settings
+    module is imported from the usual places, else the defaults are used. Returns the line
+    that says why the settings could not be loaded, or None."""
+    if "global_values" in sys.modules:
+        return None
+    path = os.path.abspath(SETTINGS_FILE)
+    if not os.path.isfile(path):
+        if importlib.util.find_spec("global_values") is None:
+            sys.modules["global_values"] = _default_settings()
+            print(DEFAULT_SETTINGS_NOTE)
+        return None
+    spec = importlib.util.spec_from_file_location("global_values", path)
+    settings = importlib.util.module_from_spec(spec)
+    sys.modules["global_values"] = settings
+    try:
+        spec.loader.exec_module(settings)
+    except Exception as exc:  # noqa: BLE001 - any fault of the file is told in one line
+        del sys.modules["global_values"]
+        line = _line_of(exc, path)
+        where = f"第 {line} 行: " if line else ""
+        return f"设置文件 {path} 无法加载: {where}{one_line(described(exc))}"
+    return None
+
+
+def _write_report(workbook, earlier=None, tolerance=None):
+    """The workbook's HTML report beside it, or its comparison with `earlier`, named in one
+    line; a report that cannot be written is said in one line and leaves the batch's result and
+    exit status as they are."""
+    try:
+        from awb_desk import report
+    except ImportError as exc:
+        print(f"报告生成失败: {exc}", file=sys.stderr)
+        return
+    report.run(workbook, against=earlier, tolerance=tolerance)
+
+
+# ---- awb-report ----
+
+def awb_report(argv=None):
+    from awb_desk import report
+
+    return report.main(argv)

@@ -1,0 +1,5 @@
+import sys
+
+from awb_desk.report import main
+
+sys.exit(main())
