@@ -3,9 +3,9 @@
 
 #include <vector>
 
+#include "book_memory.hpp"
 #include "lock.hpp"
-#include "pyutil.hpp"
-#include "workbook.hpp"
+#include "namespace.hpp"
 
 namespace awb::batch {
 
@@ -26,8 +26,8 @@ void dp_dump(py::object file_dir);
 
 // The row writer marks the error that kept a picture from being recorded because of its own
 // data (its dump could not be read, or held a value that is not an integer): such a picture
-// got no row, and a batch can go on without it. True when `error` is that error; the mark is
-// cleared either way.
+// got no row, and a batch can go on without it. True when `error` is that error; the mark (kept
+// in the module's state) is cleared either way.
 bool take_picture_failure(py::handle error);
 
 // A run of the workbook functions over many pictures (the batch or the folder walk). It holds
@@ -41,7 +41,7 @@ public:
     // current (`Target_Awb_Target_Pic`). A picture that fails on its own data is reported in
     // one line and passed over; any other error ends the run.
     void record(const py::object& jpg, const py::object& rawpic, const py::object& issues);
-    void finish();                 // saves what is pending
+    void finish();  // saves what is pending
     // Ctrl-C: saves every whole picture recorded so far, Ctrl-C held back meanwhile, and notes
     // on the interrupt how many pictures the workbook holds.
     void interrupted(py::error_already_set& interrupt);

@@ -1,8 +1,15 @@
 // The batch driver: goes through the capture list, records every listed picture from its EXIF
 // dump in a fresh day's workbook (the earlier run's goes into "备份") and reports the pictures
 // it could not record in full.
+#include "awb/capture_list.hpp"
 #include "batch.hpp"
-#include "rules.hpp"
+#include "dump_names.hpp"
+#include "errors.hpp"
+#include "failure_notes.hpp"
+#include "file_safety.hpp"
+#include "os_calls.hpp"
+#include "strings.hpp"
+#include "text_files.hpp"
 
 namespace awb::batch {
 namespace {
@@ -22,9 +29,7 @@ constexpr const char* kMissingDumpsHead = "\n有照片缺少exif数据,请重新
 constexpr const char* kFailedPicturesHead = "\n有照片的exif数据有误,未写入表格,请检查对应图片的exif数据！";
 constexpr const char* kDone = "数据处理完成！表格文件:%s";
 
-py::object format(const char* pattern, py::handle values) {
-    return py::str(pattern).attr("__mod__")(values);
-}
+py::object format(const char* pattern, py::handle values) { return py::str(pattern).attr("__mod__")(values); }
 
 // "TypeName: message" of an error, on one line.
 py::object error_line(const py::error_already_set& e) {
@@ -39,7 +44,7 @@ void move_old_workbook(const py_::Namespace& ns) {
     py::object workbook = ns.get("Excle_File");
     if (!py_::exists(ns, workbook)) return;
     try {
-        py_::refuse_read_only(ns, ns.get("os").attr("path").attr("realpath")(workbook));
+        py_::refuse_read_only(ns, py_::Os(ns).realpath(workbook));
         ns.print(format(kOldWorkbookMoved, py_::move_into_backups(ns, workbook)));
     } catch (py::error_already_set& e) {
         if (!e.matches(PyExc_OSError)) throw;
@@ -56,28 +61,21 @@ py::object failure_detail(const py::error_already_set& e) {
     return error_line(e);
 }
 
-// What a failure of the day's workbook means to the engineer, noted on the error.
+// What a failure of the day's workbook means to the engineer, noted on the error
+// (awb::batch::workbook_failure_note).
 void explain_workbook_failure(py::error_already_set& e) {
     const std::string workbook = text_of(kTavrin.get("Excle_File"));
-    std::string type = text_of(e.type().attr("__name__"));
-    if (e.matches(PyExc_PermissionError)) {
-        py_::add_note(e, "表格文件 " + workbook + " 无法写入: 它正被表格程序打开, 或它及所在文件夹是只读的");
-    } else if (e.matches(PyExc_IndexError)) {
-        py_::add_note(e, "表格文件 " + workbook + " 少于七个工作表 (应为 T, WF, F, CWF, D, DF, S), 请移走它后重试");
-    } else if (type == "XLRDError" || type == "CompDocError") {
-        py_::add_note(e, "表格文件 " + workbook + " 不是可读的 .xls 工作簿, 请移走它后重试 (" +
-                             type + ": " + text_of(e.value()) + ")");
-    } else if (e.matches(PyExc_OSError)) {
-        py_::add_note(e, "表格文件 " + workbook + " 无法读写 (" + type + ": " + text_of(e.value()) + ")");
-    }
+    WorkbookFailure failure{py_::type_name(e), text_of(e.value()), e.matches(PyExc_PermissionError),
+                            e.matches(PyExc_IndexError), e.matches(PyExc_OSError)};
+    if (std::optional<std::string> note = workbook_failure_note(workbook, failure)) py_::add_note(e, *note);
 }
 
 void explain_capture_list_failure(py::error_already_set& e, py::handle path) {
     std::string list = text_of(path);
     if (e.matches(PyExc_UnicodeError)) {
-        py_::add_note(e, "rawfilename.txt 无法读取: " + py_::undecodable_text(e, list) + ", 请用该编码另存后重试");
+        py_::add_note(e, undecodable_capture_list_note(list, py_::tried_encoding(e)));
     } else if (e.matches(PyExc_OSError)) {
-        py_::add_note(e, "rawfilename.txt 无法读取: " + list + " (" + text_of(e.value()) + ")");
+        py_::add_note(e, unreadable_capture_list_note(list, text_of(e.value())));
     }
 }
 
@@ -203,7 +201,8 @@ void tavrin() {
         throw;
     }
     // Without a single picture line the day's workbook is left as it is.
-    if (!holds_picture_line(lines)) py_::raise_noted(PyExc_ValueError, "no picture lines in " + list, kNoPictureLines + list);
+    if (!holds_picture_line(lines))
+        py_::raise_noted(PyExc_ValueError, "no picture lines in " + list, kNoPictureLines + list);
     move_old_workbook(ns);
 
     PictureRun run;

@@ -1,9 +1,13 @@
 // Module Tavrin: its imports and state, then its functions in the order they are defined.
 #include "batch.hpp"
+#include "dump_names.hpp"
+#include "errors.hpp"
 #include "module_def.hpp"
+#include "os_calls.hpp"
 #include "reader.hpp"
 #include "record.hpp"
-#include "workbook.hpp"
+#include "strings.hpp"
+#include "workbook_creation.hpp"
 
 namespace awb::batch {
 namespace {
@@ -41,18 +45,15 @@ void set_state(py::module_& m) {
 void define_functions(py::module_& m) {
     m.def("GetDesktopPath", &get_desktop_path, "The user's Desktop folder with a trailing separator.");
     m.def(
-        "LUMVIK_NEW",
-        [](py::object moudle) { return py_::read_tag_from_dump(kTavrin, moudle); },
+        "LUMVIK_NEW", [](py::object moudle) { return py_::read_tag_from_dump(kTavrin, moudle); },
         py::arg("moudle") = "",
         "The value of one tag of the current picture's EXIF dump (0 when absent or missing).");
     m.def(
         "Create_Data",
-        [](py::object light_source) {
-            py_::build_record(kTavrin, light_source, py_::GainArray::kWithout);
-        },
+        [](py::object light_source) { py_::build_record(kTavrin, light_source, py_::GainArray::kWithout); },
         py::arg("Light_Source"), "Build the AWB record (AWB_TAG_DATA_List) for one light source.");
-    m.def("Create_DP_Log_DATA", &create_dp_log_data, py::arg("jpg"), py::arg("rawpic"),
-          py::arg("issues"), "Record one picture's row on each of the seven sheets of Excle_File.");
+    m.def("Create_DP_Log_DATA", &create_dp_log_data, py::arg("jpg"), py::arg("rawpic"), py::arg("issues"),
+          "Record one picture's row on each of the seven sheets of Excle_File.");
     m.def(
         "Create_Excel",
         [](py::object /*jpg*/, py::object /*rawpic*/, py::object /*issues*/) {
@@ -76,11 +77,9 @@ void load(py::module_& m) {
 }  // namespace
 
 py::object get_desktop_path() {
-    py::object os = kTavrin.get("os");
-    py::object desk = py::str(os.attr("path").attr("join")(os.attr("path").attr("expanduser")("~"), "Desktop"));
-    if (desk.contains("/")) desk = desk + py::str("/");
-    if (desk.contains("\\")) desk = desk + py::str("\\");
-    return desk;
+    py_::Os os(kTavrin);
+    py::str joined(os.join(os.path("expanduser")("~"), py::str("Desktop")));
+    return py_::to_str(desktop_folder(py_::to_ustring(joined)));
 }
 
 }  // namespace awb::batch

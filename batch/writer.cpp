@@ -5,14 +5,24 @@
 
 #include "awb/tables.hpp"
 #include "batch.hpp"
+#include "errors.hpp"
 #include "lock.hpp"
 #include "reader.hpp"
 #include "record.hpp"
+#include "row_search.hpp"
+#include "strings.hpp"
+#include "workbook_creation.hpp"
 
 namespace awb::batch {
 namespace {
 
-PyObject* g_picture_failure = nullptr;  // owned; the error that ended the last failed picture
+// The row writer's state in its module: the error that ended the last failed picture.
+struct WriterState {
+    static constexpr const char* kAttribute = "_writer_state";
+    py::object picture_failure;
+};
+
+py::object& picture_failure() { return py_::module_state<WriterState>(kTavrin).picture_failure; }
 
 // The row writer's two cell styles: black and red font, both left and centred, no fill. They
 // are made once per workbook (xlwt caps a workbook's styles).
@@ -46,21 +56,17 @@ decltype(auto) picture_step(Step&& step) {
     try {
         return step();
     } catch (py::error_already_set& e) {
-        if (e.matches(PyExc_OSError) || e.matches(PyExc_ValueError) ||
-            e.matches(PyExc_OverflowError)) {
-            PyObject* error = e.value().ptr();
-            Py_XINCREF(error);
-            Py_XSETREF(g_picture_failure, error);
+        if (e.matches(PyExc_OSError) || e.matches(PyExc_ValueError) || e.matches(PyExc_OverflowError)) {
+            picture_failure() = e.value();
         }
         throw;
     }
 }
 
-// The "Date" cell: record slot 20 as text, cleaned of line ends and blanks, as an integer.
+// The "Date" cell: record slot 20 as text, cleaned (awb::batch::clean_date_text), as an integer.
 py::object date_of_record(const py_::Namespace& ns) {
-    py::object text = py::str(ns.get("AWB_TAG_DATA_List")[py::int_(kDateSlot)]);
-    for (const char* gone : {"\r", "\n", " "}) text = text.attr("replace")(gone, "");
-    return ns.lookup("int")(text);
+    py::str text(ns.get("AWB_TAG_DATA_List")[py::int_(kDateSlot)]);
+    return ns.lookup("int")(py_::to_str(clean_date_text(py_::to_ustring(text))));
 }
 
 // What one sheet gets: the row and the values, gathered before anything is written.
@@ -88,25 +94,23 @@ void write_sheet(py_::Book& book, std::size_t k, const SheetRow& sheet, const py
 }  // namespace
 
 bool take_picture_failure(py::handle error) {
-    bool failed = g_picture_failure != nullptr && g_picture_failure == error.ptr();
-    Py_CLEAR(g_picture_failure);
+    py::object& failure = picture_failure();
+    bool failed = failure && failure.is(error);
+    failure = py::object();
     return failed;
 }
 
 void create_dp_log_data(py::object jpg, py::object rawpic, py::object issues) {
     const py_::Namespace& ns = kTavrin;
-    py_::TextMemory dumps;  // each dump is read once for the seven sheets
+    py_::TextMemory dumps(ns);  // each dump is read once for the seven sheets
     py::object workbook = ns.get("Excle_File");
     py_::WorkbookLock lock(ns, workbook, py_::kShowWait);  // taken already in a run
     py_::Book& book = py_::BookMemory::of(ns).open(ns, workbook);
-    Py_CLEAR(g_picture_failure);
+    picture_failure() = py::object();
 
-    // Gather: the row of each sheet and the record for its light source. The counter `i` is
-    // shared by the row search and the value columns and carries over from sheet to sheet; a
-    // name found on one sheet keeps its row for the later sheets that lack it.
-    std::size_t i = 0;
-    bool is_add = true;
-    std::size_t insert_row_num = 0;
+    // Gather: the row of each sheet (awb::batch::BatchRowSearch) and the record for its light
+    // source.
+    BatchRowSearch search;
     py::object data_num_org = ns.get("Data_num");
     py::object target = ns.get("Target_Awb_Target_Pic");
     std::array<SheetRow, kSheetCount> rows;
@@ -115,17 +119,12 @@ void create_dp_log_data(py::object jpg, py::object rawpic, py::object issues) {
         SheetRow& sheet = rows[k];
         ns.set("Data_num", data_num_org);
         const py_::SheetRows& names = book.sheet(k);
-        std::size_t nrows = names.count();
-        for (std::size_t row = 1; row < nrows; ++row) {
-            i = row;
-            if (names.names[row].equal(target)) {
-                insert_row_num = row;
-                is_add = false;
-                break;
-            }
+        SheetMatch match{names.count(), std::nullopt};
+        for (std::size_t row = 1; row < match.rows && !match.match; ++row) {
+            if (names.names[row].equal(target)) match.match = row;
         }
-        if (is_add) insert_row_num = nrows;
-        ns.set("insert_row_num", py::int_(insert_row_num));
+        std::size_t searched = search.search(match);
+        ns.set("insert_row_num", py::int_(searched));
 
         picture_step([&] {
             ns.get("Create_Data")(py_::to_str(source.code));
@@ -133,24 +132,19 @@ void create_dp_log_data(py::object jpg, py::object rawpic, py::object issues) {
             sheet.date = date_of_record(ns);
         });
 
-        if (insert_row_num == 0) {
-            insert_row_num = i + 1;
-            ns.set("insert_row_num", py::int_(insert_row_num));
-        }
-        // `Data_num` stands two past the last value column: 13 while a reduced sheet is written.
-        if (source.reduced) ns.set("Data_num", py::int_(reduced_layout().value_columns + 2));
         // A full sheet's values run to "P2" whatever `Data_num` holds (it is 21 until the
         // workbook is made in this process, which would leave "P2" empty).
         sheet.layout = &layout_of(source);
-        sheet.row = insert_row_num;
-        i = sheet.layout->value_columns;
+        sheet.row = search.settle(sheet.layout->value_columns);
+        if (sheet.row != searched) ns.set("insert_row_num", py::int_(sheet.row));
+        // `Data_num` stands two past the last value column: 13 while a reduced sheet is written.
+        if (source.reduced) ns.set("Data_num", py::int_(reduced_layout().value_columns + 2));
     }
 
     // A dump that holds none of the record's tags is not recorded as a row of zeros.
     if (dumps.holds_no_values()) {
-        picture_step([&] {
-            py_::raise(PyExc_ValueError, py::str(dumps.source).cast<std::string>() + " 中没有 AWB 调试数据");
-        });
+        picture_step(
+            [&] { py_::raise(PyExc_ValueError, py_::text_of(dumps.source) + " 中没有 AWB 调试数据"); });
     }
 
     py::object name = jpg + py::str(" ") + rawpic;

@@ -1,7 +1,8 @@
 // The simulator log console, module Lumvik: its functions as the interpreter calls them.
 #pragma once
 
-#include "pyutil.hpp"
+#include "failure_messages.hpp"
+#include "namespace.hpp"
 
 namespace awb::console {
 
@@ -35,21 +36,16 @@ void lumvik_main();
 // The console as the main program: banner, result discovery, the command loop.
 void run_console();
 
-// What a show or a clear is doing at the moment, so that a failure can be told in the
-// engineer's terms.
-enum class Step {
-    kDiscovery,      // finding the newest result and opening its AWB text
-    kLockWorkbook,   // waiting for another program to finish writing the workbook
-    kCreateWorkbook, // making the missing workbook
-    kIssueNote,      // reading the capture list
-    kOpenWorkbook,   // reading the workbook and taking its seven sheets
-    kReadTags,       // reading the picture's values from its AWB text
-    kCheckValues,    // making sure the AWB text held any of the values read
-    kWriteRow,       // writing the picture's rows
-    kSaveWorkbook,   // saving the workbook
-    kSummary,        // printing what was recorded
-    kClear,          // deleting the simulator's result files
-};
+// What a show or a clear is doing at the moment (the step, awb::console::Step), noted in the
+// module's state so that a failure can be told in the engineer's terms.
 void mark_step(Step step);
+Step current_step();
+
+// Tells a failed command on one line starting "操作失败:" and writes that line and the trace
+// into the module's error stream (the error log).
+void report_failure(const py_::Namespace& ns, py::error_already_set& e);
+
+// Writes a line (if any) and the full trace of `e` into the module's error stream.
+void log_trace(const py_::Namespace& ns, py::error_already_set& e, const std::string& line);
 
 }  // namespace awb::console

@@ -1,7 +1,10 @@
 // Result discovery: the newest text of the simulator's results folder names the current
 // picture, and its AWB debug-information text is opened for the tag reader.
 #include "console.hpp"
-#include "rules.hpp"
+#include "os_calls.hpp"
+#include "result_names.hpp"
+#include "strings.hpp"
+#include "text_files.hpp"
 
 namespace awb::console {
 namespace {
@@ -21,7 +24,7 @@ py::object list_results(const py_::Namespace& ns) {
     py::object tail = pattern[py::slice(length - static_cast<py::ssize_t>(kPatternTail), length, 1)];
     py::object glob = ns.get("glob");
     py::object found = glob.attr("glob")(glob.attr("escape")(results_folder(ns)) + tail);
-    py::object is_file = ns.get("os").attr("path").attr("isfile");
+    py::object is_file = py_::Os(ns).path("isfile");
     py::list plain;
     for (py::handle path : found) {
         if (is_file(path).cast<bool>()) plain.append(path);
@@ -31,17 +34,18 @@ py::object list_results(const py_::Namespace& ns) {
 
 void find_changed_txt() {
     const py_::Namespace& ns = kLumvik;
-    py::object os = ns.get("os");
-    py::object newest = ns.lookup("max")(list_results(ns), py::arg("key") = os.attr("path").attr("getmtime"));
+    py_::Os os(ns);
+    py::object newest = ns.lookup("max")(list_results(ns), py::arg("key") = os.path("getmtime"));
     py::object system = ns.get("platform").attr("system")();
     py::object name;
     py::object awb_text;
     if (system.equal(py::str("Windows"))) {
         // The listing joins folder and name with the only backslash of the path.
         name = newest.attr("split")("\\")[py::int_(1)];
-        awb_text = py_::to_str(replace_all(py_::to_ustring(results_folder(ns) + name), kColourStatsMark, kAwbTextMark));
+        awb_text =
+            py_::to_str(awb_text_in_folder(py_::to_ustring(results_folder(ns)), py_::to_ustring(name)));
     } else {
-        name = os.attr("path").attr("basename")(newest);
+        name = os.basename(newest);
         awb_text = py_::to_str(awb_text_of(py_::to_ustring(newest)));
     }
     ns.set("Target_Awb_Target_Pic", py_::to_str(picture_name_from_result(py_::to_ustring(name))));

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "strings.hpp"
 #include "summary.hpp"
 
 namespace awb::console {
@@ -81,8 +82,7 @@ std::string reason_of(py::error_already_set& e, const py::object& history) {
 
 }  // namespace
 
-void remember_show(const py_::Namespace& ns, const std::vector<SheetRecord>& sheets,
-                   py::handle issues) {
+void remember_show(const py_::Namespace& ns, const std::vector<SheetRecord>& sheets, py::handle issues) {
     py::object history;
     py::object path = ns.get("Excle_File");
     std::optional<std::string> line;
@@ -90,8 +90,8 @@ void remember_show(const py_::Namespace& ns, const std::vector<SheetRecord>& she
         history = py::module_::import(kHistoryModule);
         path = history.attr("history_path")(path);
         py::dict values = values_by_tag(sheets);
-        py::object previous = history.attr("record_show")(
-            path, sheets.back().name, ns.get("Lumvik_file_full_path"), issues, values);
+        py::object previous = history.attr("record_show")(path, sheets.back().name,
+                                                          ns.get("Lumvik_file_full_path"), issues, values);
         if (!previous.is_none()) line = compare(values, previous);
     } catch (py::error_already_set& e) {
         if (!e.matches(PyExc_Exception)) throw;

@@ -24,7 +24,6 @@ struct SheetRecord {
 // Appends the recorded show to the workbook's history and, for a picture shown before, prints
 // the line comparing it with its previous show. A history that cannot be opened or written is
 // told in one line (its trace goes to the error log); the show stands as the workbook has it.
-void remember_show(const py_::Namespace& ns, const std::vector<SheetRecord>& sheets,
-                   py::handle issues);
+void remember_show(const py_::Namespace& ns, const std::vector<SheetRecord>& sheets, py::handle issues);
 
 }  // namespace awb::console

@@ -7,14 +7,18 @@
 #include <optional>
 
 #include "awb/tables.hpp"
+#include "book_memory.hpp"
 #include "console.hpp"
+#include "errors.hpp"
 #include "history.hpp"
 #include "lock.hpp"
+#include "picture_rows.hpp"
 #include "reader.hpp"
 #include "record.hpp"
-#include "rules.hpp"
+#include "result_names.hpp"
+#include "strings.hpp"
 #include "summary.hpp"
-#include "workbook.hpp"
+#include "workbook_creation.hpp"
 
 namespace awb::console {
 namespace {
@@ -64,11 +68,9 @@ RowStyles row_styles(const py_::Namespace& ns, py_::Book& book) {
 std::optional<std::size_t> find_row(const py_::Namespace& ns, const py_::SheetRows& rows) {
     if (rows.count() <= 1) return std::nullopt;
     // A multi-frame picture is recorded under its name before the "-mfll" marker.
-    ustring picture = py_::to_ustring(ns.get("Target_Awb_Target_Pic"));
-    if (contains(picture, kCameraMarkers[0])) {
-        picture = ustring(before_first(picture, kCameraMarkers[0])) + ustring(kPictureExtension);
-        ns.set("Target_Awb_Target_Pic", py_::to_str(picture));
-    }
+    ustring current = py_::to_ustring(ns.get("Target_Awb_Target_Pic"));
+    ustring picture = recorded_picture_name(current);
+    if (picture != current) ns.set("Target_Awb_Target_Pic", py_::to_str(picture));
     py::object to_text = ns.lookup("str");
     std::vector<py::object> texts;
     std::vector<ustring> cells;
@@ -85,8 +87,8 @@ std::optional<std::size_t> find_row(const py_::Namespace& ns, const py_::SheetRo
     return *found + 1;
 }
 
-void write_row(py_::Book& book, std::size_t sheet, const SheetRecord& entry,
-               const RowStyles& styles, const py::object& issues, const py::object& now) {
+void write_row(py_::Book& book, std::size_t sheet, const SheetRecord& entry, const RowStyles& styles,
+               const py::object& issues, const py::object& now) {
     const Layout& layout = layout_of(kLightSources[sheet]);
     py::object ws = book.sheet_writer(sheet);
     py::object write = ws.attr("write");
@@ -112,14 +114,12 @@ void print_summary(const py_::Namespace& ns, const std::vector<SheetRecord>& she
         const SheetRecord& entry = sheets[k];
         std::array<std::int64_t, kSummaryGainSlots> shown{};
         std::copy_n(entry.gains.begin(), shown.size(), shown.begin());
-        std::string line = summary_line(kLightSources[k],
-                                        entry.record.slot(kFirstProbabilitySlot + k), shown,
+        std::string line = summary_line(kLightSources[k], entry.record.slot(kFirstProbabilitySlot + k), shown,
                                         entry.record.slot(kWeightSlot));
         if (!line.empty()) ns.print(py::str(line));
     }
     const auto& gains = sheets.back().gains;
-    for (const std::string& line : summary_foot(gains[kAlgorithmGainSlot],
-                                                gains[kAlgorithmGainSlot + 1],
+    for (const std::string& line : summary_foot(gains[kAlgorithmGainSlot], gains[kAlgorithmGainSlot + 1],
                                                 gains[kAlgorithmGainSlot + 2])) {
         ns.print(py::str(line));
     }
@@ -142,7 +142,7 @@ void create_lumvik_data() {
 
     std::vector<SheetRecord> sheets;
     sheets.reserve(kSheetCount);
-    py_::TextMemory texts;  // the debug text is read once for the seven records
+    py_::TextMemory texts(ns);  // the debug text is read once for the seven records
     std::size_t row = 0;
     for (std::size_t k = 0; k < kSheetCount; ++k) {
         mark_step(Step::kOpenWorkbook);
@@ -156,8 +156,7 @@ void create_lumvik_data() {
 
         mark_step(Step::kReadTags);
         ns.get("Create_Data")(py_::to_str(kLightSources[k].code));
-        sheets.push_back({row, ns.get("Target_Awb_Target_Pic"), py_::take_record(ns),
-                          py_::take_gains(ns)});
+        sheets.push_back({row, ns.get("Target_Awb_Target_Pic"), py_::take_record(ns), py_::take_gains(ns)});
     }
 
     mark_step(Step::kCheckValues);

@@ -1,9 +1,12 @@
-// Issue notes: the current picture's note from the capture list, cleaned for the workbook.
-#include <algorithm>
+// Issue notes: the current picture's note from the capture list, cleaned for the workbook
+// (the rules: issue_notes).
 #include <vector>
 
 #include "console.hpp"
-#include "rules.hpp"
+#include "issue_notes.hpp"
+#include "os_calls.hpp"
+#include "strings.hpp"
+#include "text_files.hpp"
 
 namespace awb::console {
 namespace {
@@ -24,19 +27,12 @@ py::object pic_issues_raw(py::handle pic_file) {
     }
     std::vector<ustring> lines;
     for (py::handle line : py_::read_lines(ns, list)) lines.push_back(py_::to_ustring(line));
-    // The line that names the picture; else the first line that holds the picture's key.
-    auto found = std::find_if(lines.begin(), lines.end(),
-                              [&](const ustring& line) { return lists_picture(line, picture); });
-    if (found == lines.end()) {
-        ustring key = issue_key(picture);
-        found = std::find_if(lines.begin(), lines.end(),
-                             [&](const ustring& line) { return contains(line, key); });
-    }
-    if (found == lines.end()) {
+    std::optional<std::size_t> found = find_issue_line(lines, picture);
+    if (!found) {
         ns.print(py::str(kNoteLabel) + py::str(kNoNote));
         return py::str(kNoNote);
     }
-    py::str note = py_::to_str(clean_issue_note(*found, py_::to_ustring(ns.get("digits"))));
+    py::str note = py_::to_str(clean_issue_note(lines[*found], py_::to_ustring(ns.get("digits"))));
     ns.print(py::str(kNoteLabel) + py_::echo(note));
     return std::move(note);
 }

@@ -1,7 +1,11 @@
 // Loading the console: packages, per-user files, the error log, the working folders, the
 // configuration and the module state.
+#include "configuration.hpp"
 #include "console.hpp"
-#include "rules.hpp"
+#include "errors.hpp"
+#include "os_calls.hpp"
+#include "strings.hpp"
+#include "text_files.hpp"
 
 namespace awb::console {
 namespace {
@@ -10,15 +14,14 @@ constexpr const char* kConfigFile = "Config.ini";
 constexpr const char* kConfigMissing = "请在Config.ini文件中填入路径!";
 constexpr std::array<const char*, 3> kDefaultConfig{"Path=D:\\RAW", "tsj=_ZETA", "user="};
 constexpr const char* kIssueTemplateFile = "问题点.txt";
-constexpr std::array<const char*, 3> kIssueTemplate{
-    "填写图片编号和问题点，如下：", "001 室外偏红", "002 004 室内偏黄"};
+constexpr std::array<const char*, 3> kIssueTemplate{"填写图片编号和问题点，如下：", "001 室外偏红",
+                                                    "002 004 室内偏黄"};
 constexpr std::array<const char*, 3> kWorkingFolders{"全部照片", "调试机", "EXIF"};
 constexpr const char* kFolderMissing =
     "%s 文件夹不存在! 请在Config.ini配置文件中填写正确的Path路径和用户名后再重试！";
 constexpr const char* kPausePrompt = "请按任意键继续. . .";
 constexpr const char* kConfigEmpty = "Config.ini 中没有任何行, 第 1 行应为 Path=仿真器的 RAW 文件夹";
-constexpr const char* kConfigWithoutValue =
-    "Config.ini 第 1 行没有 \"=\", 应为 Path=仿真器的 RAW 文件夹";
+constexpr const char* kConfigWithoutValue = "Config.ini 第 1 行没有 \"=\", 应为 Path=仿真器的 RAW 文件夹";
 constexpr const char* kConfigUnreadable = "无法读取工作文件夹中的 Config.ini";
 
 void bind_packages(py::module_& m) {
@@ -61,7 +64,7 @@ void bootstrap_files(const py_::Namespace& ns) {
     for (const char* folder : kWorkingFolders) {
         if (py_::exists(ns, py::str(folder))) continue;
         try {
-            ns.get("os").attr("mkdir")(folder);
+            py_::Os(ns).mkdir(py::str(folder));
         } catch (py::error_already_set& e) {
             if (!e.matches(PyExc_OSError)) throw;  // a folder that cannot be made is left out
         }
@@ -75,7 +78,8 @@ py::object read_configuration_lines(const py_::Namespace& ns) {
         return py_::read_lines(ns, py::str(kConfigFile));
     } catch (py::error_already_set& e) {
         if (e.matches(PyExc_UnicodeError)) {
-            py_::add_note(e, py_::undecodable_text(e, kConfigFile) + ", 请重新保存它 (本机默认编码或带 BOM 的 UTF-8)");
+            py_::add_note(
+                e, py_::undecodable_text(e, kConfigFile) + ", 请重新保存它 (本机默认编码或带 BOM 的 UTF-8)");
         } else if (e.matches(PyExc_OSError)) {
             py_::add_note(e, kConfigUnreadable);
         }
@@ -109,9 +113,9 @@ void read_configuration(const py_::Namespace& ns) {
         py_::add_note(e, kConfigEmpty);
         throw;
     }
-    py::object results = (folder + py::str("\\Results")).attr("replace")("\\", "/") + py::str("/");
-    ns.set("AWB_Results_Dir_Root", results);
-    ns.set("AWB_Results_Dir", results + py::str("*.txt"));
+    ustring results = results_root(py_::to_ustring(folder));
+    ns.set("AWB_Results_Dir_Root", py_::to_str(results));
+    ns.set("AWB_Results_Dir", py_::to_str(results + ustring(kResultsPattern)));
 }
 
 }  // namespace

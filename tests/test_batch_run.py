@@ -42,14 +42,6 @@ def test_two_runs_in_one_process(sandbox):
     assert rows == ["a.jpg a.raw", "b.jpg b.raw", "c.jpg c.raw"]  # the second run starts afresh
 
 
-def test_short_and_empty_lines_are_passed_over(sandbox):
-    output, rows = batch(sandbox, ["a.jpg:a.raw:n", "", "bad line", "b.jpg:b.raw", " ", "c.jpg:c.raw:n:x"],
-                         dumps=["a.jpg", "c.jpg"])
-    assert output == ("01 a.jpg:a.raw:n\n第3行格式错误,已跳过: badline\n第4行格式错误,已跳过: b.jpg:b.raw\n"
-                      f"02 c.jpg:c.raw:n:x\n{done(sandbox)}")
-    assert rows == ["a.jpg a.raw", "c.jpg c.raw"]
-
-
 def test_pictures_whose_dump_fails_get_no_row_and_are_reported(sandbox):
     (sandbox.work / "EXIF" / "dir.jpg.exif").mkdir(parents=True)
     sandbox.dump("text.jpg", "AWB_TAG_CCT: 5000\nAWB_TAG_DATE: 2026-12-08\n")
@@ -95,14 +87,18 @@ def test_dp_dump_records_every_file_of_a_tree_where_it_lies(sandbox):
     assert rows == ["a.jpg ", "other/b.jpg ", "sub/b.jpg ", "sub/deeper/notes.txt "]
 
 
-def test_upper_case_names_and_long_lines(sandbox):
+def test_capture_list_lines_dump_names_and_echoes(sandbox):
+    # The rules' examples are the C++ unit tests' (tests/cpp/text_rules_test.cpp,
+    # batch_rules_test.cpp); this is their wiring: lines passed over or numbered, dumps found by
+    # name in any letter case, long lines echoed cut.
     long = "x" * 300
-    output, rows = batch(sandbox, ["X.JPG:x.raw:n", "Y.Jpg:y.raw:n", long, f"Z.jpg:z.raw:{long}"],
-                         dumps=["X.JPG", "Z.jpg"])
-    assert output == (f"01 X.JPG:x.raw:n\n02 Y.Jpg:y.raw:n\nexif文件不存在： ./EXIF/Y.Jpg.exif\n"
-                      f"第3行格式错误,已跳过: {long[:200]}…\n03 {('Z.jpg:z.raw:' + long)[:200]}…\n"
+    output, rows = batch(sandbox, ["a.jpg:a.raw:n", "", "bad line", "X.JPG:x.raw:n", "Y.Jpg:y.raw", " ",
+                                   "Y.Jpg:y.raw:n", long, f"Z.jpg:z.raw:{long}"], dumps=["a.jpg", "X.JPG", "Z.jpg"])
+    assert output == (f"01 a.jpg:a.raw:n\n第3行格式错误,已跳过: badline\n02 X.JPG:x.raw:n\n"
+                      f"第5行格式错误,已跳过: Y.Jpg:y.raw\n03 Y.Jpg:y.raw:n\nexif文件不存在： ./EXIF/Y.Jpg.exif\n"
+                      f"第8行格式错误,已跳过: {long[:200]}…\n04 {('Z.jpg:z.raw:' + long)[:200]}…\n"
                       f"{MISSING_HEAD}\n./全部照片/Y.Jpg\n{done(sandbox)}")
-    assert rows == ["X.JPG x.raw", "Y.Jpg y.raw", "Z.jpg z.raw"]
+    assert rows == ["a.jpg a.raw", "X.JPG x.raw", "Y.Jpg y.raw", "Z.jpg z.raw"]
 
 
 def test_tavrin_command_settings_and_a_missing_capture_list(sandbox):

@@ -1,5 +1,10 @@
 #include "lock.hpp"
 
+#include "awb/workbook_files.hpp"
+#include "errors.hpp"
+#include "os_calls.hpp"
+#include "strings.hpp"
+
 namespace awb::py_ {
 namespace {
 
@@ -18,12 +23,11 @@ py::object lock_at(const Namespace& ns, const py::object& file) {
 // Where a folder takes no new file (a workbook that can only be saved in place there), the
 // lock file is made in the user's temporary folder instead, named after the workbook's real
 // path. That one keeps the tools of this machine from writing at the same time.
-py::object fallback_lock_file(const Namespace& ns, const py::object& real) {
-    py::object os = ns.get("os");
-    py::object key = os.attr("path").attr("normcase")(real).attr("encode")("utf-8", "surrogatepass");
-    py::object digest = py::module_::import("hashlib").attr("sha256")(key).attr("hexdigest")();
-    py::object name = py::str("awb-workbook-") + digest[py::slice(0, 24, 1)] + py::str(".lock");
-    return os.attr("path").attr("join")(py::module_::import("tempfile").attr("gettempdir")(), name);
+py::object fallback_lock_file(const Os& os, const py::object& real) {
+    py::object key = os.path("normcase")(real).attr("encode")("utf-8", "surrogatepass");
+    std::string digest =
+        py::module_::import("hashlib").attr("sha256")(key).attr("hexdigest")().cast<std::string>();
+    return os.join(py::module_::import("tempfile").attr("gettempdir")(), to_str(fallback_lock_name(digest)));
 }
 
 void acquire(const py::object& lock, double wait) {
@@ -33,10 +37,12 @@ void acquire(const py::object& lock, double wait) {
 }  // namespace
 
 WorkbookLock::WorkbookLock(const Namespace& ns, py::handle path, double wait) {
-    py::object real = ns.get("os").attr("path").attr("realpath")(path);
-    py::object fallback = lock_at(ns, fallback_lock_file(ns, real));
-    py::object lock = fallback.attr("is_locked").cast<bool>() ? fallback
-                                                               : lock_at(ns, real + py::str(".lock"));
+    Os os(ns);
+    py::object real = os.realpath(path);
+    py::object fallback = lock_at(ns, fallback_lock_file(os, real));
+    py::object lock = fallback.attr("is_locked").cast<bool>()
+                          ? fallback
+                          : lock_at(ns, to_str(lock_file_name(to_ustring(real))));
     if (lock.attr("is_locked").cast<bool>()) return;  // held by an outer scope of this thread
     try {
         try {

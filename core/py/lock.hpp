@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "pyutil.hpp"
+#include "namespace.hpp"
 
 namespace awb::py_ {
 

@@ -3,7 +3,7 @@
 // IndexError stays an IndexError), and the module is not loaded.
 #pragma once
 
-#include "pyutil.hpp"
+#include "namespace.hpp"
 
 namespace awb::py_ {
 
@@ -26,12 +26,14 @@ inline int run_start_up(PyObject* module, ModuleStartUp start_up) {
 }  // namespace awb::py_
 
 #ifdef Py_mod_multiple_interpreters
-#define AWB_SINGLE_INTERPRETER_SLOT {Py_mod_multiple_interpreters, Py_MOD_MULTIPLE_INTERPRETERS_NOT_SUPPORTED},
+#define AWB_SINGLE_INTERPRETER_SLOT \
+    {Py_mod_multiple_interpreters, Py_MOD_MULTIPLE_INTERPRETERS_NOT_SUPPORTED},
 #else
 #define AWB_SINGLE_INTERPRETER_SLOT
 #endif
 
 // Defines PyInit_<name>, which loads the module by running `start_up` on it.
+// clang-format off
 #define AWB_EXTENSION_MODULE(name, start_up)                                                    \
     static int awb_exec_##name(PyObject* module) {                                              \
         return ::awb::py_::run_start_up(module, start_up);                                      \
@@ -43,3 +45,4 @@ inline int run_start_up(PyObject* module, ModuleStartUp start_up) {
         PyModuleDef_HEAD_INIT, #name, nullptr, 0, nullptr, awb_slots_##name, nullptr, nullptr,  \
         nullptr};                                                                               \
     extern "C" PYBIND11_EXPORT PyObject* PyInit_##name() { return PyModuleDef_Init(&awb_def_##name); }
+// clang-format on

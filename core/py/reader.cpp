@@ -1,12 +1,21 @@
 #include "reader.hpp"
 
-#include "awb/tag_rule.hpp"
+#include "errors.hpp"
+#include "os_calls.hpp"
+#include "strings.hpp"
+#include "text_files.hpp"
 
 namespace awb::py_ {
 namespace {
 
-TextMemory* g_text_memory = nullptr;
-DumpPath* g_dump_path = nullptr;
+// The reader's state in a module: the innermost TextMemory and DumpPath alive, if any.
+struct ReaderState {
+    static constexpr const char* kAttribute = "_reader_state";
+    TextMemory* text_memory = nullptr;
+    DumpPath* dump_path = nullptr;
+};
+
+ReaderState& state_in(const py::capsule& capsule) { return *capsule.get_pointer<ReaderState>(); }
 
 constexpr const char* kMissingDump = "exif文件不存在： %s";
 constexpr const char* kDumpFolder = "./EXIF/";
@@ -33,9 +42,8 @@ py::object scan_lines(const Namespace& ns, py::handle lines, py::handle tag, boo
     for (py::handle line : py::iter(lines)) {
         if (!tag_checked) {
             if (!PyUnicode_Check(tag.ptr())) {
-                raise(PyExc_TypeError,
-                      std::string("'in <string>' requires string as left operand, not ") +
-                          Py_TYPE(tag.ptr())->tp_name);
+                raise(PyExc_TypeError, std::string("'in <string>' requires string as left operand, not ") +
+                                           Py_TYPE(tag.ptr())->tp_name);
             }
             wanted = to_ustring(tag);
             tag_checked = true;
@@ -56,7 +64,7 @@ py::object scan_lines(const Namespace& ns, py::handle lines, py::handle tag, boo
 
 py::object read_tag_from_open_text(const Namespace& ns, py::handle tag) {
     py::object fp = ns.get("fp");
-    TextMemory* memory = g_text_memory;
+    TextMemory* memory = module_state<ReaderState>(ns).text_memory;
     if (memory && memory->source.is(fp)) return memory->scan(ns, tag);
     fp.attr("seek")(0, ns.get("os").attr("SEEK_SET"));
     py::object lines = fp.attr("readlines")();
@@ -68,8 +76,10 @@ py::object read_tag_from_open_text(const Namespace& ns, py::handle tag) {
 }
 
 py::object read_tag_from_dump(const Namespace& ns, py::handle tag) {
-    py::object path = g_dump_path ? g_dump_path->path : py::str(kDumpFolder) + ns.get("Target_Awb_Target_Pic");
-    TextMemory* memory = g_text_memory;
+    const ReaderState& state = module_state<ReaderState>(ns);
+    py::object path =
+        state.dump_path ? state.dump_path->path : py::str(kDumpFolder) + ns.get("Target_Awb_Target_Pic");
+    TextMemory* memory = state.text_memory;
     if (memory && memory->source && memory->source.equal(path)) {
         if (memory->lines.is_none()) return report_missing_dump(ns, path);
         return memory->scan(ns, tag);
@@ -86,8 +96,7 @@ py::object read_tag_from_dump(const Namespace& ns, py::handle tag) {
         lines = read_lines(ns, path, [&](py::handle dump) { ns.set("fp", dump); });
     } catch (py::error_already_set& e) {
         if (e.matches(PyExc_UnicodeDecodeError)) {
-            add_note(e, undecodable_text(e, py::str(path).cast<std::string>()) + ", 无法解码 (" +
-                            py::str(e.value()).cast<std::string>() + ")");
+            add_note(e, undecodable_text(e, text_of(path)) + ", 无法解码 (" + text_of(e.value()) + ")");
         }
         throw;
     }
@@ -98,27 +107,27 @@ py::object read_tag_from_dump(const Namespace& ns, py::handle tag) {
     return memory->scan(ns, tag);
 }
 
-DumpPath::DumpPath(py::object path) : path(std::move(path)), outer_(g_dump_path) { g_dump_path = this; }
-DumpPath::~DumpPath() { g_dump_path = outer_; }
+DumpPath::DumpPath(const Namespace& ns, py::object path)
+    : path(std::move(path)),
+      state_(module_state_capsule<ReaderState>(ns)),
+      outer_(state_in(state_).dump_path) {
+    state_in(state_).dump_path = this;
+}
+DumpPath::~DumpPath() { state_in(state_).dump_path = outer_; }
 
 void TextMemory::index_lines() {
     indexed_from_ = lines;
     indexed_ = py::none();
-    colons_.assign(kIndexedWidth, {});
-    if (!PyList_Check(lines.ptr()) || static_cast<std::uint64_t>(PyList_GET_SIZE(lines.ptr())) > UINT32_MAX) return;
+    index_ = TagLineIndex();
+    if (!PyList_Check(lines.ptr()) || static_cast<std::uint64_t>(PyList_GET_SIZE(lines.ptr())) > UINT32_MAX)
+        return;
     py::tuple held = py::reinterpret_steal<py::tuple>(PySequence_Tuple(lines.ptr()));
     if (!held) throw py::error_already_set();
     for (std::size_t i = 0; i < held.size(); ++i) {
         PyObject* line = PyTuple_GET_ITEM(held.ptr(), static_cast<Py_ssize_t>(i));
         if (!PyUnicode_Check(line)) return;  // the plain scan reports the line that is not a text
         with_code_units(line, [&](const auto* units, std::size_t length) {
-            std::size_t kept = 0;
-            for (std::size_t j = 0; j < length && kept < kIndexedWidth; ++j) {
-                auto c = static_cast<char32_t>(units[j]);
-                if (removed_by_cleaning(c)) continue;
-                if (c == U':') colons_[kept].push_back(static_cast<std::uint32_t>(i));
-                ++kept;
-            }
+            index_.add(static_cast<std::uint32_t>(i), units, length);
         });
     }
     indexed_ = held;
@@ -127,13 +136,13 @@ void TextMemory::index_lines() {
 py::object TextMemory::scan(const Namespace& ns, py::handle tag) {
     if (!indexed_from_.is(lines)) index_lines();
     if (indexed_.is_none() || !PyUnicode_Check(tag.ptr()) || py::len(indexed_) == 0 ||
-        static_cast<std::size_t>(PyUnicode_GET_LENGTH(tag.ptr())) >= kIndexedWidth) {
+        !TagLineIndex::covers(static_cast<std::size_t>(PyUnicode_GET_LENGTH(tag.ptr())))) {
         return scan_lines(ns, lines, tag, &matched_);
     }
     py::object result = py::int_(0);
     ustring wanted = to_ustring(tag);
     py::object to_int = ns.lookup("int");
-    for (std::uint32_t i : colons_[wanted.size()]) {
+    for (std::uint32_t i : index_.candidates(wanted.size())) {
         PyObject* line = PyTuple_GET_ITEM(indexed_.ptr(), static_cast<Py_ssize_t>(i));
         auto value = with_code_units(line, [&](const auto* units, std::size_t length) {
             return tag_value(units, length, uview(wanted));
@@ -146,7 +155,10 @@ py::object TextMemory::scan(const Namespace& ns, py::handle tag) {
     return result;
 }
 
-TextMemory::TextMemory() : outer_(g_text_memory) { g_text_memory = this; }
-TextMemory::~TextMemory() { g_text_memory = outer_; }
+TextMemory::TextMemory(const Namespace& ns)
+    : state_(module_state_capsule<ReaderState>(ns)), outer_(state_in(state_).text_memory) {
+    state_in(state_).text_memory = this;
+}
+TextMemory::~TextMemory() { state_in(state_).text_memory = outer_; }
 
 }  // namespace awb::py_

@@ -3,9 +3,9 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
-#include "pyutil.hpp"
+#include "awb/tag_rule.hpp"
+#include "namespace.hpp"
 
 namespace awb::py_ {
 
@@ -27,7 +27,7 @@ py::object read_tag_from_dump(const Namespace& ns, py::handle tag);
 // followed by `Target_Awb_Target_Pic`: the folder walk reads each file where it lies.
 class DumpPath {
 public:
-    explicit DumpPath(py::object path);
+    DumpPath(const Namespace& ns, py::object path);
     ~DumpPath();
     DumpPath(const DumpPath&) = delete;
     DumpPath& operator=(const DumpPath&) = delete;
@@ -35,16 +35,17 @@ public:
     py::object path;
 
 private:
+    py::capsule state_;  // the module's reader state, kept alive while this lives
     DumpPath* outer_;
 };
 
-// While a TextMemory lives, each text is read once: further lookups in the same text (the
-// console's open `fp`, the batch's dump path) reuse the lines read first, or the dump's
-// absence. One lives while a picture's seven records are built, so a picture costs one read
-// of its text however large it is.
+// While a TextMemory lives (one per module at a time, the innermost counts), each text is read once: further
+// lookups in the same text (the console's open `fp`, the batch's dump path) reuse the lines read first, or
+// the dump's absence. One lives while a picture's seven records are built, so a picture costs one read of its
+// text however large it is.
 class TextMemory {
 public:
-    TextMemory();
+    explicit TextMemory(const Namespace& ns);
     ~TextMemory();
     TextMemory(const TextMemory&) = delete;
     TextMemory& operator=(const TextMemory&) = delete;
@@ -57,21 +58,18 @@ public:
     bool holds_no_values() const { return read_ && !matched_; }
     void note_read() { read_ = true; }
 
-    // The value of `tag` in `lines`, as scan_lines gives it. The first lookup notes, for each
-    // line, where its cleaned text has a ":" among its first characters; a tag is then looked
-    // for only in the lines with a ":" right at the tag's length, so a text of millions of lines
-    // is gone through once for a picture's records, not once per tag. (Longer tags, which no
-    // record reads, are looked for in every line.)
+    // The value of `tag` in `lines`, as scan_lines gives it. The first lookup indexes the lines
+    // (awb::TagLineIndex), so that a tag is looked for only in the lines that can carry it.
     py::object scan(const Namespace& ns, py::handle tag);
-    static constexpr std::size_t kIndexedWidth = 64;
 
 private:
     void index_lines();
 
+    py::capsule state_;  // the module's reader state, kept alive while this lives
     TextMemory* outer_;
     py::object indexed_from_;  // the `lines` the index was made from
     py::object indexed_;       // the same lines, held as a tuple; None when they cannot be indexed
-    std::vector<std::vector<std::uint32_t>> colons_;  // position of a ":" -> the lines having it
+    TagLineIndex index_;
     bool read_ = false;
     bool matched_ = false;
 };

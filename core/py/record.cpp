@@ -1,5 +1,7 @@
 #include "record.hpp"
 
+#include "strings.hpp"
+
 namespace awb::py_ {
 py::object tag_name(uview tag, bool per_light_source, py::handle light_source) {
     py::object name = to_str(tag);

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "awb/tables.hpp"
-#include "pyutil.hpp"
+#include "namespace.hpp"
 
 namespace awb::py_ {
 

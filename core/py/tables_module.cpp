@@ -54,7 +54,8 @@ PYBIND11_MODULE(_tables, m) {
     m.attr("RECORD_TAGS") = py::tuple(record_tags);
     // The tags of the algorithm's final R, G and B gains.
     py::tuple final_gain_tags(3);
-    for (std::size_t i = 0; i < 3; ++i) final_gain_tags[i] = str_of(awb::kGainSlots[awb::kAlgorithmGainSlot + i].tag);
+    for (std::size_t i = 0; i < 3; ++i)
+        final_gain_tags[i] = str_of(awb::kGainSlots[awb::kAlgorithmGainSlot + i].tag);
     m.attr("FINAL_GAIN_TAGS") = final_gain_tags;
     m.attr("FIRST_PROBABILITY_SLOT") = awb::kFirstProbabilitySlot;
     m.attr("NAME_TITLE") = str_of(awb::kNameTitle);

@@ -1,5 +1,7 @@
 #include "awb/biff.hpp"
 
+#include "awb/workbook_files.hpp"
+
 namespace awb {
 namespace {
 
@@ -18,9 +20,7 @@ constexpr std::uint16_t kCommonObjectData = 0x0015;
 constexpr std::uint16_t kChartObject = 0x05;
 constexpr std::uint16_t kCommentObject = 0x19;
 
-std::uint16_t word_at(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
+std::uint16_t word_at(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 
 }  // namespace
 
@@ -80,6 +80,28 @@ WorkbookExtras scan_workbook_stream(const std::uint8_t* data, std::size_t size) 
     }
     if (drawing_records && !objects) note(Extra::kDrawings);
     return extras;
+}
+
+std::string extras_line(const std::string& workbook, const WorkbookExtras& extras) {
+    std::string found, plain, lost;
+    for (const ExtraKind& kind : kExtraKindTable) {
+        if (!extras.has(kind.kind)) continue;
+        std::string name = to_utf8(kind.name);
+        for (std::string* list : {&found, kind.values_kept ? &plain : &lost}) {
+            *list += (list->empty() ? "" : "、") + name;
+        }
+    }
+    std::string change = plain.empty() ? "" : plain + "只保留数值";
+    if (!lost.empty()) change += (change.empty() ? "" : ", ") + lost + "将消失";
+    return "工作簿 " + workbook + " 含有" + found + ", 保存后" + change;
+}
+
+std::string original_kept_line(const std::string& extras_line, const std::string& copy) {
+    return extras_line + "; 原件已备份到 " + copy;
+}
+
+std::string original_not_kept_note(const std::string& extras_line, const std::string& reason) {
+    return extras_line + "; 原件无法备份到 " + to_utf8(kBackupFolder) + " (" + reason + "), 未写入任何内容";
 }
 
 }  // namespace awb

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "awb/text.hpp"
 
@@ -41,5 +42,12 @@ struct WorkbookExtras {
 // that is neither a comment's nor a chart's, or drawing records without any OBJ) and hyperlinks
 // (HLINK). A stream cut short ends the walk.
 WorkbookExtras scan_workbook_stream(const std::uint8_t* data, std::size_t size);
+
+// What the engineer is told about a workbook holding extras before it is first rewritten:
+// "工作簿 <path> 含有公式、批注, 保存后公式只保留数值, 批注将消失", followed by where the original was
+// copied, or why it could not be (then nothing is written).
+std::string extras_line(const std::string& workbook, const WorkbookExtras& extras);
+std::string original_kept_line(const std::string& extras_line, const std::string& copy);
+std::string original_not_kept_note(const std::string& extras_line, const std::string& reason);
 
 }  // namespace awb

@@ -60,15 +60,15 @@ inline constexpr std::array<RecordSlot, 21> kRecordSlots{{
     {U"AWB_TAG_WEIGHT_", true, U"P2", false},
     {U"AWB_TAG_DATE", false, U"", false},
 }};
-inline constexpr std::size_t kRecordSize = 100;       // slots of the record array
+inline constexpr std::size_t kRecordSize = 100;  // slots of the record array
 inline constexpr std::size_t kDateSlot = 20;
-inline constexpr std::size_t kWeightSlot = 19;        // "P2"
+inline constexpr std::size_t kWeightSlot = 19;  // "P2"
 inline constexpr std::size_t kFirstProbabilitySlot = 2;
 
 // The order in which the builder reads the record's tags (slot numbers); the values are
 // stored in slot order only after the last read.
-inline constexpr std::array<std::size_t, 21> kRecordReadOrder{
-    0, 1, 2, 3, 4, 5, 6, 7, 8, 11, 16, 9, 10, 14, 12, 13, 17, 15, 18, 19, 20};
+inline constexpr std::array<std::size_t, 21> kRecordReadOrder{0, 1,  2,  3,  4,  5,  6,  7,  8,  11, 16,
+                                                              9, 10, 14, 12, 13, 17, 15, 18, 19, 20};
 
 // The console's gain array: slot i, its tag (prefix + code where `per_light_source`),
 // read in slot order.
@@ -92,9 +92,9 @@ inline constexpr std::array<GainSlot, 14> kGainSlots{{
     {U"AWB_TAG_GAIN_G", false},
     {U"AWB_TAG_GAIN_B", false},
 }};
-inline constexpr std::size_t kStaGreenSlot = 1;       // 0 = the light source was not evaluated
-inline constexpr std::size_t kSummaryGainSlots = 11;  // slots shown per light source
-inline constexpr std::size_t kAlgorithmGainSlot = 11; // R, G, B of the algorithm's result
+inline constexpr std::size_t kStaGreenSlot = 1;        // 0 = the light source was not evaluated
+inline constexpr std::size_t kSummaryGainSlots = 11;   // slots shown per light source
+inline constexpr std::size_t kAlgorithmGainSlot = 11;  // R, G, B of the algorithm's result
 
 // Column 0 and the four columns after the values, the same on every sheet.
 inline constexpr uview kNameTitle = U"File Name";

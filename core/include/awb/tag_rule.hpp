@@ -7,7 +7,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "awb/text.hpp"
 
@@ -42,5 +44,35 @@ std::optional<ustring> tag_value(const Unit* line, std::size_t length, uview tag
 inline std::optional<ustring> tag_value(uview line, uview tag) {
     return tag_value(line.data(), line.size(), tag);
 }
+
+// The lines of a text by where their cleaned text has a ":" among its first kWidth characters.
+// A line can carry a tag only when its cleaned text has a ":" right at the tag's length, so a tag
+// shorter than kWidth is looked for only in the lines listed for its length: a text of millions
+// of lines is gone through once for a picture's records, not once per tag.
+class TagLineIndex {
+public:
+    static constexpr std::size_t kWidth = 64;
+
+    TagLineIndex() : colons_(kWidth) {}
+
+    template <class Unit>
+    void add(std::uint32_t line, const Unit* units, std::size_t length) {
+        std::size_t kept = 0;
+        for (std::size_t j = 0; j < length && kept < kWidth; ++j) {
+            auto c = static_cast<char32_t>(units[j]);
+            if (removed_by_cleaning(c)) continue;
+            if (c == U':') colons_[kept].push_back(line);
+            ++kept;
+        }
+    }
+
+    // Whether a tag of this length is looked for through the index (longer ones, which no record
+    // reads, are looked for in every line), and the lines that may carry it.
+    static bool covers(std::size_t tag_length) { return tag_length < kWidth; }
+    const std::vector<std::uint32_t>& candidates(std::size_t tag_length) const { return colons_[tag_length]; }
+
+private:
+    std::vector<std::vector<std::uint32_t>> colons_;  // position of a ":" -> the lines having it
+};
 
 }  // namespace awb

@@ -1,4 +1,4 @@
-#include "rules.hpp"
+#include "dump_names.hpp"
 
 namespace awb::batch {
 
@@ -13,12 +13,24 @@ ustring missing_dump_report_line(uview entry) {
     return replace_all(replace_all(entry, kDumpSuffix, U""), U"EXIF", U"全部照片");
 }
 
+ustring walked_name(uview folder, uview file) {
+    if (folder == U".") return ustring(file);
+    return ustring(folder) + U"/" + ustring(file);
+}
+
 ustring picture_of_dump_file(uview file_name) {
     if (file_name.size() >= kDumpSuffix.size() &&
         file_name.substr(file_name.size() - kDumpSuffix.size()) == kDumpSuffix) {
         return ustring(file_name.substr(0, file_name.size() - kDumpSuffix.size()));
     }
     return ustring(file_name);
+}
+
+ustring desktop_folder(uview joined) {
+    ustring desk(joined);
+    if (contains(desk, U"/")) desk += U"/";
+    if (contains(desk, U"\\")) desk += U"\\";
+    return desk;
 }
 
 }  // namespace awb::batch

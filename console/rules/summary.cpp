@@ -28,8 +28,7 @@ std::string signed_difference(std::int64_t before, std::int64_t now) {
 
 std::vector<std::string> summary_head(std::int64_t colour_temperature, std::int64_t light_value) {
     return {
-        format("                           CT=%" PRId64 "   LV=%" PRId64, colour_temperature,
-               light_value),
+        format("                           CT=%" PRId64 "   LV=%" PRId64, colour_temperature, light_value),
         kSummaryRule,
         "|      STA_GAIN      |  SPAT_GAIN  |  EQV_GAIN   | PROB EQV_P P2 |",
         kSummaryRule,
@@ -37,8 +36,7 @@ std::vector<std::string> summary_head(std::int64_t colour_temperature, std::int6
 }
 
 std::string summary_line(const LightSource& source, std::int64_t probability,
-                         const std::array<std::int64_t, kSummaryGainSlots>& gains,
-                         std::int64_t weight) {
+                         const std::array<std::int64_t, kSummaryGainSlots>& gains, std::int64_t weight) {
     if (gains[kStaGreenSlot] == 0 || probability < 1) return {};
     std::string title = to_utf8(source.code) + format(":%" PRId64 ":", probability);
     std::string line = format("|%7s ", title.c_str());
@@ -53,8 +51,7 @@ std::string summary_line(const LightSource& source, std::int64_t probability,
 std::vector<std::string> summary_foot(std::int64_t red, std::int64_t green, std::int64_t blue) {
     return {
         kSummaryRule,
-        format("                            R:%03" PRId64 " G:%03" PRId64 " B:%03" PRId64, red,
-               green, blue),
+        format("                            R:%03" PRId64 " G:%03" PRId64 " B:%03" PRId64, red, green, blue),
     };
 }
 

@@ -1,8 +1,8 @@
-// The batch recorder's text rules for dump names and its report. Plain C++, no interpreter
-// objects. (The capture list's lines: awb/capture_list.hpp.)
+// The names the batch derives: a picture's EXIF dump, a file found by the folder walk, the
+// final report's missing pictures, the Desktop folder. Plain C++, no interpreter objects. (The
+// capture list's lines: awb/capture_list.hpp.)
 #pragma once
 
-#include "awb/capture_list.hpp"
 #include "awb/text.hpp"
 
 namespace awb::batch {
@@ -18,7 +18,15 @@ ustring exif_dump_name(uview picture_name);
 // "EXIF" turned into "全部照片", so that "./EXIF/X.jpg.exif" names the picture "./全部照片/X.jpg".
 ustring missing_dump_report_line(uview entry);
 
+// The name of a file found by the folder walk: its path below the walked folder, with "/"
+// between the parts (`folder` is that path of its folder, "." for the walked folder itself).
+ustring walked_name(uview folder, uview file);
+
 // The picture name of a file found by the folder walk: its name less a trailing ".exif".
 ustring picture_of_dump_file(uview file_name);
+
+// The Desktop folder with a trailing separator: "/" where the joined path has a "/", then "\"
+// where it has a "\" (a path with both gets both).
+ustring desktop_folder(uview joined);
 
 }  // namespace awb::batch

@@ -1,0 +1,31 @@
+#include "failure_notes.hpp"
+
+#include "awb/text_files.hpp"
+
+namespace awb::batch {
+
+std::optional<std::string> workbook_failure_note(const std::string& workbook,
+                                                 const WorkbookFailure& failure) {
+    if (failure.permission_error) {
+        return "表格文件 " + workbook + " 无法写入: 它正被表格程序打开, 或它及所在文件夹是只读的";
+    }
+    if (failure.index_error) {
+        return "表格文件 " + workbook + " 少于七个工作表 (应为 T, WF, F, CWF, D, DF, S), 请移走它后重试";
+    }
+    std::string error = failure.type + ": " + failure.message;
+    if (failure.type == "XLRDError" || failure.type == "CompDocError") {
+        return "表格文件 " + workbook + " 不是可读的 .xls 工作簿, 请移走它后重试 (" + error + ")";
+    }
+    if (failure.os_error) return "表格文件 " + workbook + " 无法读写 (" + error + ")";
+    return std::nullopt;
+}
+
+std::string undecodable_capture_list_note(const std::string& list, const std::string& encoding) {
+    return "rawfilename.txt 无法读取: " + undecodable_text(list, encoding) + ", 请用该编码另存后重试";
+}
+
+std::string unreadable_capture_list_note(const std::string& list, const std::string& message) {
+    return "rawfilename.txt 无法读取: " + list + " (" + message + ")";
+}
+
+}  // namespace awb::batch

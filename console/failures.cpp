@@ -1,0 +1,104 @@
+// A failed console command in the engineer's terms: the binding classifies the interpreter's
+// exception and gathers the facts; the words come from failure_messages.
+#include "console.hpp"
+#include "errors.hpp"
+#include "lock.hpp"
+#include "os_calls.hpp"
+#include "strings.hpp"
+#include "text_files.hpp"
+
+namespace awb::console {
+namespace {
+
+using py_::text_of;
+
+// The console's state in its module: the step of the command running.
+struct ConsoleState {
+    static constexpr const char* kAttribute = "_console_state";
+    Step step = Step::kDiscovery;
+};
+
+// The exception's own words: its message, or its type's name when it has none.
+std::string detail_of(py::error_already_set& e) {
+    std::string message = text_of(e.value());
+    std::string type = py_::type_name(e);
+    return message.empty() ? type : type + ": " + message;
+}
+
+std::string variable(const py_::Namespace& ns, const char* name) {
+    try {
+        return text_of(ns.get(name));
+    } catch (py::error_already_set&) {
+        return std::string("(") + name + ")";
+    }
+}
+
+ErrorKind kind_of(const py_::Namespace& ns, py::error_already_set& e) {
+    ErrorKind kind;
+    kind.value_error = e.matches(PyExc_ValueError);
+    kind.unicode_error = e.matches(PyExc_UnicodeError);
+    kind.unicode_decode_error = e.matches(PyExc_UnicodeDecodeError);
+    kind.overflow_error = e.matches(PyExc_OverflowError);
+    kind.index_error = e.matches(PyExc_IndexError);
+    kind.os_error = e.matches(PyExc_OSError);
+    kind.file_not_found = e.matches(PyExc_FileNotFoundError);
+    kind.permission_error = e.matches(PyExc_PermissionError);
+    kind.lock_timeout = current_step() == Step::kLockWorkbook && py_::is_lock_timeout(ns, e);
+    return kind;
+}
+
+FailureFacts facts_of(const py_::Namespace& ns, py::error_already_set& e) {
+    FailureFacts facts;
+    facts.step = current_step();
+    facts.workbook = variable(ns, "Excle_File");
+    facts.text = variable(ns, "Lumvik_file_full_path");
+    facts.error = kind_of(ns, e);
+    facts.detail = detail_of(e);
+    facts.capture_list = variable(ns, "rawfilename_txt");
+    facts.wait_seconds = static_cast<int>(py_::kShowWait);
+    facts.note = [&e] { return py_::first_note(e); };
+    facts.named_file = [&e]() -> std::optional<std::string> {
+        py::object name = e.value().attr("filename");
+        if (name.is_none()) return std::nullopt;
+        return text_of(name);
+    };
+    facts.tried_encoding = [&e] { return py_::tried_encoding(e); };
+    facts.empty_results = [&ns]() -> std::optional<EmptyResults> {
+        if (py::len(list_results(ns)) != 0) return std::nullopt;
+        py::object folder = results_folder(ns);
+        bool exists = py_::exists(ns, folder);
+        return EmptyResults{text_of(folder), exists};
+    };
+    return facts;
+}
+
+}  // namespace
+
+void mark_step(Step step) { py_::module_state<ConsoleState>(kLumvik).step = step; }
+Step current_step() { return py_::module_state<ConsoleState>(kLumvik).step; }
+
+void log_trace(const py_::Namespace& ns, py::error_already_set& e, const std::string& line) {
+    try {
+        py::object log = ns.get("sys").attr("stderr");
+        if (!line.empty()) log.attr("write")(py::str(line + "\n"));
+        py::module_::import("traceback")
+            .attr("print_exception")(e.type(), e.value(), e.value().attr("__traceback__"),
+                                     py::arg("file") = log);
+        log.attr("flush")();
+    } catch (py::error_already_set& unwritable) {
+        unwritable.discard_as_unraisable("writing the console's error log");
+    }
+}
+
+void report_failure(const py_::Namespace& ns, py::error_already_set& e) {
+    std::string line;
+    try {
+        line = failure_line(describe_failure(facts_of(ns, e)));
+    } catch (py::error_already_set&) {
+        line = failure_line(detail_of(e));
+    }
+    ns.print(py::str(line));
+    log_trace(ns, e, line);
+}
+
+}  // namespace awb::console

@@ -1,0 +1,99 @@
+#include "failure_messages.hpp"
+
+#include "awb/text_files.hpp"
+
+namespace awb::console {
+namespace {
+
+std::string within(const std::string& detail) { return " (" + detail + ")"; }
+
+std::string discovery(const FailureFacts& f) {
+    if (f.error.value_error) {
+        if (std::optional<EmptyResults> empty = f.empty_results()) {
+            return "结果文件夹 " + empty->folder + (empty->exists ? " 中没有" : " 不存在, 没有") +
+                   "仿真结果文本(*.txt), 请先运行仿真再按回车";
+        }
+    }
+    if (f.error.os_error) {
+        std::optional<std::string> named = f.named_file();
+        return "无法打开最新结果的调试信息文本 " + named.value_or(f.text) + within(f.detail);
+    }
+    return "查找最新仿真结果时出错" + within(f.detail);
+}
+
+std::string open_workbook(const FailureFacts& f) {
+    if (std::optional<std::string> note = f.note()) return *note;  // sheets missing, no backup
+    const std::string& workbook = f.workbook;
+    if (f.error.file_not_found) return "工作簿 " + workbook + " 不存在";
+    if (f.error.permission_error) return "工作簿 " + workbook + " 无法读取, 没有读取权限";
+    if (f.error.index_error) {
+        return "工作簿 " + workbook + " 少于七个工作表 (应为 T, WF, F, CWF, D, DF, S), 请移走它后重试";
+    }
+    return "工作簿 " + workbook + " 不是可读的 .xls 工作簿, 请移走它后重试" + within(f.detail);
+}
+
+std::string read_tags(const FailureFacts& f) {
+    const std::string& text = f.text;
+    if (f.error.unicode_decode_error) {
+        return "调试信息文本 " + undecodable_text(text, f.tried_encoding()) + ", 无法解码" + within(f.detail);
+    }
+    if (f.error.value_error) return "调试信息文本 " + text + " 中有不是整数的值" + within(f.detail);
+    if (f.error.overflow_error) return "调试信息文本 " + text + " 中有超出范围的值" + within(f.detail);
+    return "读取调试信息文本 " + text + " 时出错" + within(f.detail);
+}
+
+}  // namespace
+
+std::string describe_failure(const FailureFacts& f) {
+    const std::string& workbook = f.workbook;
+    switch (f.step) {
+    case Step::kDiscovery:
+        return discovery(f);
+    case Step::kLockWorkbook:
+        if (f.error.lock_timeout) {
+            return "工作簿 " + workbook + " 正被另一个程序写入, 等了 " + std::to_string(f.wait_seconds) +
+                   " 秒仍未写完, 本次未记录, 稍后再按回车";
+        }
+        return "无法锁定工作簿 " + workbook + within(f.detail);
+    case Step::kCreateWorkbook:
+        return "无法新建工作簿 " + workbook + within(f.detail);
+    case Step::kIssueNote:
+        if (f.error.unicode_error) {
+            return "问题点列表 " + undecodable_text(f.capture_list, f.tried_encoding()) +
+                   ", 请用该编码另存后再按回车" + within(f.detail);
+        }
+        return "无法读取问题点列表 " + f.capture_list + within(f.detail);
+    case Step::kOpenWorkbook:
+        return open_workbook(f);
+    case Step::kReadTags:
+        return read_tags(f);
+    case Step::kCheckValues:
+        if (f.error.value_error) {
+            return "调试信息文本 " + f.text + " 中没有 AWB 调试数据 (没有一行是记录所读的标签), 未写入工作簿";
+        }
+        return "检查调试信息文本 " + f.text + " 时出错" + within(f.detail);
+    case Step::kWriteRow:
+        return "无法写入工作簿 " + workbook + within(f.detail);
+    case Step::kSaveWorkbook:
+        if (f.error.permission_error) {
+            return "工作簿 " + workbook +
+                   " 无法保存: 它正被表格程序打开, 或它及所在文件夹是只读的, 关闭或改为可写后再按回车";
+        }
+        return "工作簿 " + workbook + " 无法保存" + within(f.detail);
+    case Step::kSummary:
+        return "图片已写入工作簿 " + workbook + ", 但显示结果时出错" + within(f.detail);
+    case Step::kClear:
+        return "清除仿真数据时出错" + within(f.detail);
+    }
+    return f.detail;
+}
+
+std::string failure_line(const std::string& words) {
+    std::string line = "操作失败: " + words;
+    for (char& c : line) {
+        if (c == '\n' || c == '\r') c = ' ';
+    }
+    return line;
+}
+
+}  // namespace awb::console

@@ -1,0 +1,69 @@
+// A console command that fails is told on one line starting "操作失败:", in the engineer's terms:
+// what the show or the clear was doing, and what the error was. The binding gathers the facts
+// (it classifies the interpreter's exception and reads the module's names); the words are chosen
+// here. Plain C++, no interpreter objects.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace awb::console {
+
+// What a show or a clear is doing at the moment.
+enum class Step {
+    kDiscovery,       // finding the newest result and opening its AWB text
+    kLockWorkbook,    // waiting for another program to finish writing the workbook
+    kCreateWorkbook,  // making the missing workbook
+    kIssueNote,       // reading the capture list
+    kOpenWorkbook,    // reading the workbook and taking its seven sheets
+    kReadTags,        // reading the picture's values from its AWB text
+    kCheckValues,     // making sure the AWB text held any of the values read
+    kWriteRow,        // writing the picture's rows
+    kSaveWorkbook,    // saving the workbook
+    kSummary,         // printing what was recorded
+    kClear,           // deleting the simulator's result files
+};
+
+// The interpreter's exception classes the error belongs to (a class counts for its bases too:
+// a FileNotFoundError is an OSError, a UnicodeDecodeError a UnicodeError and a ValueError).
+struct ErrorKind {
+    bool value_error = false;
+    bool unicode_error = false;
+    bool unicode_decode_error = false;
+    bool overflow_error = false;
+    bool index_error = false;
+    bool os_error = false;
+    bool file_not_found = false;
+    bool permission_error = false;
+    bool lock_timeout = false;  // the workbook lock was held by another program too long
+};
+
+// The results folder when it holds no result text: its path, and whether it exists at all.
+struct EmptyResults {
+    std::string folder;
+    bool exists;
+};
+
+struct FailureFacts {
+    Step step = Step::kDiscovery;
+    ErrorKind error;
+    std::string detail;        // "Type: message", or the type's name when the message is empty
+    std::string workbook;      // the workbook's path
+    std::string text;          // the AWB text's path
+    std::string capture_list;  // the capture list's path
+    int wait_seconds = 0;      // how long a show waits for the workbook's lock
+    // Asked only where the words need them (each may look at files or the error):
+    std::function<std::optional<std::string>()> note;            // the error's first note
+    std::function<std::optional<std::string>()> named_file;      // the file an OSError names
+    std::function<std::string()> tried_encoding;                 // of a text that could not be decoded
+    std::function<std::optional<EmptyResults>()> empty_results;  // none when result texts exist
+};
+
+// The words after "操作失败: " for a failure.
+std::string describe_failure(const FailureFacts& facts);
+
+// The console's line of a failure: "操作失败: " and the words, line ends turned into blanks.
+std::string failure_line(const std::string& words);
+
+}  // namespace awb::console

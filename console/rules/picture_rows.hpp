@@ -1,0 +1,24 @@
+// The picture rows of the console's workbook: which row of a sheet is a picture's. Plain C++, no
+// interpreter objects.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "awb/text.hpp"
+
+namespace awb::console {
+
+// A picture's name less its extension (the text from its last "."), the name a row holds.
+uview picture_stem(uview picture);
+
+// The row of `picture` among the column-0 texts of a sheet's picture rows, counted from 0:
+// first a text that is the picture's name or its name less the extension; else the first text
+// that holds the name less its extension with no letter or digit right before it, and right
+// after it the end of the text, "." or a blank (so "P001_X.jpg" is a row of X.jpg, and the
+// burst frame "X_1.jpg" is not). None when no row is the picture's.
+std::optional<std::size_t> find_picture_row(const std::vector<ustring>& cells, uview picture,
+                                            const std::function<bool(char32_t)>& is_alnum);
+
+}  // namespace awb::console

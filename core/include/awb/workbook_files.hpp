@@ -1,0 +1,48 @@
+// The names of the files kept beside a workbook: the new file of a save, the leftovers of a save
+// cut short, the lock, and the copies in "备份" (earlier workbooks of a rerun, originals holding
+// what a save cannot carry over). Plain C++, no interpreter objects.
+#pragma once
+
+#include <functional>
+#include <string_view>
+
+#include "awb/text.hpp"
+
+namespace awb {
+
+// The folder beside the workbook's real file where earlier workbooks and originals are kept.
+inline constexpr uview kBackupFolder = U"备份";
+
+// The new file a save writes beside the workbook before it replaces it: "<workbook>.<process>.tmp".
+ustring temporary_save_name(uview workbook, long long process);
+
+// A save cut short by a kill or a power cut leaves its new file beside the workbook. True when
+// `entry` (a name in the workbook's folder) is such a file of the workbook named `workbook`
+// (its file name, without folder), whatever process wrote it.
+bool is_save_leftover(uview entry, uview workbook);
+
+// A leftover is removed once it is older than any save in progress could be.
+inline constexpr double kStaleAfterSeconds = 600;
+inline bool is_stale(double age_seconds) { return age_seconds > kStaleAfterSeconds; }
+
+// The lock file of a workbook: "<real file>.lock" beside it. Where the folder takes no new file,
+// the lock is "awb-workbook-<first 24 hex digits of the real path's hash>.lock" in the user's
+// temporary folder.
+ustring lock_file_name(uview real_file);
+ustring fallback_lock_name(std::string_view digest_hex);
+
+// The name an earlier workbook is kept under in "备份", before a number is added: its stem with
+// its modification time `stamp` ("YYYYMMDD-HHMMSS"). A stem that ends in eight digits (the day's
+// workbook "Corvane20261208") has them replaced by the stamp's date and time
+// ("Corvane20261208-153012"); any other stem gets "-" and the stamp.
+ustring backup_base(uview stem, uview stamp);
+
+// The first of "<base><extension>", "<base>-2<extension>", "<base>-3<extension>", ... that is
+// not `taken`.
+ustring free_backup_name(uview base, uview extension, const std::function<bool(const ustring&)>& taken);
+
+// The byte-for-byte copy of a workbook holding what a save cannot carry over:
+// "<stem>-原件-<first 12 hex digits of the content's hash><extension>", one per content.
+ustring original_copy_name(uview stem, std::string_view digest_hex, uview extension);
+
+}  // namespace awb

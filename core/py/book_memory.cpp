@@ -1,0 +1,100 @@
+#include "book_memory.hpp"
+
+#include "awb/sheets.hpp"
+#include "errors.hpp"
+#include "file_safety.hpp"
+#include "lock.hpp"
+#include "os_calls.hpp"
+
+namespace awb::py_ {
+namespace {
+
+// The file's identity and state: what tells us it is still the workbook we saved.
+py::object stamp_of(const Namespace& ns, py::handle path) {
+    try {
+        py::object st = Os(ns).stat(path);
+        return py::make_tuple(st.attr("st_dev"), st.attr("st_ino"), st.attr("st_size"),
+                              st.attr("st_mtime_ns"), st.attr("st_ctime_ns"));
+    } catch (py::error_already_set& e) {
+        if (!e.matches(PyExc_OSError)) throw;
+        return py::none();
+    }
+}
+
+}  // namespace
+
+BookMemory& BookMemory::of(const Namespace& ns) { return module_state<BookMemory>(ns); }
+
+Book& BookMemory::open(const Namespace& ns, py::handle path) {
+    bool same_path = book_ && path_.equal(path);
+    if (same_path && runs_ > 0 && checked_in_run_) return *book_;
+    if (same_path && stamp_.equal(stamp_of(ns, path))) {
+        checked_in_run_ = runs_ > 0;
+        return *book_;
+    }
+    forget();
+    py::object stamp = stamp_of(ns, path);
+    book_ = read_book(ns, path);
+    path_ = py::reinterpret_borrow<py::object>(path);
+    stamp_ = stamp;
+    pending_ = false;
+    checked_in_run_ = runs_ > 0;
+    return *book_;
+}
+
+void BookMemory::save(const Namespace& ns) {
+    if (!book_) return;
+    auto started = SaveCadence::Clock::now();
+    try {
+        save_atomically(ns, book_->writable, path_);
+    } catch (py::error_already_set& e) {
+        pending_ = true;
+        // A save cut short by Ctrl-C did not fail: it is done again when the run ends.
+        save_failed_ = e.matches(PyExc_Exception);
+        throw;
+    }
+    stamp_ = stamp_of(ns, path_);
+    pending_ = false;
+    save_failed_ = false;
+    saved_pictures_ = book_->pictures();
+    cadence_.saved(started, SaveCadence::Clock::now());
+}
+
+void BookMemory::recorded(const Namespace& ns) {
+    pending_ = true;
+    if (cadence_.due(runs_ > 0, SaveCadence::Clock::now())) save(ns);
+}
+
+void BookMemory::save_pending(const Namespace& ns) {
+    if (pending_) save(ns);
+}
+
+BatchRun::BatchRun(const Namespace& ns) : ns_(ns) { BookMemory::of(ns).begin_run(); }
+
+void BatchRun::save() { BookMemory::of(ns_).save_pending(ns_); }
+
+BatchRun::~BatchRun() {
+    BookMemory& memory = BookMemory::of(ns_);
+    try {
+        // A run ended by an error still saves the pictures it recorded, unless saving is what
+        // failed: the error on its way up already says why.
+        HeldInterrupt held;
+        if (!memory.save_failed()) memory.save_pending(ns_);
+    } catch (py::error_already_set& e) {
+        e.discard_as_unraisable("saving the batch workbook");
+    }
+    memory.end_run();
+}
+
+void check_row(std::size_t row) {
+    if (std::optional<std::string> refusal = row_refusal(row)) raise(PyExc_ValueError, *refusal);
+}
+
+void check_text(py::handle text) {
+    if (!PyUnicode_Check(text.ptr())) return;
+    if (auto refusal = text_refusal(static_cast<std::size_t>(PyUnicode_GET_LENGTH(text.ptr())))) {
+        raise(PyExc_ValueError, *refusal);
+    }
+}
+
+}  // namespace awb::py_

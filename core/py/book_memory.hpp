@@ -1,0 +1,83 @@
+// The workbook of a run held in memory: what the console reuses between shows and what a batch
+// run records into, saved at the run's cadence; and the checks of a row and a text before they
+// are written.
+#pragma once
+
+#include <optional>
+
+#include "awb/save_cadence.hpp"
+#include "namespace.hpp"
+#include "workbook_reading.hpp"
+
+namespace awb::py_ {
+
+// The module's memory of the workbook it saved last (the module's state object, see
+// module_state). The console reuses it, under the workbook's lock, only while the file on disk
+// is exactly the one it saved (identity, size, modification and change times in nanoseconds);
+// otherwise the file is read afresh. During a batch run it is the run's own workbook, the truth
+// of the run: a file deleted or replaced meanwhile is written whole again at the next save. A
+// run saves at the pace of awb::SaveCadence, and at its end.
+class BookMemory {
+public:
+    static constexpr const char* kAttribute = "_workbook_memory";
+    static BookMemory& of(const Namespace& ns);
+
+    Book& open(const Namespace& ns, py::handle path);
+    void save(const Namespace& ns);          // saves the open workbook now
+    void recorded(const Namespace& ns);      // one picture written: save now, or when due in a run
+    void save_pending(const Namespace& ns);  // saves what is not yet on disk
+    void forget() {
+        book_.reset();
+        path_ = py::object();
+        stamp_ = py::object();
+        save_failed_ = false;
+    }
+
+    void begin_run() {
+        ++runs_;
+        checked_in_run_ = false;
+        save_failed_ = false;
+        saved_pictures_ = 0;
+    }
+    void end_run() {
+        if (runs_ > 0) --runs_;
+    }
+    bool holds_run_book(py::handle path) const {  // the running batch's workbook is in memory
+        return book_ && runs_ > 0 && checked_in_run_ && path_.equal(path);
+    }
+    bool save_failed() const { return save_failed_; }               // the last save attempt failed
+    std::size_t saved_pictures() const { return saved_pictures_; }  // in the file as last saved
+
+private:
+    std::optional<Book> book_;
+    py::object path_;
+    py::object stamp_;
+    bool pending_ = false;
+    bool save_failed_ = false;
+    std::size_t saved_pictures_ = 0;
+    int runs_ = 0;
+    bool checked_in_run_ = false;  // during a run, memory is the run's workbook once checked
+    SaveCadence cadence_;
+};
+
+// Keeps a batch run open for its lifetime. A run that ends by an error (Ctrl-C included) still
+// saves the pictures it recorded, with Ctrl-C held back while it does, unless saving is what
+// failed.
+class BatchRun {
+public:
+    explicit BatchRun(const Namespace& ns);
+    ~BatchRun();
+    void save();  // saves what is pending now
+    BatchRun(const BatchRun&) = delete;
+    BatchRun& operator=(const BatchRun&) = delete;
+
+private:
+    const Namespace& ns_;
+};
+
+// ValueError with the engineer's words for a row or a text that a workbook cell cannot take
+// (awb::row_refusal, awb::text_refusal).
+void check_row(std::size_t row);
+void check_text(py::handle text);
+
+}  // namespace awb::py_

@@ -1,0 +1,172 @@
+#include "file_safety.hpp"
+
+#include <functional>
+
+#include "awb/workbook_files.hpp"
+#include "errors.hpp"
+#include "os_calls.hpp"
+#include "strings.hpp"
+
+namespace awb::py_ {
+namespace {
+
+// The workbook's file as the engineer names it, or the target when it is a link.
+py::object file_of(const Os& os, py::handle path) {
+    if (os.islink(path)) return os.realpath(path);
+    return py::reinterpret_borrow<py::object>(path);
+}
+
+py::object backup_folder(const Os& os, const py::object& real) {
+    py::object folder = os.join(os.dirname(real), to_str(kBackupFolder));
+    if (!os.isdir(folder)) os.mkdir(folder);
+    return folder;
+}
+
+// Writes `data` to `path` through "<path>.tmp", which then replaces it.
+void write_through_temporary(const Namespace& ns, const Os& os, const py::object& path,
+                             const py::object& data) {
+    py::object temporary = path + py::str(".tmp");
+    py::object file = ns.lookup("open")(temporary, "wb");
+    try {
+        file.attr("write")(data);
+        file.attr("close")();
+    } catch (py::error_already_set&) {
+        file.attr("close")();
+        throw;
+    }
+    os.replace(temporary, path);
+}
+
+bool read_only(const Os& os, py::handle path) {
+    const py::object& module = os.module();
+    if (!module.attr("access")(path, module.attr("W_OK")).cast<bool>()) return true;
+    auto mode = os.stat(path).attr("st_mode").cast<long>();
+    return (mode & py::module_::import("stat").attr("S_IWRITE").cast<long>()) == 0;
+}
+
+void remove_stale_saves(const Os& os, const py::object& folder, py::handle path) {
+    try {
+        py::object here = py::len(folder) != 0 ? folder : py::object(py::str("."));
+        ustring workbook = to_ustring(os.basename(path));
+        double now = py::module_::import("time").attr("time")().cast<double>();
+        for (py::handle entry : os.listdir(here)) {
+            if (!is_save_leftover(to_ustring(entry), workbook)) continue;
+            py::object stale = os.join(here, entry);
+            if (is_stale(now - os.getmtime(stale))) os.remove(stale);
+        }
+    } catch (py::error_already_set& e) {
+        if (!e.matches(PyExc_OSError)) throw;  // a leftover that stays does no harm
+    }
+}
+
+// Runs `write` on an open file, flushes the file to the disk and closes it; the file is closed
+// also when any of it fails.
+void write_to_disk(const Os& os, const py::object& file, const std::function<void()>& write) {
+    try {
+        write();
+        file.attr("flush")();
+        os.module().attr("fsync")(file.attr("fileno")());
+    } catch (py::error_already_set&) {
+        file.attr("close")();
+        throw;
+    }
+    file.attr("close")();
+}
+
+// The last resort where no new file can be made beside the workbook: the whole new workbook is
+// built in memory first, then written over the old one.
+void save_in_place(const Namespace& ns, const Os& os, py::handle workbook, const py::object& target) {
+    py::object buffer = py::module_::import("io").attr("BytesIO")();
+    workbook.attr("save")(buffer);
+    py::object data = buffer.attr("getvalue")();
+    py::object file = ns.lookup("open")(target, "r+b");
+    write_to_disk(os, file, [&] {
+        file.attr("write")(data);
+        file.attr("truncate")();
+    });
+}
+
+}  // namespace
+
+void save_atomically(const Namespace& ns, py::handle workbook, py::handle path) {
+    Os os(ns);
+    py::object target = os.realpath(path);
+    py::object folder = os.dirname(target);
+    if (py::len(folder) != 0 && !os.isdir(folder))
+        os.module().attr("makedirs")(folder, py::arg("exist_ok") = true);
+    bool exists = os.exists(target);
+    if (exists) refuse_read_only(ns, target);
+    py::object temporary =
+        to_str(temporary_save_name(to_ustring(target), os.module().attr("getpid")().cast<long long>()));
+    py::object file;
+    try {
+        file = ns.lookup("open")(temporary, "wb");
+    } catch (py::error_already_set& e) {
+        if (!exists || !e.matches(PyExc_OSError)) throw;
+        save_in_place(ns, os, workbook, target);
+        return;
+    }
+    try {
+        write_to_disk(os, file, [&] { workbook.attr("save")(file); });
+        if (exists && py::object(os.module().attr("name")).equal(py::str("posix"))) {
+            py::object mode = py::module_::import("stat").attr("S_IMODE")(os.stat(target).attr("st_mode"));
+            os.module().attr("chmod")(temporary, mode);
+        }
+        os.replace(temporary, target);
+    } catch (py::error_already_set&) {
+        try {
+            os.remove(temporary);
+        } catch (py::error_already_set&) {
+            // nothing was left behind
+        }
+        throw;
+    }
+    remove_stale_saves(os, folder, target);
+}
+
+py::object move_into_backups(const Namespace& ns, py::handle path) {
+    Os os(ns);
+    py::object real = file_of(os, path);
+    py::object time = py::module_::import("time");
+    py::object stamp = time.attr("strftime")("%Y%m%d-%H%M%S", time.attr("localtime")(os.getmtime(real)));
+    auto [stem, extension] = os.splitext(os.basename(real));
+    py::object folder = backup_folder(os, real);
+    ustring name =
+        free_backup_name(backup_base(to_ustring(stem), to_ustring(stamp)), to_ustring(extension),
+                         [&](const ustring& taken) { return os.lexists(os.join(folder, to_str(taken))); });
+    py::object moved = os.join(folder, to_str(name));
+    os.rename(real, moved);
+    return moved;
+}
+
+void keep_extras_aside(const Namespace& ns, py::handle path, const py::object& data,
+                       const WorkbookExtras& extras) {
+    if (!extras.any()) return;
+    std::string line = extras_line(text_of(path), extras);
+    Os os(ns);
+    py::object real = file_of(os, path);
+    py::object copy;
+    try {
+        auto [stem, extension] = os.splitext(os.basename(real));
+        std::string digest =
+            py::module_::import("hashlib").attr("sha256")(data).attr("hexdigest")().cast<std::string>();
+        copy = os.join(backup_folder(os, real),
+                       to_str(original_copy_name(to_ustring(stem), digest, to_ustring(extension))));
+        if (!os.isfile(copy)) write_through_temporary(ns, os, copy, data);
+    } catch (py::error_already_set& e) {
+        if (!e.matches(PyExc_OSError)) throw;
+        add_note(e, original_not_kept_note(line, text_of(e.value())));
+        throw;
+    }
+    ns.print(to_str(original_kept_line(line, text_of(copy))));
+}
+
+void refuse_read_only(const Namespace& ns, py::handle path) {
+    Os os(ns);
+    if (!os.isfile(path) || !read_only(os, path)) return;
+    raise_object(
+        py::module_::import("builtins")
+            .attr("PermissionError")(py::module_::import("errno").attr("EACCES"), "Permission denied", path));
+}
+
+}  // namespace awb::py_

@@ -1,0 +1,55 @@
+// A module's global names, read by name at call time, and the module's own state objects.
+#pragma once
+
+#include <pybind11/pybind11.h>
+
+#include <utility>
+
+namespace awb::py_ {
+
+namespace py = pybind11;
+
+// A module's global names, looked up when they are used, so that a caller who rebinds
+// `Module.name` changes what the module's functions see. A missing name raises the
+// interpreter's NameError, as a function of the module would.
+class Namespace {
+public:
+    explicit constexpr Namespace(const char* module_name) : module_name_(module_name) {}
+
+    const char* name() const { return module_name_; }
+    py::module_ module() const;
+    py::object get(const char* name) const;     // a module global
+    py::object lookup(const char* name) const;  // a global, else the builtin of that name
+    void set(const char* name, py::handle value) const;
+
+    // print(*args) through the print the module sees.
+    template <class... Args>
+    void print(Args&&... args) const {
+        lookup("print")(std::forward<Args>(args)...);
+    }
+
+private:
+    const char* module_name_;
+};
+
+// The module's state object of type T: made on first use and kept as the module's attribute
+// T::kAttribute (a capsule of that name), so that each module has its own, living as long as the
+// module. The capsule keeps it alive for a holder of the capsule, should the attribute go.
+template <class T>
+py::capsule module_state_capsule(const Namespace& ns) {
+    py::module_ mod = ns.module();
+    PyObject* held = PyDict_GetItemString(PyModule_GetDict(mod.ptr()), T::kAttribute);
+    if (held && PyCapsule_IsValid(held, T::kAttribute)) return py::reinterpret_borrow<py::capsule>(held);
+    py::capsule made(new T(), T::kAttribute, [](PyObject* capsule) {
+        delete static_cast<T*>(PyCapsule_GetPointer(capsule, PyCapsule_GetName(capsule)));
+    });
+    mod.attr(T::kAttribute) = made;
+    return made;
+}
+
+template <class T>
+T& module_state(const Namespace& ns) {
+    return *module_state_capsule<T>(ns).template get_pointer<T>();
+}
+
+}  // namespace awb::py_

@@ -1,0 +1,40 @@
+// Texts passed between the interpreter and the core: the interpreter's str and the core's UTF-32.
+#pragma once
+
+#include <pybind11/pybind11.h>
+
+#include <string>
+
+#include "awb/text.hpp"
+
+namespace awb::py_ {
+
+namespace py = pybind11;
+
+ustring to_ustring(py::handle text);  // TypeError unless `text` is a str
+py::str to_str(uview text);
+py::str to_str(const std::string& utf8);
+
+// Calls fn(units, length) with the code units of a str in their own width (1, 2 or 4 bytes),
+// without copying.
+template <class Fn>
+decltype(auto) with_code_units(py::handle text, Fn&& fn) {
+    PyObject* s = text.ptr();
+    auto length = static_cast<std::size_t>(PyUnicode_GET_LENGTH(s));
+    switch (PyUnicode_KIND(s)) {
+    case PyUnicode_1BYTE_KIND:
+        return fn(PyUnicode_1BYTE_DATA(s), length);
+    case PyUnicode_2BYTE_KIND:
+        return fn(PyUnicode_2BYTE_DATA(s), length);
+    default:
+        return fn(PyUnicode_4BYTE_DATA(s), length);
+    }
+}
+
+// The interpreter's text of any object (str(value)), as UTF-8.
+std::string text_of(py::handle value);
+
+// A user's text as the console echoes it: cut to awb::kEchoLength characters and "…".
+py::str echo(py::handle text);
+
+}  // namespace awb::py_

@@ -1,0 +1,116 @@
+#include "workbook_reading.hpp"
+
+#include <algorithm>
+
+#include "awb/biff.hpp"
+#include "awb/sheets.hpp"
+#include "errors.hpp"
+#include "file_safety.hpp"
+#include "strings.hpp"
+#include "text_files.hpp"
+
+namespace awb::py_ {
+namespace {
+
+bool row_holds_value(py::handle row_types) {
+    for (py::handle type : row_types) {
+        if (holds_value(type.cast<int>())) return true;
+    }
+    return false;
+}
+
+// Column 0 of a sheet read with formatting, counted the way a plain read counts rows: blank
+// cells that only carry a format do not make a row.
+SheetRows rows_of(py::handle sheet) {
+    auto count = sheet.attr("nrows").cast<std::size_t>();
+    while (count > 0 && !row_holds_value(sheet.attr("row_types")(count - 1))) --count;
+    SheetRows rows;
+    rows.names.reserve(count);
+    if (count > 0) {
+        for (py::handle name : sheet.attr("col_values")(0, 0, count)) {
+            rows.names.push_back(py::reinterpret_borrow<py::object>(name));
+        }
+    }
+    return rows;
+}
+
+// Each light source's sheet (awb::choose_sheets).
+std::array<std::size_t, kSheetCount> seven_sheets(py::handle path, const py::object& readable) {
+    std::vector<ustring> names;
+    for (py::handle name : readable.attr("sheet_names")()) names.push_back(to_ustring(name));
+    SheetChoice choice = choose_sheets(names);
+    switch (choice.kind) {
+    case SheetChoice::Kind::kFound:
+        return choice.positions;
+    case SheetChoice::Kind::kTooFew:
+        raise(PyExc_IndexError, "list index out of range");
+    case SheetChoice::Kind::kMissing:
+        break;
+    }
+    raise_noted(PyExc_ValueError, missing_sheets_message(choice), missing_sheets_note(text_of(path), choice));
+}
+
+// What the workbook stream of a file's bytes holds that a save cannot carry over.
+WorkbookExtras extras_of(const py::object& data) {
+    py::module_ compdoc = py::module_::import("xlrd.compdoc");
+    py::object stream = data;
+    std::size_t base = 0;
+    std::size_t size = py::len(data);
+    if (py::object(data[py::slice(0, 8, 1)]).equal(compdoc.attr("SIGNATURE"))) {
+        py::object document =
+            compdoc.attr("CompDoc")(data, py::arg("logfile") = py::module_::import("io").attr("StringIO")());
+        for (const char* name : {"Workbook", "Book"}) {
+            py::tuple located = document.attr("locate_named_stream")(name);
+            if (!located[0].is_none() && py::len(located[0]) != 0) {
+                stream = located[0];
+                base = located[1].cast<std::size_t>();
+                size = located[2].cast<std::size_t>();
+                break;
+            }
+        }
+    }
+    py::buffer_info bytes = py::buffer(stream).request();
+    auto total = static_cast<std::size_t>(bytes.size * bytes.itemsize);
+    if (base > total) return {};
+    return scan_workbook_stream(static_cast<const std::uint8_t*>(bytes.ptr) + base,
+                                std::min(size, total - base));
+}
+
+}  // namespace
+
+Book read_book(const Namespace& ns, py::handle path) {
+    py::object data = read_bytes(ns, path);
+    py::object xlrd = ns.get("xlrd");
+    py::object readable =
+        py::len(data) != 0
+            ? xlrd.attr("open_workbook")(py::arg("file_contents") = data, py::arg("formatting_info") = true)
+            : xlrd.attr("open_workbook")(path, py::arg("formatting_info") = true);  // says it is empty
+    Book book;
+    book.positions = seven_sheets(path, readable);
+    py::list sheets = readable.attr("sheets")();
+    for (std::size_t position : book.positions) book.sheets.push_back(rows_of(sheets[position]));
+    book.writable = ns.get("copy")(readable);
+    keep_extras_aside(ns, path, data, extras_of(data));
+    return book;
+}
+
+SheetRows& Book::sheet(std::size_t light_source) {
+    if (light_source >= sheets.size()) raise(PyExc_IndexError, "list index out of range");
+    return sheets[light_source];
+}
+
+py::object Book::sheet_writer(std::size_t light_source) const {
+    return writable.attr("get_sheet")(positions.at(light_source));
+}
+
+std::size_t Book::pictures() const {
+    return sheets.empty() || sheets[0].count() == 0 ? 0 : sheets[0].count() - 1;
+}
+
+void Book::note_row(std::size_t light_source, std::size_t row, py::handle name) {
+    SheetRows& rows = sheet(light_source);
+    if (row >= rows.names.size()) rows.names.resize(row + 1, py::str(""));
+    rows.names[row] = py::reinterpret_borrow<py::object>(name);
+}
+
+}  // namespace awb::py_

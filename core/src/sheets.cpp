@@ -1,0 +1,47 @@
+#include "awb/sheets.hpp"
+
+#include <algorithm>
+
+namespace awb {
+
+SheetChoice choose_sheets(const std::vector<ustring>& sheet_names) {
+    SheetChoice choice;
+    for (std::size_t k = 0; k < kSheetCount; ++k) {
+        uview code = kLightSources[k].code;
+        auto found = std::find(sheet_names.begin(), sheet_names.end(), code);
+        std::string& list = found != sheet_names.end() ? choice.present : choice.missing;
+        list += (list.empty() ? "" : ", ") + to_utf8(code);
+        if (found != sheet_names.end())
+            choice.positions[k] = static_cast<std::size_t>(found - sheet_names.begin());
+    }
+    if (choice.missing.empty()) return choice;
+    if (!choice.present.empty()) {
+        choice.kind = SheetChoice::Kind::kMissing;
+        return choice;
+    }
+    if (sheet_names.size() < kSheetCount) {
+        choice.kind = SheetChoice::Kind::kTooFew;
+        return choice;
+    }
+    for (std::size_t k = 0; k < kSheetCount; ++k) choice.positions[k] = k;
+    return choice;
+}
+
+std::string missing_sheets_message(const SheetChoice& choice) { return "missing sheets: " + choice.missing; }
+
+std::string missing_sheets_note(const std::string& workbook, const SheetChoice& choice) {
+    return "工作簿 " + workbook + " 缺少工作表 " + choice.missing + " (有 " + choice.present +
+           "), 未写入任何内容; 请补上这些工作表, 或移走它后重试";
+}
+
+std::optional<std::string> row_refusal(std::size_t row) {
+    if (row <= kLastRow) return std::nullopt;
+    return "工作簿已满: .xls 工作表最多 65536 行, 本行(第 " + std::to_string(row + 1) + " 行)无法写入";
+}
+
+std::optional<std::string> text_refusal(std::size_t length) {
+    if (length <= kLongestText) return std::nullopt;
+    return std::string("文本过长: .xls 单元格最多 32767 个字符");
+}
+
+}  // namespace awb

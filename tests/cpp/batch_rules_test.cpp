@@ -1,0 +1,89 @@
+// The batch's rules: dump and walked names, the report's missing pictures, the Desktop folder,
+// the row search and the date cell.
+#include <doctest/doctest.h>
+
+#include "dump_names.hpp"
+#include "row_search.hpp"
+#include "test_support.hpp"
+
+namespace awb::batch {
+namespace {
+
+using test::s;
+using test::u;
+
+TEST_CASE("a picture's EXIF dump: its name up to its first jpg in any case, then .exif") {
+    const std::pair<const char*, const char*> examples[] = {
+        {"a.jpg", "a.jpg.exif"},
+        {"X.JPG", "X.JPG.exif"},
+        {"Y.Jpg", "Y.Jpg.exif"},
+        {"a.jpg.bak", "a.jpg.exif"},
+        {"jpgjpg", "jpg.exif"},
+        {"a.png", "a.png.exif"},
+        {"", ".exif"},
+        {"照片.jpg", "照片.jpg.exif"},
+        {"IMG_1.jpeg", "IMG_1.jpeg.exif"},
+    };
+    for (const auto& [picture, dump] : examples) {
+        CAPTURE(picture);
+        CHECK(s(exif_dump_name(u(picture))) == dump);
+    }
+    CHECK(s(missing_dump_report_line(U"./EXIF/X.jpg.exif")) == "./全部照片/X.jpg");
+    CHECK(s(missing_dump_report_line(U"")) == "");
+    CHECK(s(missing_dump_report_line(U"./EXIF/EXIF.exif.exif")) == "./全部照片/全部照片");
+}
+
+TEST_CASE("a walked file's name and picture, and the Desktop folder") {
+    CHECK(s(walked_name(U".", U"a.jpg.exif")) == "a.jpg.exif");
+    CHECK(s(walked_name(U"sub/deeper", U"notes.txt")) == "sub/deeper/notes.txt");
+    CHECK(s(picture_of_dump_file(U"sub/b.jpg.exif")) == "sub/b.jpg");
+    CHECK(s(picture_of_dump_file(U"notes.txt")) == "notes.txt");
+    CHECK(s(picture_of_dump_file(U".exif")) == "");
+    CHECK(s(desktop_folder(U"/home/u/Desktop")) == "/home/u/Desktop/");
+    CHECK(s(desktop_folder(U"C:\\Users\\u\\Desktop")) == "C:\\Users\\u\\Desktop\\");
+    CHECK(s(desktop_folder(U"C:/Users\\u\\Desktop")) == "C:/Users\\u\\Desktop/\\");
+    CHECK(s(desktop_folder(U"Desktop")) == "Desktop");
+}
+
+// The rows a picture gets on the seven sheets, and the rows known before each record is read.
+struct Rows {
+    std::vector<std::size_t> searched, settled;
+};
+Rows rows_for(const std::vector<SheetMatch>& sheets) {
+    constexpr std::size_t kValueColumns[] = {20, 20, 11, 11, 11, 11, 20};
+    BatchRowSearch search;
+    Rows rows;
+    for (std::size_t k = 0; k < sheets.size(); ++k) {
+        rows.searched.push_back(search.search(sheets[k]));
+        rows.settled.push_back(search.settle(kValueColumns[k]));
+    }
+    return rows;
+}
+
+using Sizes = std::vector<std::size_t>;
+
+TEST_CASE("the batch's row search over the seven sheets") {
+    // A new picture goes below each sheet's last row.
+    CHECK(rows_for({{3, {}}, {3, {}}, {3, {}}, {3, {}}, {3, {}}, {3, {}}, {3, {}}}).settled == Sizes(7, 3));
+    // Found on one sheet: the sheets after it that lack the name keep its row.
+    Rows found = rows_for({{3, {}}, {2, {}}, {2, 1}, {2, {}}, {3, {}}, {2, {}}, {3, 2}});
+    CHECK(found.settled == Sizes{3, 2, 1, 1, 1, 1, 2});
+    CHECK(found.searched == found.settled);
+    CHECK(rows_for({{3, {}}, {1, {}}, {2, 1}, {1, {}}, {3, {}}, {1, {}}, {3, 2}}).settled ==
+          Sizes{3, 1, 1, 1, 1, 1, 2});
+    // Sheets without even a title row: the row after the previous sheet's last value column.
+    Rows bare = rows_for({{0, {}}, {0, {}}, {0, {}}, {0, {}}, {0, {}}, {0, {}}, {0, {}}});
+    CHECK(bare.searched == Sizes(7, 0));
+    CHECK(bare.settled == Sizes{1, 21, 21, 12, 12, 12, 12});
+    // Title rows only: row 1 everywhere.
+    CHECK(rows_for({{1, {}}, {1, {}}, {1, {}}, {1, {}}, {1, {}}, {1, {}}, {1, {}}}).settled == Sizes(7, 1));
+}
+
+TEST_CASE("the date cell's text") {
+    CHECK(s(clean_date_text(U" 2026 12 08\r\n")) == "20261208");
+    CHECK(s(clean_date_text(U"2026-12-08")) == "2026-12-08");
+    CHECK(s(clean_date_text(U"\t1\t")) == "\t1\t");
+}
+
+}  // namespace
+}  // namespace awb::batch

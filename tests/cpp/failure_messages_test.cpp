@@ -1,0 +1,162 @@
+// The words of a failed console command, step by step, and the batch's notes on a failure of its
+// workbook or capture list.
+#include <doctest/doctest.h>
+
+#include "failure_messages.hpp"
+#include "failure_notes.hpp"
+
+namespace awb {
+namespace {
+
+using console::ErrorKind;
+using console::FailureFacts;
+using console::Step;
+
+struct Facts : FailureFacts {
+    int asked = 0;  // how often a lazy fact was asked for
+    Facts(Step at, ErrorKind kind, std::string what) {
+        step = at;
+        error = kind;
+        detail = std::move(what);
+        workbook = "/h/Desktop/Corvane.xls";
+        text = "/r/Results/P-main_awb_dbg_info.txt";
+        capture_list = "/h/rawfilename.txt";
+        wait_seconds = 5;
+        note = [this] { return ++asked, std::optional<std::string>(); };
+        named_file = [this] { return ++asked, std::optional<std::string>(); };
+        tried_encoding = [this] { return ++asked, std::string("utf-8"); };
+        empty_results = [this] { return ++asked, std::optional<console::EmptyResults>(); };
+    }
+};
+
+ErrorKind value() { return {true}; }
+ErrorKind decode() { return {true, true, true}; }
+ErrorKind os() {
+    ErrorKind k;
+    k.os_error = true;
+    return k;
+}
+ErrorKind permission() {
+    ErrorKind k = os();
+    k.permission_error = true;
+    return k;
+}
+ErrorKind other() { return {}; }
+
+std::string words(const Facts& facts) { return console::describe_failure(facts); }
+
+TEST_CASE("finding the newest result") {
+    Facts none(Step::kDiscovery, value(), "ValueError: max() arg is an empty sequence");
+    none.empty_results = [] { return console::EmptyResults{"/r/Results/", true}; };
+    CHECK(words(none) == "结果文件夹 /r/Results/ 中没有仿真结果文本(*.txt), 请先运行仿真再按回车");
+    none.empty_results = [] { return console::EmptyResults{"/r/Results/", false}; };
+    CHECK(words(none) == "结果文件夹 /r/Results/ 不存在, 没有仿真结果文本(*.txt), 请先运行仿真再按回车");
+    Facts results_there(Step::kDiscovery, value(), "ValueError: x");
+    CHECK(words(results_there) == "查找最新仿真结果时出错 (ValueError: x)");
+    Facts missing(Step::kDiscovery, os(), "FileNotFoundError: [Errno 2] No such file");
+    CHECK(
+        words(missing) ==
+        "无法打开最新结果的调试信息文本 /r/Results/P-main_awb_dbg_info.txt (FileNotFoundError: [Errno 2] No such file)");
+    missing.named_file = [] { return std::optional<std::string>("/r/Results/Q_awb_dbg_info.txt"); };
+    CHECK(
+        words(missing) ==
+        "无法打开最新结果的调试信息文本 /r/Results/Q_awb_dbg_info.txt (FileNotFoundError: [Errno 2] No such file)");
+    Facts odd(Step::kDiscovery, other(), "TypeError: bad");
+    CHECK(words(odd) == "查找最新仿真结果时出错 (TypeError: bad)");
+    CHECK(odd.asked == 0);  // nothing looked at that the words do not need
+}
+
+TEST_CASE("the workbook's lock, its making and its reading") {
+    ErrorKind timeout = os();
+    timeout.lock_timeout = true;
+    CHECK(words(Facts(Step::kLockWorkbook, timeout, "Timeout: x")) ==
+          "工作簿 /h/Desktop/Corvane.xls 正被另一个程序写入, 等了 5 秒仍未写完, 本次未记录, 稍后再按回车");
+    CHECK(words(Facts(Step::kLockWorkbook, os(), "OSError: x")) ==
+          "无法锁定工作簿 /h/Desktop/Corvane.xls (OSError: x)");
+    CHECK(words(Facts(Step::kCreateWorkbook, permission(), "PermissionError: x")) ==
+          "无法新建工作簿 /h/Desktop/Corvane.xls (PermissionError: x)");
+
+    Facts noted(Step::kOpenWorkbook, value(), "ValueError: missing sheets: S");
+    noted.note = [] { return std::optional<std::string>("工作簿 W 缺少工作表 S"); };
+    CHECK(words(noted) == "工作簿 W 缺少工作表 S");
+    ErrorKind not_found = os();
+    not_found.file_not_found = true;
+    CHECK(words(Facts(Step::kOpenWorkbook, not_found, "FileNotFoundError")) ==
+          "工作簿 /h/Desktop/Corvane.xls 不存在");
+    CHECK(words(Facts(Step::kOpenWorkbook, permission(), "PermissionError")) ==
+          "工作簿 /h/Desktop/Corvane.xls 无法读取, 没有读取权限");
+    ErrorKind index;
+    index.index_error = true;
+    CHECK(words(Facts(Step::kOpenWorkbook, index, "IndexError")) ==
+          "工作簿 /h/Desktop/Corvane.xls 少于七个工作表 (应为 T, WF, F, CWF, D, DF, S), 请移走它后重试");
+    CHECK(
+        words(Facts(Step::kOpenWorkbook, other(), "XLRDError: Unsupported format")) ==
+        "工作簿 /h/Desktop/Corvane.xls 不是可读的 .xls 工作簿, 请移走它后重试 (XLRDError: Unsupported format)");
+}
+
+TEST_CASE("the capture list, the AWB text's values and the check that it held any") {
+    Facts list(Step::kIssueNote, decode(), "UnicodeDecodeError: x");
+    list.tried_encoding = [] { return std::string("gbk"); };
+    CHECK(
+        words(list) ==
+        "问题点列表 /h/rawfilename.txt 不是 gbk 编码的文本, 请用该编码另存后再按回车 (UnicodeDecodeError: x)");
+    CHECK(words(Facts(Step::kIssueNote, os(), "OSError: x")) ==
+          "无法读取问题点列表 /h/rawfilename.txt (OSError: x)");
+
+    CHECK(
+        words(Facts(Step::kReadTags, decode(), "UnicodeDecodeError: y")) ==
+        "调试信息文本 /r/Results/P-main_awb_dbg_info.txt 不是 utf-8 编码的文本, 无法解码 (UnicodeDecodeError: y)");
+    CHECK(words(Facts(Step::kReadTags, value(), "ValueError: invalid literal")) ==
+          "调试信息文本 /r/Results/P-main_awb_dbg_info.txt 中有不是整数的值 (ValueError: invalid literal)");
+    ErrorKind overflow;
+    overflow.overflow_error = true;
+    CHECK(words(Facts(Step::kReadTags, overflow, "OverflowError: big")) ==
+          "调试信息文本 /r/Results/P-main_awb_dbg_info.txt 中有超出范围的值 (OverflowError: big)");
+    CHECK(words(Facts(Step::kReadTags, other(), "TypeError: t")) ==
+          "读取调试信息文本 /r/Results/P-main_awb_dbg_info.txt 时出错 (TypeError: t)");
+
+    CHECK(
+        words(Facts(Step::kCheckValues, value(), "ValueError: none")) ==
+        "调试信息文本 /r/Results/P-main_awb_dbg_info.txt 中没有 AWB 调试数据 (没有一行是记录所读的标签), 未写入工作簿");
+    CHECK(words(Facts(Step::kCheckValues, other(), "TypeError: t")) ==
+          "检查调试信息文本 /r/Results/P-main_awb_dbg_info.txt 时出错 (TypeError: t)");
+}
+
+TEST_CASE("writing, saving, the summary and the clear") {
+    CHECK(words(Facts(Step::kWriteRow, value(), "ValueError: full")) ==
+          "无法写入工作簿 /h/Desktop/Corvane.xls (ValueError: full)");
+    CHECK(
+        words(Facts(Step::kSaveWorkbook, permission(), "PermissionError: x")) ==
+        "工作簿 /h/Desktop/Corvane.xls 无法保存: 它正被表格程序打开, 或它及所在文件夹是只读的, 关闭或改为可写后再按回车");
+    CHECK(words(Facts(Step::kSaveWorkbook, os(), "OSError: [Errno 5] Input/output error")) ==
+          "工作簿 /h/Desktop/Corvane.xls 无法保存 (OSError: [Errno 5] Input/output error)");
+    CHECK(words(Facts(Step::kSummary, other(), "KeyError: 1")) ==
+          "图片已写入工作簿 /h/Desktop/Corvane.xls, 但显示结果时出错 (KeyError: 1)");
+    CHECK(words(Facts(Step::kClear, os(), "OSError: x")) == "清除仿真数据时出错 (OSError: x)");
+    CHECK(console::failure_line("a\nb\r\nc") == "操作失败: a b  c");
+}
+
+TEST_CASE("the batch's notes on its workbook and capture list") {
+    using batch::WorkbookFailure;
+    const std::string book = "Corvane20261208.xls";
+    WorkbookFailure denied{"PermissionError", "[Errno 13] denied", true, false, true};
+    CHECK(batch::workbook_failure_note(book, denied) ==
+          "表格文件 Corvane20261208.xls 无法写入: 它正被表格程序打开, 或它及所在文件夹是只读的");
+    CHECK(batch::workbook_failure_note(book, {"IndexError", "list index out of range", false, true, false}) ==
+          "表格文件 Corvane20261208.xls 少于七个工作表 (应为 T, WF, F, CWF, D, DF, S), 请移走它后重试");
+    CHECK(
+        batch::workbook_failure_note(book, {"XLRDError", "Unsupported format", false, false, false}) ==
+        "表格文件 Corvane20261208.xls 不是可读的 .xls 工作簿, 请移走它后重试 (XLRDError: Unsupported format)");
+    CHECK(batch::workbook_failure_note(book, {"CompDocError", "bad", false, false, false}) ==
+          "表格文件 Corvane20261208.xls 不是可读的 .xls 工作簿, 请移走它后重试 (CompDocError: bad)");
+    CHECK(batch::workbook_failure_note(book, {"OSError", "[Errno 5] io", false, false, true}) ==
+          "表格文件 Corvane20261208.xls 无法读写 (OSError: [Errno 5] io)");
+    CHECK_FALSE(batch::workbook_failure_note(book, {"ValueError", "x", false, false, false}));
+    CHECK(batch::undecodable_capture_list_note("rawfilename.txt", "gbk") ==
+          "rawfilename.txt 无法读取: rawfilename.txt 不是 gbk 编码的文本, 请用该编码另存后重试");
+    CHECK(batch::unreadable_capture_list_note("lists/rawfilename.txt", "[Errno 21] Is a directory") ==
+          "rawfilename.txt 无法读取: lists/rawfilename.txt ([Errno 21] Is a directory)");
+}
+
+}  // namespace
+}  // namespace awb

@@ -1,0 +1,90 @@
+// The files kept beside a workbook, and how often a run saves it.
+#include <doctest/doctest.h>
+
+#include <set>
+
+#include "awb/save_cadence.hpp"
+#include "awb/workbook_files.hpp"
+#include "test_support.hpp"
+
+namespace awb {
+namespace {
+
+using test::s;
+using test::u;
+
+TEST_CASE("an earlier workbook is kept under its name and modification time") {
+    // The day's workbook keeps its name and gets the time, not the date twice.
+    CHECK(s(backup_base(U"Corvane20261208", U"20261208-153012")) == "Corvane20261208-153012");
+    CHECK(s(backup_base(U"Corvane20261208", U"20261209-000001")) ==
+          "Corvane20261209-000001");  // modified the next day
+    CHECK(s(backup_base(U"Corvane", U"20261208-153012")) == "Corvane-20261208-153012");
+    CHECK(s(backup_base(U"Corvane2026120", U"20261208-153012")) == "Corvane2026120-20261208-153012");
+    CHECK(s(backup_base(U"Corvane202612080", U"20261208-153012")) == "Corvane202612080-20261208-153012");
+    CHECK(s(backup_base(U"20261208", U"20261208-153012")) == "20261208-153012");
+    CHECK(s(backup_base(u("照片"), U"20261208-153012")) == "照片-20261208-153012");
+}
+
+TEST_CASE("three reruns with the same modification time get -2 and -3") {
+    std::set<ustring> folder;
+    auto taken = [&](const ustring& name) { return folder.count(name) > 0; };
+    std::vector<std::string> kept;
+    for (int rerun = 0; rerun < 3; ++rerun) {
+        ustring name = free_backup_name(backup_base(U"Corvane20261208", U"20261208-153012"), U".xls", taken);
+        folder.insert(name);
+        kept.push_back(s(name));
+    }
+    CHECK(kept == std::vector<std::string>{"Corvane20261208-153012.xls", "Corvane20261208-153012-2.xls",
+                                           "Corvane20261208-153012-3.xls"});
+    folder.erase(U"Corvane20261208-153012-2.xls");
+    CHECK(s(free_backup_name(U"Corvane20261208-153012", U".xls", taken)) == "Corvane20261208-153012-2.xls");
+    CHECK(s(free_backup_name(U"W-20261208-153012", U"", taken)) == "W-20261208-153012");  // no extension
+}
+
+TEST_CASE("an original is kept once per content") {
+    CHECK(s(original_copy_name(U"Corvane", "0123456789abcdef0123", U".xls")) ==
+          "Corvane-原件-0123456789ab.xls");
+}
+
+TEST_CASE("a save's own leftovers are recognised, nothing else") {
+    ustring temporary = temporary_save_name(U"/d/Corvane.xls", 4242);
+    CHECK(s(temporary) == "/d/Corvane.xls.4242.tmp");
+    CHECK(is_save_leftover(U"Corvane.xls.4242.tmp", U"Corvane.xls"));
+    CHECK(is_save_leftover(U"Corvane.xls.1.tmp", U"Corvane.xls"));
+    for (uview other :
+         {uview(U"Corvane.xls.tmp"), uview(U"Corvane.xls..tmp"), uview(U"Corvane.xls.42a.tmp"),
+          uview(U"Corvane.xls.-1.tmp"), uview(U"Other.xls.1.tmp"), uview(U"Corvane.xls.1.tmp.bak"),
+          uview(U"Corvane.xlsx.1.tmp"), uview(U"Corvane.xls.lock"), uview(U"Corvane.xls"),
+          uview(U"Corvane.xls.history.sqlite"), uview(U"xCorvane.xls.1.tmp")}) {
+        CAPTURE(s(other));
+        CHECK_FALSE(is_save_leftover(other, U"Corvane.xls"));
+    }
+    CHECK(is_save_leftover(u("工作簿.xls.77.tmp"), u("工作簿.xls")));
+    CHECK_FALSE(is_stale(kStaleAfterSeconds));
+    CHECK(is_stale(kStaleAfterSeconds + 0.5));
+    CHECK_FALSE(is_stale(-3));  // a clock set back
+}
+
+TEST_CASE("the lock files of a workbook") {
+    CHECK(s(lock_file_name(U"/d/Corvane.xls")) == "/d/Corvane.xls.lock");
+    CHECK(s(fallback_lock_name("abcdef0123456789abcdef0123456789")) ==
+          "awb-workbook-abcdef0123456789abcdef01.lock");
+}
+
+TEST_CASE("a run saves at most about once a second, less often when saving is slow") {
+    using namespace std::chrono_literals;
+    const SaveCadence::Clock::time_point t0{100s};
+    SaveCadence cadence;
+    CHECK(cadence.due(false, t0));
+    CHECK(cadence.due(true, t0));  // the run's first picture
+    cadence.saved(t0, t0 + 100ms);
+    CHECK_FALSE(cadence.due(true, t0 + 1050ms));
+    CHECK(cadence.due(false, t0 + 1050ms));  // outside a run every picture is saved
+    CHECK(cadence.due(true, t0 + 1100ms));
+    cadence.saved(t0 + 2s, t0 + 4s);  // a save of two seconds: the next one waits four
+    CHECK_FALSE(cadence.due(true, t0 + 7900ms));
+    CHECK(cadence.due(true, t0 + 8s));
+}
+
+}  // namespace
+}  // namespace awb
