@@ -134,3 +134,88 @@ def test_history_path_follows_a_link(tmp_path):
     link = tmp_path / "Corvane.xls"
     link.symlink_to(tmp_path / "real" / "Tuning.xls")
     assert awb_history.history_path(str(link)) == str(tmp_path / "real" / "Tuning.history.sqlite")
+
+
+BUSY = 7  # seconds a history write waits: longer than a show waits for the workbook (5 s)
+ON_ITS_OWN = """
+import sys
+sys.path[:0] = [{tests!r}, {examples!r}]
+from console_support import simulate
+from awb_desk import history as awb_history
+awb_history.BUSY_SECONDS = {busy}
+import Lumvik
+simulate({raw!r}, "P2")
+Lumvik.Find_Changed_Txt()
+Lumvik.Create_Lumvik_DATA()
+"""
+
+
+@pytest.mark.slow
+def test_a_held_history_costs_no_other_console_its_show(sandbox):
+    """While another connection holds the history in an open write transaction, a show waits
+    for the history only after it has let go of the workbook: two consoles and a
+    Create_Lumvik_DATA called on its own, each starting while the one before waits for the
+    history, all record their picture and say in one line that the history was not saved."""
+    import sqlite3
+    import subprocess
+    import sys
+    import time
+
+    import xlrd
+
+    from console_support import SESSION, TESTS
+
+    path = awb_history.history_path(sandbox.workbook)
+    sandbox.workbook.parent.mkdir()
+    awb_history.append(path, [awb_history.Entry(datetime.datetime.now().astimezone(), "P0.jpg", "r.txt", "无", {})])
+    holder = sqlite3.connect(path, isolation_level=None)
+    holder.execute("BEGIN IMMEDIATE")
+
+    def start(n, code):
+        work = sandbox.root / f"work{n}"
+        work.mkdir()
+        raw = sandbox.root / f"sim{n}"
+        (raw / "Results").mkdir(parents=True)
+        (work / "Config.ini").write_text(f"Path={raw}\n", encoding="utf-8")
+        code = code.format(tests=str(TESTS), examples=str(TESTS.parent / "examples"),
+                           bench=str(TESTS.parent / "bench"), raw=str(raw), busy=BUSY,
+                           setup=f"awb_history.BUSY_SECONDS = {BUSY}\nsimulate(raw, 'P{n}')")
+        return subprocess.Popen([sys.executable, "-c", code], cwd=work, env=sandbox.env(), text=True,
+                                encoding="utf-8", stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE)
+
+    def recorded(picture, proc, deadline):
+        while time.monotonic() < deadline and proc.poll() is None:
+            try:
+                if picture in xlrd.open_workbook(str(sandbox.workbook)).sheet_by_index(0).col_values(0):
+                    return True
+            except (OSError, xlrd.XLRDError):
+                pass
+            time.sleep(0.05)
+        return False
+
+    session = SESSION.replace("{setup}", "from awb_desk import history as awb_history\n{setup}")
+    codes = [session, ON_ITS_OWN, session]
+    procs, deadline = [], time.monotonic() + 60
+    try:
+        for n, code in enumerate(codes, 1):
+            procs.append(start(n, code))
+            if n < len(codes):  # the next one starts while this one waits for the history
+                assert recorded(f"P{n}.jpg", procs[-1], deadline), (procs[-1].communicate("q\n", timeout=60), sandbox.log)
+        outputs = [proc.communicate("q\n", timeout=60)[0] for proc in procs]
+    finally:
+        for proc in procs:
+            proc.kill()
+        holder.rollback()
+        holder.close()
+
+    line = f"历史记录未保存: {path} (被其他程序占用超过 {BUSY} 秒"
+    for out in outputs:
+        assert "操作失败" not in out and out.count(line) == 1, out
+    for out in (outputs[0], outputs[2]):  # the summary, the history's line, then the paths
+        lines = [text.strip() for text in out.splitlines() if text.strip()]
+        where = [n for n, text in enumerate(lines) if text.startswith(line)][0]
+        assert lines[where - 1].startswith("R:") and lines[where + 1].startswith("数据照片:")
+    assert sorted(xlrd.open_workbook(str(sandbox.workbook)).sheet_by_index(6).col_values(0)[1:]) == [
+        "P1.jpg", "P2.jpg", "P3.jpg"]
+    assert list(awb_history.read_history(path)) == ["P0.jpg"]
