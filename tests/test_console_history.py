@@ -219,3 +219,37 @@ def test_a_held_history_costs_no_other_console_its_show(sandbox):
     assert sorted(xlrd.open_workbook(str(sandbox.workbook)).sheet_by_index(6).col_values(0)[1:]) == [
         "P1.jpg", "P2.jpg", "P3.jpg"]
     assert list(awb_history.read_history(path)) == ["P0.jpg"]
+
+
+def test_a_history_replaced_under_a_running_console(sandbox):
+    """A garbage file, then an older history, renamed over the history while a console keeps it
+    open and another program reads it: the journal files SQLite keeps by name are not taken
+    for theirs. The garbage is refused in one line and left as it was; the older history
+    gets the next show and nothing else; the reader keeps its own history."""
+    import sqlite3
+
+    raw = sandbox.simulator()
+    path = awb_history.history_path(sandbox.workbook)
+    sandbox.workbook.parent.mkdir()
+    now = datetime.datetime.now().astimezone()
+    awb_history.append(path, [awb_history.Entry(now, "P0.jpg", "live.txt", "无", {})])
+    reader = sqlite3.connect(path)
+    assert reader.execute("SELECT count(*) FROM shows").fetchone() == (1,)
+    garbage, older = sandbox.root / "garbage.bin", sandbox.root / "older.history.sqlite"
+    garbage.write_bytes(b"not a history\n" * 300)
+    os.link(garbage, sandbox.root / "garbage.kept")  # the garbage's file, whatever its name
+    awb_history.append(older, [awb_history.Entry(now, "P0.jpg", "older.txt", "无", {})])
+    setup = f"import os\nsimulate(raw, 'P1')\ndef replace(source):\n    os.replace(source, {path!r})"
+    stdin = f"!replace({str(garbage)!r}); simulate(raw, 'P2')\n!replace({str(older)!r}); simulate(raw, 'P3')\nq\n"
+
+    result, book = session(sandbox, raw, stdin, setup)
+
+    shows = shows_of(result.stdout)
+    assert [[line for line in show.splitlines() if "历史" in line] for show in shows] == [
+        [], [f"历史记录未保存: {path} (文件不是完好的 SQLite 数据库: DatabaseError: file is not a database)"], []]
+    assert (sandbox.root / "garbage.kept").read_bytes() == b"not a history\n" * 300
+    history = history_of(sandbox)
+    assert list(history) == ["P0.jpg", "P3.jpg"] and history["P0.jpg"][0].result_path == "older.txt"
+    assert [row[0][1] for row in book["T"][1:]] == ["P1.jpg", "P2.jpg", "P3.jpg"]
+    assert reader.execute("SELECT picture FROM shows ORDER BY id").fetchall() == [("P0.jpg",), ("P1.jpg",)]
+    reader.close()

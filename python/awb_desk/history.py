@@ -79,13 +79,16 @@ def record_show(path, picture, result_path, issue_note, values, shown_at=None):
 
     The connection stays open for the next show of this process (closing the last connection
     to a WAL database checkpoints it, which costs more than the show's own write); it is opened
-    again when the file at `path` is no longer the one it has open."""
+    again when the file at `path` is no longer the one it has open: before each show it checks
+    that the file there is still the one it opened (device and inode)."""
     entry = Entry(shown_at or datetime.datetime.now().astimezone(), picture, result_path,
                   issue_note, dict(values))
     path = os.fspath(path)
     db = _kept(path)
     try:
-        return db.append([entry], previous_of=entry)
+        previous = db.append([entry], previous_of=entry)
+        _wrote(path)
+        return previous
     except BaseException as e:
         _forget(path)
         if isinstance(e, sqlite3.Error):
@@ -111,7 +114,20 @@ def read_history(path, tags=None):
         return db.read(tags)
 
 
-_kept_open = {}  # path: (the file's identity, its open _Database)
+# The files SQLite keeps beside a history while it is open, found by name: "-wal" holds the
+# latest shows until they are written into the history itself, "-shm" indexes it.
+JOURNALS = ("-wal", "-shm")
+DATABASE_COMPANIONS = (*JOURNALS, "-journal")
+
+
+@dataclass
+class _Kept:
+    identity: tuple   # the history file's (device, inode) when it was opened
+    db: "_Database"
+    journals: dict    # {suffix: (device, inode)} of the journal files it used, as last seen
+
+
+_kept_open = {}  # path: _Kept
 
 
 def _identity(path):
@@ -124,23 +140,62 @@ def _identity(path):
 
 def _kept(path):
     """This process's open connection to the history at `path`, opened when there is none or
-    when the file there was replaced or removed since."""
+    when the file there was replaced or removed since (see `_let_go`)."""
     _refuse_read_only(path)
-    identity = _identity(path)
     kept = _kept_open.get(path)
-    if kept is not None and identity is not None and kept[0] == identity:
-        return kept[1]
-    _forget(path)
+    if kept is not None:
+        identity = _identity(path)
+        if identity is not None and identity == kept.identity:
+            return kept.db
+        _let_go(path, kept)
     db = _Database(path).__enter__()
-    _kept_open[path] = (_identity(path), db)
+    _kept_open[path] = _Kept(_identity(path), db, {})
     return db
+
+
+def _wrote(path):
+    """Notes the journal files the kept connection at `path` used for the write just done."""
+    kept = _kept_open.get(path)
+    if kept is not None:
+        kept.journals = {suffix: _identity(path + suffix) for suffix in JOURNALS}
+
+
+def _let_go(path, kept):
+    """Closes the kept connection to a history that was replaced or removed under it. SQLite
+    finds a history's journal files by name, and does not write back or remove those of a
+    history that was moved: left there, they would be read as the journal of whatever file
+    comes to the path (another history merged with it, a garbage file taken for a history).
+    So the shows still in them are first written into the file they belong to, and they are
+    removed from the path; a process that still has that file open keeps using them. When
+    another program holds that history so that its shows cannot be written back, the
+    connection stays kept, and nothing is written until they are."""
+    db = kept.db.db
+    try:
+        busy = db.execute("PRAGMA wal_checkpoint(TRUNCATE)").fetchone()[0]
+    except sqlite3.Error as e:
+        raise HistoryError(f"{_REPLACED}, 原来的历史无法写完: {_reason(e)}") from e
+    if busy:
+        raise HistoryError(f"{_REPLACED}, 原来的历史仍被其他程序占用, 其最后的记录尚未写回")
+    for suffix, identity in kept.journals.items():
+        if identity is not None and _identity(path + suffix) == identity:
+            try:
+                os.remove(path + suffix)
+            except FileNotFoundError:
+                pass
+            except OSError as e:
+                raise HistoryError(f"{_REPLACED}, 原来的历史的日志文件 {path + suffix} 无法移走: "
+                                   f"{described(e)}") from e
+    _forget(path)
+
+
+_REPLACED = "历史记录文件在本程序运行中被替换或移走"
 
 
 def _forget(path):
     kept = _kept_open.pop(path, None)
     if kept is not None:
         try:
-            kept[1].close()
+            kept.db.close()
         except sqlite3.Error:
             pass  # the error that made it go is the one to tell
 
