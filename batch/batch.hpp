@@ -6,6 +6,7 @@
 #include "book_memory.hpp"
 #include "lock.hpp"
 #include "namespace.hpp"
+#include "run_history.hpp"
 
 namespace awb::batch {
 
@@ -61,6 +62,7 @@ public:
 private:
     py::object workbook_;
     py_::WorkbookLock lock_;
+    RunHistory history_;  // written before each save of run_, so made before it and gone after it
     py_::BatchRun run_;
     std::vector<py::object> failed_;
 };

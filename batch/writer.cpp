@@ -7,9 +7,11 @@
 #include "batch.hpp"
 #include "errors.hpp"
 #include "lock.hpp"
+#include "os_calls.hpp"
 #include "reader.hpp"
 #include "record.hpp"
 #include "row_search.hpp"
+#include "run_history.hpp"
 #include "strings.hpp"
 #include "workbook_creation.hpp"
 
@@ -91,6 +93,22 @@ void write_sheet(py_::Book& book, std::size_t k, const SheetRow& sheet, const py
     book.note_row(k, sheet.row, name);
 }
 
+// The final R, G and B gains of the picture for the run's history, read from its dump as the
+// record read it (the reader keeps its lines); none for a missing dump, and none for a gain that
+// is not a whole number (the gains are not the workbook's: they fail nothing).
+std::array<py::object, 3> final_gains(const py_::Namespace& ns, const py_::TextMemory& dumps) {
+    std::array<py::object, 3> gains;
+    if (!dumps.lines || dumps.lines.is_none()) return gains;
+    for (std::size_t i = 0; i < gains.size(); ++i) {
+        try {
+            gains[i] = py_::read_tag_from_dump(ns, py_::to_str(kGainSlots[kAlgorithmGainSlot + i].tag));
+        } catch (py::error_already_set& e) {
+            if (!e.matches(PyExc_ValueError)) throw;
+        }
+    }
+    return gains;
+}
+
 }  // namespace
 
 bool take_picture_failure(py::handle error) {
@@ -147,6 +165,10 @@ void create_dp_log_data(py::object jpg, py::object rawpic, py::object issues) {
             [&] { py_::raise(PyExc_ValueError, py_::text_of(dumps.source) + " 中没有 AWB 调试数据"); });
     }
 
+    RunHistory* history = RunHistory::current(ns);
+    std::array<py::object, 3> gains;
+    if (history) gains = final_gains(ns, dumps);
+
     py::object name = jpg + py::str(" ") + rawpic;
     picture_step([&] {
         py_::check_text(name);
@@ -163,6 +185,12 @@ void create_dp_log_data(py::object jpg, py::object rawpic, py::object issues) {
     } catch (...) {
         py_::BookMemory::of(ns).forget();
         throw;
+    }
+    if (history) {
+        std::array<const py_::RecordValues*, kSheetCount> records;
+        for (std::size_t k = 0; k < kSheetCount; ++k) records[k] = &rows[k].values;
+        py::object dump = dumps.source ? py_::Os(ns).path("abspath")(dumps.source) : py::str("");
+        history->add(name, dump, issues, records, gains);
     }
     py_::BookMemory::of(ns).recorded(ns);
     held.release();

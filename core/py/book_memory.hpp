@@ -3,6 +3,7 @@
 // are written.
 #pragma once
 
+#include <functional>
 #include <optional>
 
 #include "awb/save_cadence.hpp"
@@ -45,7 +46,9 @@ public:
     bool holds_run_book(py::handle path) const {  // the running batch's workbook is in memory
         return book_ && runs_ > 0 && checked_in_run_ && path_.equal(path);
     }
-    bool save_failed() const { return save_failed_; }               // the last save attempt failed
+    bool save_failed() const { return save_failed_; }
+    // Runs before every save while set: a batch run writes its tuning history there.
+    std::function<void()> before_save;                              // the last save attempt failed
     std::size_t saved_pictures() const { return saved_pictures_; }  // in the file as last saved
 
 private:

@@ -96,6 +96,65 @@ def record_show(path, picture, result_path, issue_note, values, shown_at=None):
         raise
 
 
+def record_run(path, tags, rows, wait=None):
+    """Appends a batch run's pictures in one transaction, through the connection this process
+    keeps open to the history at `path` between the run's writes and checks before each one,
+    as for a show. A row is (shown_at, picture, result_path, issue_note, then the values of
+    `tags` in order, None for a value not read); shown_at is a datetime or its ISO 8601 text.
+    A write waits up to `wait` seconds (``BUSY_SECONDS`` unless given) for another one."""
+    if not rows:
+        return
+    path = os.fspath(path)
+    db = _kept(path)
+    try:
+        db.db.execute(f"PRAGMA busy_timeout = {int(1000 * (BUSY_SECONDS if wait is None else wait))}")
+        db.insert(list(tags), ([_when(row[0]), *row[1:4], *map(_storable, row[4:])] for row in rows))
+        _wrote(path)
+    except BaseException as e:
+        _forget(path)
+        if isinstance(e, sqlite3.Error):
+            raise HistoryError(_reason(e)) from e
+        raise
+
+
+def release(path):
+    """Closes the connection this process keeps open to the history at `path`, if any: the
+    last one to close writes the journal back into the history and removes its files."""
+    _forget(os.fspath(path))
+
+
+def move(path, target):
+    """Moves the history at `path` to `target`, with the journal files SQLite keeps beside it
+    by name, its shows first written back into it where no other program holds it. Returns
+    False when there is no history at `path`. Raises HistoryError when `target` or one of its
+    journal names is taken, and OSError when a file cannot be moved; then nothing was moved."""
+    path, target = os.fspath(path), os.fspath(target)
+    if not os.path.lexists(path):
+        return False
+    names = [""] + [suffix for suffix in DATABASE_COMPANIONS]
+    taken = [target + suffix for suffix in names if os.path.lexists(target + suffix)]
+    if taken:
+        raise HistoryError(f"{taken[0]} 已存在")
+    _forget(path)
+    try:
+        with _Database(path, write=False) as db:
+            if db.db.execute("PRAGMA journal_mode").fetchone()[0] == "wal":
+                db.db.execute("PRAGMA wal_checkpoint(TRUNCATE)")
+    except HistoryError:
+        pass  # not a history to write back (it moves as it is), or one held by another program
+    moved = []
+    try:
+        for suffix in sorted(names, key=bool, reverse=True):  # the journal files first, the history last
+            if os.path.lexists(path + suffix):
+                os.rename(path + suffix, target + suffix)
+                moved.append(suffix)
+    except OSError:
+        for suffix in reversed(moved):
+            os.rename(target + suffix, path + suffix)
+        raise
+    return True
+
+
 def append(path, entries):
     """Appends entries (``Entry``, their ids ignored) in one transaction, in the given order."""
     entries = list(entries)
@@ -287,6 +346,13 @@ class _Database:
 
     def append(self, entries, previous_of=None):
         tags = list(dict.fromkeys(tag for entry in entries for tag in entry.values))
+        rows = ([_when(e.shown_at), e.picture, e.result_path, e.issue_note,
+                 *(_storable(e.values.get(t)) for t in tags)] for e in entries)
+        return self.insert(tags, rows, previous_of)
+
+    def insert(self, tags, rows, previous_of=None):
+        """Inserts rows of the common columns and `tags` in one transaction; returns the
+        previous entry of `previous_of`'s picture, read inside it, when asked."""
         self.db.execute("BEGIN IMMEDIATE")
         try:
             self._ensure_columns(tags)
@@ -296,9 +362,7 @@ class _Database:
             columns = list(COMMON) + tags
             self.db.executemany(
                 f"INSERT INTO shows ({', '.join(map(_column, columns))}) "
-                f"VALUES ({', '.join('?' * len(columns))})",
-                ([e.shown_at.isoformat(timespec="milliseconds"), e.picture, e.result_path,
-                  e.issue_note, *(_storable(e.values.get(t)) for t in tags)] for e in entries))
+                f"VALUES ({', '.join('?' * len(columns))})", rows)
             self.db.execute("COMMIT")
         except BaseException:
             if self.db.in_transaction:
@@ -345,6 +409,10 @@ class _Database:
             entry.values = {t: entry.values.get(t) for t in tags}
             history.setdefault(entry.picture, []).append(entry)
         return history
+
+
+def _when(shown_at):
+    return shown_at if isinstance(shown_at, str) else shown_at.isoformat(timespec="milliseconds")
 
 
 def _storable(value):
