@@ -1,6 +1,7 @@
-"""The console's tuning history: every show of a picture appended to a SQLite database beside
-the analysis workbook, so that the values of earlier runs stay at hand after the workbook row
-was overwritten.
+"""The tuning history: every show of a picture in the console, and every picture a batch run
+records, appended to a SQLite database beside the analysis workbook, so that the values of
+earlier runs stay at hand after the workbook row was overwritten, and the final gains, which no
+workbook holds, are there for the report.
 
 The history of the workbook ``Corvane.xls`` is ``Corvane.history.sqlite`` in the same folder
 (a symbolic link to the workbook is resolved first: a link and its target share one history).
@@ -14,7 +15,9 @@ Schema (version 1, kept in ``PRAGMA user_version``): one table, one row per show
         id           INTEGER PRIMARY KEY,  -- append order: a later show has a larger id
         shown_at     TEXT,     -- local time of the show, ISO 8601 with its UTC offset
         picture      TEXT,     -- the picture name as written to column 0 of the workbook
+                               -- (a batch's: "picture raw-file")
         result_path  TEXT,     -- the simulator's AWB debug text the values were read from
+                               -- (a batch's: the picture's dump)
         issue_note   TEXT,     -- the issue note written beside the values
         "AWB_TAG_CCT" INTEGER, ...  -- one column per AWB tag the show read
     )
@@ -25,8 +28,9 @@ one column ("AWB_TAG_CCT", "AWB_TAG_ALGO_SCENE_LV", "AWB_TAG_P_T" ... "AWB_TAG_P
 "AWB_TAG_DATE", and the final gains "AWB_TAG_GAIN_R", "AWB_TAG_GAIN_G", "AWB_TAG_GAIN_B"); a
 tag of one light source has one column per light-source code ("AWB_TAG_STA_GAIN_R_D",
 "AWB_TAG_WEIGHT_T", ...). Together they are the record of each light source (the workbook's
-values) and its static, spatial and equivalent gains (the console summary). The console names
-the columns; a tag that a later console reads becomes a new column, NULL in older rows.
+values) and its static, spatial and equivalent gains (the console summary; a batch keeps only
+the final gains). The tools name the columns; a tag that a later tool reads becomes a new
+column, NULL in older rows and where a value was not read.
 
 By hand, for example:
 
