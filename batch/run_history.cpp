@@ -16,11 +16,12 @@ constexpr const char* kHistoryModule = "awb_desk.history";
 constexpr const char* kNotSaved = "历史记录未保存: %s (%s)";
 constexpr const char* kHistoryKept = "旧的调参历史无法移入备份,本次数据将追加到其中: %s (%s)";
 
-// The run being recorded, and the workbook memory's hook it replaced.
+// The run being recorded, and the workbook memory's hooks it replaced.
 struct RunHistoryState {
     static constexpr const char* kAttribute = "_run_history";
     RunHistory* current = nullptr;
     std::function<void()> outer_before_save;
+    std::function<void(bool)> outer_after_save;
 };
 
 py::object format(const char* pattern, py::handle values) { return py::str(pattern).attr("__mod__")(values); }
@@ -69,19 +70,22 @@ RunHistory::RunHistory() {
     state.current = this;
     py_::BookMemory& memory = py_::BookMemory::of(ns);
     state.outer_before_save = std::move(memory.before_save);
-    memory.before_save = [this] { write(); };
+    state.outer_after_save = std::move(memory.after_save);
+    memory.before_save = [this] { before_save(); };
+    memory.after_save = [this](bool saved) { after_save(saved); };
 }
 
 RunHistory::~RunHistory() {
     const py_::Namespace& ns = kTavrin;
     RunHistoryState& state = py_::module_state<RunHistoryState>(ns);
     try {
-        write();  // what the last save did not take, should it have failed
         if (history_ && !history_.is_none()) history_.attr("release")(path_);
     } catch (py::error_already_set& e) {
         e.discard_as_unraisable("closing the batch's tuning history");
     }
-    py_::BookMemory::of(ns).before_save = std::move(state.outer_before_save);
+    py_::BookMemory& memory = py_::BookMemory::of(ns);
+    memory.before_save = std::move(state.outer_before_save);
+    memory.after_save = std::move(state.outer_after_save);
     state.current = outer_;
 }
 
@@ -105,21 +109,37 @@ void RunHistory::add(const py::object& picture, const py::object& dump, const py
     rows_.append(std::move(row));
 }
 
-void RunHistory::write() {
+void RunHistory::before_save() {
     if (history_.is_none() || rows_.empty()) return;
     try {
-        if (wait_ < 0) {
-            history_.attr("record_run")(path_, tags_, rows_);
-        } else {
-            history_.attr("record_run")(path_, tags_, rows_, wait_);
+        staged_ = wait_ < 0 ? history_.attr("stage_run")(path_, tags_, rows_)
+                            : history_.attr("stage_run")(path_, tags_, rows_, wait_);
+    } catch (py::error_already_set& e) {
+        if (!e.matches(PyExc_Exception)) throw;
+        not_saved(e);
+    }
+}
+
+void RunHistory::after_save(bool saved) {
+    if (!staged_) return;
+    py::object staged = std::move(staged_);
+    try {
+        if (!saved) {
+            staged.attr("rollback")();
+            return;
         }
+        staged.attr("commit")();
         rows_ = py::list();
     } catch (py::error_already_set& e) {
         if (!e.matches(PyExc_Exception)) throw;
-        wait_ = 0;  // later saves try again without waiting
-        if (!told_) kTavrin.print(format(kNotSaved, py::make_tuple(path_, reason_of(e, history_))));
-        told_ = true;
+        not_saved(e);
     }
+}
+
+void RunHistory::not_saved(const py::error_already_set& e) {
+    wait_ = 0;  // later saves try again without waiting
+    if (!told_) kTavrin.print(format(kNotSaved, py::make_tuple(path_, reason_of(e, history_))));
+    told_ = true;
 }
 
 void move_history_along(const py_::Namespace& ns, py::handle workbook, py::handle moved) {

@@ -1,8 +1,9 @@
 // The batch's tuning history: every picture a run records, with each value its record read
 // per light source and its final gains, appended to a history beside the run's workbook, in the
 // console's schema (the package's `awb_desk.history` does the database work). The pictures
-// recorded since the last save go in one transaction just before each save of the workbook, so
-// that a batch killed at any moment leaves a history that holds what its workbook holds.
+// recorded since the last save go into the history in one transaction just before each save of
+// the workbook, committed once the save is done and undone when it fails, so that a batch killed
+// or failing at any moment leaves a history that holds what its workbook holds.
 #pragma once
 
 #include <array>
@@ -38,9 +39,13 @@ public:
              const std::array<const py_::RecordValues*, kSheetCount>& records,
              const std::array<py::object, 3>& gains);
 
-    void write();  // the pictures added since the last write, in one transaction
+    // Around a save of the workbook: the pictures added since the last save, in one
+    // transaction, committed when the workbook was `saved`, else undone and kept for the next.
+    void before_save();
+    void after_save(bool saved);
 
 private:
+    void not_saved(const py::error_already_set& e);  // the one line, and no more waiting
     struct Column {
         std::size_t sheet;
         std::size_t slot;
@@ -49,9 +54,10 @@ private:
     py::object path_;     // the history's path
     py::list tags_;       // the value columns: the record's tags by light source, then the final gains
     std::vector<Column> columns_;
-    py::object now_;    // datetime.datetime.now
-    py::list rows_;     // pictures not yet written
-    double wait_ = -1;  // seconds a write waits for another one; the history's own default while < 0
+    py::object now_;     // datetime.datetime.now
+    py::list rows_;      // pictures not yet written
+    py::object staged_;  // their open transaction during a save
+    double wait_ = -1;   // seconds a write waits for another one; the history's own default while < 0
     bool told_ = false;
     RunHistory* outer_ = nullptr;
 };

@@ -49,11 +49,13 @@ void BookMemory::save(const Namespace& ns) {
     try {
         save_atomically(ns, book_->writable, path_);
     } catch (py::error_already_set& e) {
+        if (after_save) after_save(false);
         pending_ = true;
         // A save cut short by Ctrl-C did not fail: it is done again when the run ends.
         save_failed_ = e.matches(PyExc_Exception);
         throw;
     }
+    if (after_save) after_save(true);
     stamp_ = stamp_of(ns, path_);
     pending_ = false;
     save_failed_ = false;

@@ -47,8 +47,10 @@ public:
         return book_ && runs_ > 0 && checked_in_run_ && path_.equal(path);
     }
     bool save_failed() const { return save_failed_; }
-    // Runs before every save while set: a batch run writes its tuning history there.
-    std::function<void()> before_save;                              // the last save attempt failed
+    // Run around every save while set: a batch run writes its tuning history before the save
+    // and commits it after, or drops it when the save failed (`saved` false).
+    std::function<void()> before_save;
+    std::function<void(bool saved)> after_save;                     // the last save attempt failed
     std::size_t saved_pictures() const { return saved_pictures_; }  // in the file as last saved
 
 private:

@@ -100,25 +100,51 @@ def record_show(path, picture, result_path, issue_note, values, shown_at=None):
         raise
 
 
-def record_run(path, tags, rows, wait=None):
-    """Appends a batch run's pictures in one transaction, through the connection this process
-    keeps open to the history at `path` between the run's writes and checks before each one,
-    as for a show. A row is (shown_at, picture, result_path, issue_note, then the values of
-    `tags` in order, None for a value not read); shown_at is a datetime or its ISO 8601 text.
-    A write waits up to `wait` seconds (``BUSY_SECONDS`` unless given) for another one."""
-    if not rows:
-        return
+def stage_run(path, tags, rows, wait=None):
+    """Inserts a batch run's pictures into the history at `path` in one transaction and leaves
+    it open: the batch commits it once its workbook is saved with the same pictures, or rolls
+    it back when that save fails, so that the history holds what the workbook holds. It goes
+    through the connection this process keeps open to the history between the run's writes,
+    checked before each one as for a show. A row is (shown_at, picture, result_path,
+    issue_note, then the values of `tags` in order, None for a value not read); shown_at is a
+    datetime or its ISO 8601 text. The write waits up to `wait` seconds (``BUSY_SECONDS``
+    unless given) for another one. Returns the open transaction, a ``Staged``."""
     path = os.fspath(path)
     db = _kept(path)
     try:
         db.db.execute(f"PRAGMA busy_timeout = {int(1000 * (BUSY_SECONDS if wait is None else wait))}")
-        db.insert(list(tags), ([_when(row[0]), *row[1:4], *map(_storable, row[4:])] for row in rows))
-        _wrote(path)
+        db.insert(list(tags), ([_when(row[0]), *row[1:4], *map(_storable, row[4:])] for row in rows),
+                  commit=False)
     except BaseException as e:
         _forget(path)
         if isinstance(e, sqlite3.Error):
             raise HistoryError(_reason(e)) from e
         raise
+    return Staged(path, db)
+
+
+class Staged:
+    """A batch run's pictures inserted into a history, not yet committed (see `stage_run`)."""
+
+    def __init__(self, path, db):
+        self.path, self.db = path, db
+
+    def commit(self):
+        self._end("COMMIT")
+        _wrote(self.path)
+
+    def rollback(self):
+        self._end("ROLLBACK")
+
+    def _end(self, statement):
+        try:
+            if self.db.db is not None and self.db.db.in_transaction:
+                self.db.db.execute(statement)
+        except BaseException as e:
+            _forget(self.path)
+            if isinstance(e, sqlite3.Error):
+                raise HistoryError(_reason(e)) from e
+            raise
 
 
 def release(path):
@@ -354,9 +380,10 @@ class _Database:
                  *(_storable(e.values.get(t)) for t in tags)] for e in entries)
         return self.insert(tags, rows, previous_of)
 
-    def insert(self, tags, rows, previous_of=None):
-        """Inserts rows of the common columns and `tags` in one transaction; returns the
-        previous entry of `previous_of`'s picture, read inside it, when asked."""
+    def insert(self, tags, rows, previous_of=None, commit=True):
+        """Inserts rows of the common columns and `tags` in one transaction, left open unless
+        `commit`; returns the previous entry of `previous_of`'s picture, read inside it, when
+        asked."""
         self.db.execute("BEGIN IMMEDIATE")
         try:
             self._ensure_columns(tags)
@@ -367,7 +394,8 @@ class _Database:
             self.db.executemany(
                 f"INSERT INTO shows ({', '.join(map(_column, columns))}) "
                 f"VALUES ({', '.join('?' * len(columns))})", rows)
-            self.db.execute("COMMIT")
+            if commit:
+                self.db.execute("COMMIT")
         except BaseException:
             if self.db.in_transaction:
                 self.db.execute("ROLLBACK")
