@@ -105,16 +105,18 @@ def stage_run(path, tags, rows, wait=None):
     it open: the batch commits it once its workbook is saved with the same pictures, or rolls
     it back when that save fails, so that the history holds what the workbook holds. It goes
     through the connection this process keeps open to the history between the run's writes,
-    checked before each one as for a show. A row is (shown_at, picture, result_path,
-    issue_note, then the values of `tags` in order, None for a value not read); shown_at is a
-    datetime or its ISO 8601 text. The write waits up to `wait` seconds (``BUSY_SECONDS``
+    checked before each one as for a show. A row is (shown_at as ISO 8601 text, picture,
+    result_path, issue_note, then the values of `tags` in order, None for a value not read). The write waits up to `wait` seconds (``BUSY_SECONDS``
     unless given) for another one. Returns the open transaction, a ``Staged``."""
     path = os.fspath(path)
     db = _kept(path)
     try:
         db.db.execute(f"PRAGMA busy_timeout = {int(1000 * (BUSY_SECONDS if wait is None else wait))}")
-        db.insert(list(tags), ([_when(row[0]), *row[1:4], *map(_storable, row[4:])] for row in rows),
-                  commit=False)
+        tags = list(tags)
+        try:
+            db.insert(tags, rows, commit=False)
+        except OverflowError:  # a whole number beyond 64 bits, kept as for a show
+            db.insert(tags, ([*row[:4], *map(_storable, row[4:])] for row in rows), commit=False)
     except BaseException as e:
         _forget(path)
         if isinstance(e, sqlite3.Error):
@@ -376,7 +378,7 @@ class _Database:
 
     def append(self, entries, previous_of=None):
         tags = list(dict.fromkeys(tag for entry in entries for tag in entry.values))
-        rows = ([_when(e.shown_at), e.picture, e.result_path, e.issue_note,
+        rows = ([e.shown_at.isoformat(timespec="milliseconds"), e.picture, e.result_path, e.issue_note,
                  *(_storable(e.values.get(t)) for t in tags)] for e in entries)
         return self.insert(tags, rows, previous_of)
 
@@ -441,10 +443,6 @@ class _Database:
             entry.values = {t: entry.values.get(t) for t in tags}
             history.setdefault(entry.picture, []).append(entry)
         return history
-
-
-def _when(shown_at):
-    return shown_at if isinstance(shown_at, str) else shown_at.isoformat(timespec="milliseconds")
 
 
 def _storable(value):
