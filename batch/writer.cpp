@@ -93,15 +93,16 @@ void write_sheet(py_::Book& book, std::size_t k, const SheetRow& sheet, const py
     book.note_row(k, sheet.row, name);
 }
 
-// The final R, G and B gains of the picture for the run's history, read from its dump as the
-// record read it (the reader keeps its lines); none for a missing dump, and none for a gain that
-// is not a whole number (the gains are not the workbook's: they fail nothing).
-std::array<py::object, 3> final_gains(const py_::Namespace& ns, const py_::TextMemory& dumps) {
+// The final R, G and B gains of the picture for the run's history, read from the lines of its
+// dump that the reader keeps (after the record: they do not count as its values); none for a
+// missing dump, and none for a gain that is not a whole number (the gains are not the
+// workbook's: they fail nothing).
+std::array<py::object, 3> final_gains(const py_::Namespace& ns, py_::TextMemory& dumps) {
     std::array<py::object, 3> gains;
     if (!dumps.lines || dumps.lines.is_none()) return gains;
     for (std::size_t i = 0; i < gains.size(); ++i) {
         try {
-            gains[i] = py_::read_tag_from_dump(ns, py_::to_str(kGainSlots[kAlgorithmGainSlot + i].tag));
+            gains[i] = dumps.scan(ns, py_::to_str(kGainSlots[kAlgorithmGainSlot + i].tag));
         } catch (py::error_already_set& e) {
             if (!e.matches(PyExc_ValueError)) throw;
         }
