@@ -69,6 +69,19 @@ TEST_CASE("the lock files of a workbook") {
     CHECK(s(lock_file_name(U"/d/Corvane.xls")) == "/d/Corvane.xls.lock");
     CHECK(s(fallback_lock_name("abcdef0123456789abcdef0123456789")) ==
           "awb-workbook-abcdef0123456789abcdef01.lock");
+    // The temporary folder only where nothing stands at the lock file's path.
+    CHECK(lock_place(false, true) == LockPlace::kBeside);
+    CHECK(lock_place(true, false) == LockPlace::kBeside);  // a lock file another process may hold
+    CHECK(lock_place(false, false) == LockPlace::kTemporaryFolder);
+    CHECK(falls_back_after_failure(false));
+    CHECK_FALSE(falls_back_after_failure(true));  // e.g. a folder in the lock file's place
+}
+
+TEST_CASE("a writer whose lock file was deleted takes the lock again, one whose file was replaced stops") {
+    CHECK(check_lock_path(true, true, true) == LockCheck::kStillHeld);
+    CHECK(check_lock_path(false, false, false) == LockCheck::kTakeAgain);  // deleted
+    CHECK(check_lock_path(true, false, true) == LockCheck::kLost);         // made anew by another process
+    CHECK(check_lock_path(true, false, false) == LockCheck::kKeepHeld);    // replaced by a folder
 }
 
 TEST_CASE("a run saves at most about once a second, less often when saving is slow") {
