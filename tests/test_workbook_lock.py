@@ -1,19 +1,31 @@
 """One writer at a time: two consoles recording into one shared workbook at full speed, a
-second batch on a workbook that a batch is writing, a console waiting for another program."""
+second batch on a workbook that a batch is writing, a console waiting for another program, a
+lock file deleted or replaced by a folder while a batch runs."""
 
+import re
+import signal
 import subprocess
 import sys
 import time
 from pathlib import Path
 
+import pytest
 import xlrd
 from conftest import LIGHT_SOURCES
 from console_support import SESSION, TESTS, simulate
+from test_batch_rerun import PACED_COMMAND, TAVRIN
 from test_kills import PACED_BATCH, Run
 
 import make_examples
 
 ROUNDS, PICTURES = 2, 25  # per console and round
+
+
+def rows_of(path):
+    """Column 0 of a workbook's sheets, the same on all seven, as picture names."""
+    book = xlrd.open_workbook(str(path))
+    [names] = {tuple(sheet.col_values(0, 1)) for sheet in book.sheets()}
+    return [name.split(" ")[0] for name in names]
 
 
 def start_console(sandbox, work, raw, stdin):
@@ -78,3 +90,44 @@ def test_a_second_writer_waits_or_stops(sandbox):
     failure = f"操作失败: 工作簿 {sandbox.workbook} 正被另一个程序写入, 等了 5 秒仍未写完, 本次未记录, 稍后再按回车"
     assert result.stdout.count("操作失败") == 1 and failure in result.stdout
     assert result.stdout.count("回写路径:") == 1  # the next show, once the lock was free
+
+
+def wait_until(ready, seconds=60):
+    deadline = time.monotonic() + seconds
+    while not ready():
+        assert time.monotonic() < deadline, "timed out"
+        time.sleep(0.005)
+
+
+@pytest.mark.sigkill
+@pytest.mark.parametrize("case", ["deleted", "deleted-while-first-paused", "replaced-by-a-folder"])
+def test_a_lock_file_deleted_or_replaced_mid_batch_never_lets_two_batches_write(sandbox, case):
+    names = make_examples.picture_names(240)
+    make_examples.write_batch(str(sandbox.work), names, __import__("random").Random(240))
+    first = Run(sandbox, PACED_COMMAND)
+    workbook = sandbox.work / f"Corvane{time.strftime('%Y%m%d')}.xls"
+    lock = Path(f"{workbook}.lock")
+    wait_until(lambda: first.count(names[40]) > 0)
+    if case == "deleted-while-first-paused":
+        first.proc.send_signal(signal.SIGSTOP)  # the second takes the lock before the first looks again
+    lock.unlink()
+    if case == "replaced-by-a-folder":
+        lock.mkdir()
+    second = sandbox.command([TAVRIN], timeout=120)
+    first.proc.send_signal(signal.SIGCONT)
+    first.proc.wait(timeout=120)
+    first.kill()
+    told = (sandbox.work / "stderr.txt").read_text(encoding="utf-8")
+    kept = {path.name: rows_of(path) for path in (sandbox.work / "备份").glob("*.xls")}
+    if case == "deleted-while-first-paused":  # the first stops, its pictures kept in 备份
+        assert second.returncode == 0 and "数据处理完成" in second.stdout and rows_of(workbook) == names
+        assert first.proc.returncode == 1 and told.count("\n") == 1 and "数据处理完成" not in "".join(first.lines)
+        saved, aside = re.fullmatch(r"数据处理失败: 工作簿 \S+ 已被另一个程序加锁写入 \(锁文件曾被删除或替换\), "
+                                    r"本次不再写入它; 本次的表格 \((\d+) 张照片\) 另存到: (\S+)\n", told).groups()
+        assert kept[Path(aside).name] == names[:int(saved)] and int(saved) >= first.count(".jpg:") - 1
+    else:  # the second stops at once, the first records every picture in the day's workbook
+        assert first.proc.returncode == 0 and rows_of(workbook) == names and told == ""
+        reason = "正被另一个程序写入" if case == "deleted" else "无法加锁: 锁文件"
+        assert second.returncode == 1 and second.stdout == "" and second.stderr.count("\n") == 1
+        assert second.stderr.startswith(f"数据处理失败: 工作簿 {workbook.name} {reason}"), second.stderr
+        assert kept == {}

@@ -44,6 +44,7 @@ Book& BookMemory::open(const Namespace& ns, py::handle path) {
 
 void BookMemory::save(const Namespace& ns) {
     if (!book_) return;
+    if (runs_ > 0 && before_save_) before_save_();
     auto started = SaveCadence::Clock::now();
     try {
         save_atomically(ns, book_->writable, path_);
