@@ -61,9 +61,26 @@ void BookMemory::save(const Namespace& ns) {
     cadence_.saved(started, SaveCadence::Clock::now());
 }
 
+Book& BookMemory::reload(const Namespace& ns) {
+    save_pending(ns);
+    py::object path = path_;
+    forget();
+    return open(ns, path);
+}
+
 void BookMemory::recorded(const Namespace& ns) {
     pending_ = true;
-    if (cadence_.due(runs_ > 0, SaveCadence::Clock::now())) save(ns);
+    if (!cadence_.due(runs_ > 0, SaveCadence::Clock::now())) return;
+    save(ns);
+    if (runs_ == 0 || !book_) return;
+    // A checkpoint of a run: the rows saved go to the writer for good, so that the next
+    // checkpoint writes only the rows recorded since.
+    try {
+        book_->flush_rows();
+    } catch (py::error_already_set& e) {
+        if (!e.matches(PyExc_Exception)) throw;
+        forget();  // the file just saved holds it all: it is read again for the next picture
+    }
 }
 
 void BookMemory::save_pending(const Namespace& ns) {
