@@ -32,6 +32,21 @@ void dp_dump(py::object file_dir);
 // in the module's state) is cleared either way.
 bool take_picture_failure(py::handle error);
 
+// Keeps the interpreter's cyclic garbage collector from running while it lives, then puts it
+// back as it was. A run makes many objects that live until a checkpoint (the workbook's cells)
+// and are freed by their reference counts; the collector would only go through them again and
+// again.
+class CollectorPause {
+public:
+    CollectorPause();
+    ~CollectorPause();
+    CollectorPause(const CollectorPause&) = delete;
+    CollectorPause& operator=(const CollectorPause&) = delete;
+
+private:
+    bool was_enabled_ = false;
+};
+
 // A run of the workbook functions over many pictures (the batch or the folder walk). It holds
 // the workbook's lock from the first thing it writes to its end (a second run on the same
 // workbook stops at once) and makes sure before each picture and each save that the lock is
@@ -77,6 +92,7 @@ private:
         ~SaveChecks();
     };
 
+    CollectorPause collector_;
     py::object workbook_;
     std::optional<py_::WorkbookLock> lock_;
     py::object lost_;  // the error that told the lock was lost

@@ -93,6 +93,21 @@ void report_missing_dumps(const py_::Namespace& ns) {
 
 }  // namespace
 
+CollectorPause::CollectorPause() {
+    py::module_ gc = py::module_::import("gc");
+    was_enabled_ = gc.attr("isenabled")().cast<bool>();
+    gc.attr("disable")();
+}
+
+CollectorPause::~CollectorPause() {
+    if (!was_enabled_) return;
+    try {
+        py::module_::import("gc").attr("enable")();
+    } catch (py::error_already_set& e) {
+        e.discard_as_unraisable("enabling the garbage collector");
+    }
+}
+
 PictureRun::PictureRun() : workbook_(kTavrin.get("Excle_File")), run_(kTavrin) {
     py_::BookMemory::of(kTavrin).before_run_saves([this] { check_lock(); });
 }
