@@ -71,16 +71,17 @@ Book& BookMemory::reload(const Namespace& ns) {
 void BookMemory::recorded(const Namespace& ns) {
     pending_ = true;
     if (!cadence_.due(runs_ > 0, SaveCadence::Clock::now())) return;
-    save(ns);
-    if (runs_ == 0 || !book_) return;
-    // A checkpoint of a run: the rows saved go to the writer for good, so that the next
-    // checkpoint writes only the rows recorded since.
-    try {
-        book_->flush_rows();
-    } catch (py::error_already_set& e) {
-        if (!e.matches(PyExc_Exception)) throw;
-        forget();  // the file just saved holds it all: it is read again for the next picture
+    // A checkpoint of a run: the rows recorded since the last one go to the writer for good
+    // first, so that each row is made into records once, and the save writes them from there.
+    if (runs_ > 0 && book_) {
+        try {
+            book_->flush_rows();
+        } catch (py::error_already_set&) {
+            save_failed_ = true;  // the copy in memory may be spoilt: the file keeps the last checkpoint
+            throw;
+        }
     }
+    save(ns);
 }
 
 void BookMemory::save_pending(const Namespace& ns) {

@@ -113,7 +113,22 @@ void Book::note_row(std::size_t light_source, std::size_t row, py::handle name) 
 
 void Book::flush_rows() {
     for (std::size_t k = 0; k < kSheetCount; ++k) {
-        sheet_writer(k).attr("flush_row_data")();
+        py::object sheet = sheet_writer(k);
+        py::object records = sheet.attr("row_tempfile");
+        py::object written = records.is_none() ? py::object(py::int_(0)) : records.attr("tell")();
+        try {
+            sheet.attr("flush_row_data")();
+        } catch (py::error_already_set& e) {
+            if (!e.matches(PyExc_Exception)) throw;
+            // What the failed flush wrote is taken back; this sheet's rows and the later
+            // sheets' stay with the writer and are saved as usual.
+            records = sheet.attr("row_tempfile");
+            if (!records.is_none()) {
+                records.attr("seek")(written);
+                records.attr("truncate")();
+            }
+            return;
+        }
         flushed_below[k] = std::max(flushed_below[k], sheets.at(k).count());
     }
 }

@@ -44,8 +44,10 @@ struct Book {
     py::object sheet_writer(std::size_t light_source) const;  // the writable copy's sheet
     void note_row(std::size_t light_source, std::size_t row, py::handle name);
     std::size_t pictures() const;  // picture rows of the first sheet
-    // Once a run has saved them, the seven sheets' rows are kept by the writer as the records
-    // it wrote (its flush_row_data), so that the next save writes only the rows added since.
+    // At a run's checkpoint the seven sheets' rows are handed to the writer for good, kept as
+    // the records it made of them (its flush_row_data): each save makes records of the rows
+    // added since only. A sheet whose flush fails keeps its rows (what the flush wrote is taken
+    // back); an error in taking it back goes on up.
     void flush_rows();
     bool row_flushed(std::size_t light_source, std::size_t row) const {
         return row < flushed_below.at(light_source);
