@@ -108,11 +108,15 @@ def test_a_lock_file_deleted_or_replaced_mid_batch_never_lets_two_batches_write(
     workbook = sandbox.work / f"Corvane{time.strftime('%Y%m%d')}.xls"
     lock = Path(f"{workbook}.lock")
     wait_until(lambda: first.count(names[40]) > 0)
-    if case == "deleted-while-first-paused":
-        first.proc.send_signal(signal.SIGSTOP)  # the second takes the lock before the first looks again
+    first.proc.send_signal(signal.SIGSTOP)
     lock.unlink()
     if case == "replaced-by-a-folder":
         lock.mkdir()
+    if case != "deleted-while-first-paused":  # else the second takes the lock before the first looks again
+        first.proc.send_signal(signal.SIGCONT)
+        recorded = first.count(".jpg:")
+        wait_until(lambda: first.count(".jpg:") >= recorded + 2)  # the first has looked at its lock again
+        first.proc.send_signal(signal.SIGSTOP)
     second = sandbox.command([TAVRIN], timeout=120)
     first.proc.send_signal(signal.SIGCONT)
     first.proc.wait(timeout=120)
