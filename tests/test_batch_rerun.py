@@ -14,7 +14,6 @@ import pytest
 import xlrd
 from test_kills import PACED_BATCH, Run
 
-pytestmark = pytest.mark.skipif(not hasattr(signal, "SIGKILL"), reason="needs SIGKILL")
 TAVRIN = str(Path(sys.executable).with_name("tavrin"))
 PACED_COMMAND = PACED_BATCH.replace("Tavrin.Tavrin()", "import tavrin_command\nsys.exit(tavrin_command.main())")
 PACED_COMMAND = "import sys\nsys.stderr = open('stderr.txt', 'w', encoding='utf-8', buffering=1)\n" + PACED_COMMAND
@@ -32,6 +31,7 @@ def rows(path):
     return [sheet.nrows - 1 for sheet in xlrd.open_workbook(str(path)).sheets()]
 
 
+@pytest.mark.sigkill
 def test_a_killed_rerun_keeps_the_earlier_workbook(sandbox):
     rng = random.Random(8)
     names = batch_folder(sandbox, 200)
@@ -69,13 +69,14 @@ def test_a_workbook_deleted_mid_batch_is_saved_whole(sandbox):
     names = batch_folder(sandbox, 240)
     run = Run(sandbox, PACED_BATCH)
     path = sandbox.work / f"Corvane{time.strftime('%Y%m%d')}.xls"
-    assert run.wait_for(lambda: run.count(names[60]) > 0 and path.exists())
+    assert run.wait_for(lambda: run.count(names[60]) > 0 and path.exists(), f"{names[60]} in a saved workbook")
     path.unlink()
     run.proc.wait(timeout=120)
     run.kill()
     assert rows(path) == [len(names)] * 7
 
 
+@pytest.mark.sigkill
 def test_ctrl_c_saves_every_whole_picture_and_says_how_many(sandbox):
     rng = random.Random(3)
     names = batch_folder(sandbox, 240)
@@ -83,7 +84,7 @@ def test_ctrl_c_saves_every_whole_picture_and_says_how_many(sandbox):
     for _ in range(5):
         run = Run(sandbox, PACED_COMMAND)
         target = names[rng.randrange(10, 200)]
-        assert run.wait_for(lambda: run.count(target) > 0)
+        assert run.wait_for(lambda: run.count(target) > 0, f"the batch to print {target}")
         time.sleep(rng.uniform(0, 0.02))
         run.proc.send_signal(signal.SIGINT)
         assert run.proc.wait(timeout=60) == 130

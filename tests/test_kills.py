@@ -3,7 +3,6 @@ seeded random moments, some of them while a save is being written. After every k
 workbook opens, holds every picture whose save had completed and no half-written picture."""
 
 import random
-import signal
 import subprocess
 import sys
 import threading
@@ -12,10 +11,10 @@ import time
 import make_examples
 import pytest
 import xlrd
-from conftest import LIGHT_SOURCES, workbook_cells
+from conftest import DEADLINE, LIGHT_SOURCES, wait_until, workbook_cells
 from console_support import SESSION, TESTS, simulate
 
-pytestmark = pytest.mark.skipif(not hasattr(signal, "SIGKILL"), reason="needs SIGKILL")
+pytestmark = pytest.mark.sigkill
 
 KILLS = 12  # per tool
 # The batch prints its running lines slowly, as a console window does, so that it saves a
@@ -69,22 +68,29 @@ class Run:
     def count(self, word):
         return sum(word in line for line in list(self.lines))
 
-    def wait_for(self, ready, poll=None):
-        """Polls until `ready()`; False when the process ended first."""
-        while not ready():
+    def wait_for(self, ready, what, poll=None):
+        """Polls until `ready()`; False when the process ended first. Past the deadline the
+        process is killed and the test fails saying what it waited for."""
+        def done():
+            if ready():
+                return "ready"
             if poll:
                 poll()
-            if self.proc.poll() is not None:
-                return False
-            time.sleep(0.001)
-        return True
+            return "ended" if self.proc.poll() is not None else None
+
+        try:
+            return wait_until(done, what) == "ready"
+        except BaseException:
+            self.kill()
+            raise
 
     def kill(self):
-        """SIGKILL; False when the process had already ended."""
+        """SIGKILL (where there is one); False when the process had already ended."""
         alive = self.proc.poll() is None
-        self.proc.send_signal(signal.SIGKILL)
-        self.proc.wait()
-        self.reader.join()
+        self.proc.kill()
+        self.proc.wait(timeout=DEADLINE)
+        self.reader.join(timeout=DEADLINE)
+        assert not self.reader.is_alive(), "the output of a killed process did not end"
         self.proc.stdin.close()
         self.proc.stdout.close()
         return alive
@@ -129,17 +135,17 @@ def test_killed_batch(sandbox):
                 seen[0] = count
 
         if kill == 0:  # early: around the first save
-            run.wait_for(lambda: run.count(names[0]) > 0)
+            run.wait_for(lambda: run.count(names[0]) > 0, f"the batch to print {names[0]}")
             time.sleep(rng.uniform(0, 0.03))
         elif kill % 2:  # while the second or a later save is being written
-            run.wait_for(lambda: seen[0], observe)
+            run.wait_for(lambda: seen[0], "a first picture in the workbook", observe)
             for _ in range(rng.randrange(2)):
-                run.wait_for(lambda: saving(sandbox.work, path.name))
-                run.wait_for(lambda: not saving(sandbox.work, path.name))
-            run.wait_for(lambda: saving(sandbox.work, path.name))
+                run.wait_for(lambda: saving(sandbox.work, path.name), "a save to begin")
+                run.wait_for(lambda: not saving(sandbox.work, path.name), "a save to end")
+            run.wait_for(lambda: saving(sandbox.work, path.name), "a save to begin")
         else:  # at a random picture (not among the last, so that the batch has not ended), a moment later
             target = names[rng.randrange(len(names) - 40)]
-            run.wait_for(lambda: run.count(target) > 0, observe)
+            run.wait_for(lambda: run.count(target) > 0, f"the batch to print {target}", observe)
             time.sleep(rng.uniform(0, 0.05))
         in_save = saving(sandbox.work, path.name)
         killed = run.kill()
@@ -211,9 +217,9 @@ def test_killed_console(sandbox):
         stdin = "".join(f"!simulate(raw, {p[:-4]!r}, cct={c})\n" for p, c in plan[done + 1:done + after + 6])
         run = Run(sandbox, session, stdin)
         shown = lambda: run.count("回写路径:")  # noqa: E731
-        run.wait_for(lambda: shown() >= after)
+        run.wait_for(lambda: shown() >= after, f"{after} shows")
         if kill % 2:
-            run.wait_for(lambda: saving(desktop, name))
+            run.wait_for(lambda: saving(desktop, name), "a save to begin")
         else:
             time.sleep(rng.uniform(0, 0.15))
         in_save = saving(desktop, name)

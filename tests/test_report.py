@@ -68,6 +68,7 @@ def pictures(workbook):
     return sorted((sheet.cell_value(r, 0), sheet.cell_value(r, 1), sheet.cell_value(r, 2)) for r in range(1, sheet.nrows))
 
 
+@pytest.mark.chromium
 def test_batch_report_in_a_browser(sandbox):
     names = make_examples.picture_names(8)
     make_examples.write_batch(str(sandbox.work), names, random.Random(8), missing=names[2:3])

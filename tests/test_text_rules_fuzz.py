@@ -182,6 +182,7 @@ report(count)
 """
 
 
+@pytest.mark.slow
 @pytest.mark.parametrize("prop, examples", [(READER_PROPERTY, 2000), (DISCOVERY_PROPERTY, 500),
                                             (CAPTURE_LIST_PROPERTY, 300)],
                          ids=["tag-reader", "result-names", "capture-list"])

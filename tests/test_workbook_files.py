@@ -84,6 +84,7 @@ def test_sheets_are_found_by_name_among_the_users_own(sandbox):
         assert names(book, code) == ["P100.jpg"] and book[code][1][3 + k][1] == 11 + k
 
 
+@pytest.mark.libreoffice
 def test_formulas_and_comments_are_kept_aside_before_the_first_rewrite(sandbox):
     soffice = shutil.which("soffice") or shutil.which("libreoffice")
     if soffice is None:

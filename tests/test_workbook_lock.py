@@ -7,7 +7,7 @@ import time
 from pathlib import Path
 
 import xlrd
-from conftest import LIGHT_SOURCES
+from conftest import LIGHT_SOURCES, wait_until
 from console_support import SESSION, TESTS, simulate
 from test_kills import PACED_BATCH, Run
 
@@ -53,7 +53,7 @@ def test_a_second_writer_waits_or_stops(sandbox):
     names = make_examples.picture_names(240)
     make_examples.write_batch(str(sandbox.work), names, __import__("random").Random(240))
     first = Run(sandbox, PACED_BATCH)
-    assert first.wait_for(lambda: first.count(names[0]) > 0)
+    assert first.wait_for(lambda: first.count(names[0]) > 0, f"the first batch to print {names[0]}")
     started = time.monotonic()
     second = sandbox.command([str(Path(sys.executable).with_name("tavrin"))], timeout=60)
     [workbook] = sandbox.work.glob("Corvane*.xls")
@@ -69,9 +69,10 @@ def test_a_second_writer_waits_or_stops(sandbox):
     simulate(raw, "P100")
     lock = Path(str(sandbox.workbook) + ".lock")
     sandbox.workbook.parent.mkdir()
+    held = sandbox.root / "held"
     holder = subprocess.Popen([sys.executable, "-c", f"import filelock, time\nwith filelock.FileLock({str(lock)!r}):\n"
-                               "    print('held', flush=True); time.sleep(7)"], stdout=subprocess.PIPE, text=True)
-    assert holder.stdout.readline() == "held\n"
+                               f"    open({str(held)!r}, 'w').close(); time.sleep(7)"])
+    wait_until(held.exists, "the other program to take the lock")
     result = sandbox.run(SESSION.format(tests=str(TESTS), bench=str(TESTS.parent / "bench"), raw=str(raw),
                                         setup=""), stdin="!time.sleep(3)\nq\n")
     holder.communicate(timeout=30)
