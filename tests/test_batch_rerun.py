@@ -1,7 +1,9 @@
-"""Nothing lost by a batch: a rerun killed at random moments, a capture list without picture
-lines, the day's workbook deleted mid-batch, Ctrl-C mid-batch, and files in the working
-folder that are not the settings."""
+"""Nothing lost by a batch: reruns whose earlier workbooks carry the same time, a rerun killed
+at random moments, a capture list without picture lines, the day's workbook deleted
+mid-batch, Ctrl-C mid-batch and again during the final save, and files in the working folder
+that are not the settings."""
 
+import os
 import random
 import re
 import signal
@@ -17,6 +19,35 @@ from test_kills import PACED_BATCH, Run
 TAVRIN = str(Path(sys.executable).with_name("tavrin"))
 PACED_COMMAND = PACED_BATCH.replace("Tavrin.Tavrin()", "import tavrin_command\nsys.exit(tavrin_command.main())")
 PACED_COMMAND = "import sys\nsys.stderr = open('stderr.txt', 'w', encoding='utf-8', buffering=1)\n" + PACED_COMMAND
+# Ctrl-C once the given number of picture lines went by, and again while the final save writes.
+SECOND_CTRL_C = """
+import os, signal, sys, types
+sys.stderr = open("stderr.txt", "w", encoding="utf-8", buffering=1)
+import Tavrin
+pictures, interrupted = [], []
+
+def ctrl_c(signum, frame):
+    interrupted.append(signum)
+    raise KeyboardInterrupt
+
+def counted(*args):
+    print(*args)
+    pictures.extend(a for a in args if ".jpg:" in str(a))
+    if len(pictures) == {first}:
+        signal.raise_signal(signal.SIGINT)
+
+def fsync(fd):
+    os.fsync(fd)
+    if interrupted:
+        signal.raise_signal(signal.SIGINT)
+        print("second Ctrl-C during the final save", file=sys.stderr)
+
+signal.signal(signal.SIGINT, ctrl_c)
+Tavrin.print = counted
+Tavrin.os = types.SimpleNamespace(**{{**vars(os), "fsync": fsync}})
+import tavrin_command
+sys.exit(tavrin_command.main())
+"""
 
 
 def batch_folder(sandbox, count):
@@ -29,6 +60,22 @@ def batch_folder(sandbox, count):
 def rows(path):
     """Picture rows of each sheet."""
     return [sheet.nrows - 1 for sheet in xlrd.open_workbook(str(path)).sheets()]
+
+
+def test_reruns_keep_every_earlier_workbook_under_a_name_of_its_own(sandbox):
+    sandbox.settings()
+    when = time.mktime((2026, 12, 8, 15, 30, 12, 0, 0, -1))  # every run's workbook: the same time
+    made = []
+    for run in range(4):
+        make_examples.write_batch(str(sandbox.work), make_examples.picture_names(run + 1), random.Random(run))
+        result = sandbox.command([TAVRIN])
+        assert result.returncode == 0, result.stderr
+        [path] = sandbox.work.glob("Corvane*.xls")
+        os.utime(path, (when, when))
+        made.append(path.read_bytes())
+    kept = {p.name: p.read_bytes() for p in (sandbox.work / "备份").iterdir()}
+    assert kept == {f"Corvane20261208-153012{n}.xls": made[k] for k, n in enumerate(["", "-2", "-3"])}
+    assert f"之前的表格文件已移入备份: {Path('备份', 'Corvane20261208-153012-3.xls')}\n" in result.stdout
 
 
 @pytest.mark.sigkill
@@ -95,6 +142,15 @@ def test_ctrl_c_saves_every_whole_picture_and_says_how_many(sandbox):
         assert rows(sandbox.work / workbook) == [int(saved)] * 7 and int(saved) in (printed - 1, printed)
         counts.append(int(saved))
     print(f"\nCtrl-C in a batch: pictures saved and told {counts}")
+
+
+def test_a_second_ctrl_c_waits_for_the_final_save(sandbox):
+    batch_folder(sandbox, 240)
+    result = sandbox.run(SECOND_CTRL_C.format(first=100))
+    told = (sandbox.work / "stderr.txt").read_text(encoding="utf-8").splitlines()
+    assert result.returncode == 130 and told[0] == "second Ctrl-C during the final save", told
+    saved, workbook = re.fullmatch(r"已中断: 表格中已保存 (\d+) 张照片: (.*)", told[-1]).groups()
+    assert int(saved) == 99 and rows(sandbox.work / workbook) == [99] * 7  # all before the first Ctrl-C
 
 
 @pytest.mark.parametrize("settings, line", [
