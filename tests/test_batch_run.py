@@ -95,6 +95,16 @@ def test_dp_dump_records_every_file_of_a_tree_where_it_lies(sandbox):
     assert rows == ["a.jpg ", "other/b.jpg ", "sub/b.jpg ", "sub/deeper/notes.txt "]
 
 
+def test_dp_dump_walks_folders_in_name_order_whatever_order_they_were_made_in(sandbox):
+    folders = [f"d{n:02d}" for n in range(12)]
+    for folder in reversed(folders):  # newest first: a folder's listing may follow creation order
+        (sandbox.work / "walk" / folder).mkdir(parents=True)
+        for name in ("b.jpg.exif", "a.jpg.exif"):
+            (sandbox.work / "walk" / folder / name).write_text(tag_text({"AWB_TAG_CCT": 5000}), encoding="utf-8")
+    _, rows = batch(sandbox, [], code="Tavrin.DP_DUMP('walk')")
+    assert rows == [f"{folder}/{name}.jpg " for folder in folders for name in "ab"]
+
+
 def test_upper_case_names_and_long_lines(sandbox):
     long = "x" * 300
     output, rows = batch(sandbox, ["X.JPG:x.raw:n", "Y.Jpg:y.raw:n", long, f"Z.jpg:z.raw:{long}"],
