@@ -15,7 +15,10 @@ from pathlib import Path
 
 import pytest
 
+from read_workbook import read_workbook
+
 REPO = Path(__file__).resolve().parent.parent
+TESTS = REPO / "tests"
 sys.path.insert(0, str(REPO / "examples"))
 
 LIGHT_SOURCES = ("T", "WF", "F", "CWF", "D", "DF", "S")
@@ -109,8 +112,10 @@ class Sandbox:
         return env
 
     def run(self, code, stdin="", args=(), cwd=None, env=None, timeout=120):
-        """Runs a Python snippet; `report(x)` in it prints x as JSON on the last line."""
-        prelude = "import json\ndef report(x):\n    print(json.dumps(x, ensure_ascii=False, default=repr))\n"
+        """Runs a Python snippet; `report(x)` in it prints x as JSON on the last line. The test
+        support modules can be imported after everything else (read_workbook, say)."""
+        prelude = (f"import json, sys\nsys.path.append({str(TESTS)!r})\n"
+                   "def report(x):\n    print(json.dumps(x, ensure_ascii=False, default=repr))\n")
         return self.command([sys.executable, "-c", prelude + textwrap.dedent(code), *args],
                             stdin=stdin, cwd=cwd, env=env, timeout=timeout)
 
@@ -206,21 +211,8 @@ def write_result(raw, stem, values, marker="-main", mtime=None):
 
 
 def workbook_cells(path):
-    """Every cell of a workbook as read back with its formatting:
+    """Every cell of a workbook that is not empty, as read back with its formatting:
     {(sheet, row, column): (type, value, font colour, bold, horizontal, vertical, fill)}."""
-    import xlrd
-
-    book = xlrd.open_workbook(str(path), formatting_info=True)
-    cells = {}
-    for sheet in book.sheets():
-        for row in range(sheet.nrows):
-            for col in range(sheet.row_len(row)):
-                cell = sheet.cell(row, col)
-                if cell.ctype == xlrd.XL_CELL_EMPTY:
-                    continue
-                xf = book.xf_list[cell.xf_index]
-                font = book.font_list[xf.font_index]
-                cells[sheet.name, row, col] = (cell.ctype, cell.value, font.colour_index, font.bold,
-                                               xf.alignment.hor_align, xf.alignment.vert_align,
-                                               xf.background.fill_pattern)
-    return cells
+    return {(name, r, col): (c.type, c.value, c.font_colour, c.bold, c.horizontal, c.vertical, c.fill)
+            for name, rows in read_workbook(path).items() for r, row in enumerate(rows)
+            for col, c in enumerate(row) if c.type != 0}

@@ -62,7 +62,8 @@ def test_row_search(sandbox, names, picture, row, current):
         book.save(Lumvik.Excle_File)
         Lumvik.fp, Lumvik.Target_Awb_Target_Pic = open({str(text)!r}), {picture!r}
         Lumvik.Create_Lumvik_DATA()
-        sheet = xlrd.open_workbook(Lumvik.Excle_File).sheets()[6]
-        report([Lumvik.insert_row_num, Lumvik.Target_Awb_Target_Pic, sheet.cell_value(Lumvik.insert_row_num, 1)])
+        from read_workbook import read_workbook
+        sheet = read_workbook(Lumvik.Excle_File, formats=False)["S"]
+        report([Lumvik.insert_row_num, Lumvik.Target_Awb_Target_Pic, sheet[Lumvik.insert_row_num][1].value])
     """)
     assert result.json() == [row, current, 4321], sandbox.log

@@ -13,6 +13,7 @@ import pytest
 import xlrd
 from conftest import DEADLINE, LIGHT_SOURCES, wait_until, workbook_cells
 from console_support import SESSION, TESTS, simulate
+from read_workbook import read_workbook
 
 pytestmark = pytest.mark.sigkill
 
@@ -106,7 +107,7 @@ def saving(folder, name):
 def whole_pictures(path):
     """The pictures a reader of the file sees on all seven sheets, or None without a workbook."""
     try:
-        return min(sheet.nrows for sheet in xlrd.open_workbook(str(path)).sheets()) - 1
+        return min(len(rows) for rows in read_workbook(path, formats=False).values()) - 1
     except (OSError, xlrd.XLRDError):
         return None
 
@@ -154,8 +155,8 @@ def test_killed_batch(sandbox):
             assert seen[0] is None
             found.append((killed, None, in_save))
             continue
-        xlrd.open_workbook(str(path))
-        cells = workbook_cells(path)  # opens with formatting_info=True
+        read_workbook(path, formats=False)  # a plain reader opens it too
+        cells = workbook_cells(path)
         count = max(row for _, row, _ in cells)
         # Whole pictures in capture-list order, cell for cell as the uninterrupted run wrote them.
         assert cells == {key: cell for key, cell in reference.items() if key[1] <= count}
@@ -184,15 +185,13 @@ def show_plan(rng, count):
 
 def console_rows(path):
     """{sheet: [(name, CCT, shared values, value cells numeric, date cell, note)]} of the picture rows."""
-    book = xlrd.open_workbook(str(path), formatting_info=True)
     rows = {}
-    for sheet in book.sheets():
-        values = 11 if sheet.name in ("F", "CWF", "D", "DF") else 20
-        rows[sheet.name] = [
-            (sheet.cell_value(r, 0), sheet.cell_value(r, 1), sheet.row_values(r, 1, 10),
-             all(t == xlrd.XL_CELL_NUMBER for t in sheet.row_types(r, 1, values + 1)),
-             sheet.cell_type(r, values + 2), sheet.cell_value(r, values + 4))
-            for r in range(1, sheet.nrows)]
+    for name, sheet in read_workbook(path).items():
+        values = 11 if name in ("F", "CWF", "D", "DF") else 20
+        rows[name] = [(row[0].value, row[1].value, [c.value for c in row[1:10]],
+                       all(c.type == xlrd.XL_CELL_NUMBER for c in row[1:values + 1]),
+                       row[values + 2].type, row[values + 4].value)
+                      for row in sheet[1:]]
     return rows
 
 
@@ -231,8 +230,8 @@ def test_killed_console(sandbox):
                 order.append(picture)
             cct[picture] = {c}
         may = set(plan[done + completed:done + completed + 1])  # saved or not when killed
-        xlrd.open_workbook(str(sandbox.workbook))
-        rows = console_rows(sandbox.workbook)  # opens with formatting_info=True
+        read_workbook(sandbox.workbook, formats=False)  # a plain reader opens it too
+        rows = console_rows(sandbox.workbook)
         names = [row[0] for row in rows["T"]]
         assert names in [order] + [order + [p] for p, _ in may if p not in order]
         for r, picture in enumerate(names):
