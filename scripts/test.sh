@@ -42,13 +42,15 @@ if [ "$QUICK" = 0 ]; then
 fi
 source "$ROOT/scripts/setup.sh"
 cd "$ROOT"
+echo "==== set-up and build: $SECONDS s"
 
 FAILED=()
 step() { # name, command...: runs the command, notes its failure and goes on
-  local name="$1"
+  local name="$1" started=$SECONDS
   shift
   echo "==== $name"
   "$@" || FAILED+=("$name")
+  echo "==== $name: $((SECONDS - started)) s"
 }
 
 style() {
