@@ -3,6 +3,7 @@
 # UndefinedBehaviorSanitizer (its own environment .venv-sanitize and build folder). Fails on any
 # memory error, undefined behaviour, or memory leaked by the modules themselves (leaks of the
 # interpreter and of other extension modules are not ours to mend and are passed over).
+# Arguments go to pytest; `--build-only` makes the environment and the build and stops there.
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 PYTHON="${PYTHON:-python3}"
@@ -14,6 +15,9 @@ fi
 "$VENV/bin/python" -m pip install -q --disable-pip-version-check "scikit-build-core>=0.10" "pybind11>=3.0"
 "$VENV/bin/python" -m pip install -q --disable-pip-version-check --no-build-isolation \
   -C build-dir=build/sanitize -C cmake.build-type=Debug -C cmake.define.AWB_SANITIZE=ON "$ROOT[test]"
+if [ "${1:-}" = "--build-only" ]; then
+  exit 0
+fi
 
 LOGS="$(mktemp -d)"
 trap 'rm -rf "$LOGS"' EXIT

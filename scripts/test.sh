@@ -74,14 +74,28 @@ if [ "$QUICK" = 1 ]; then
   step "pytest (no outside program, not slow)" \
     "$VENV/bin/python" -m pytest -n "$WORKERS" -p no:cacheprovider -m "not ($OUTSIDE)" "$@"
 else
+  # The modules' build with sanitizers goes on meanwhile: the steps until the sanitizer pass
+  # leave the cores idle much of the time (the pytest suite mostly waits for its processes).
+  SANITIZE_BUILD_LOG="$(mktemp)"
+  bash scripts/sanitize.sh --build-only >"$SANITIZE_BUILD_LOG" 2>&1 &
+  SANITIZE_BUILD=$!
   step "C++ unit tests with sanitizers" bash scripts/cpp_tests.sh --sanitize
   step "Windows cross-compile" bash scripts/cross_compile_windows.sh
   step "pytest (the whole suite)" env AWB_FULL_SUITE=1 \
     "$VENV/bin/python" -m pytest -n "$WORKERS" -p no:cacheprovider "$@"
+  built() {
+    local status=0
+    wait "$SANITIZE_BUILD" || status=$?
+    grep -v "^WARNING: Location" "$SANITIZE_BUILD_LOG" || true
+    rm -f "$SANITIZE_BUILD_LOG"
+    return $status
+  }
+  step "build with sanitizers" built
   # Under the sanitizers, the tests that drive the modules' C++ on their own: killing a process
-  # or waiting for LibreOffice or Chromium tells the sanitizers nothing more.
+  # or waiting for LibreOffice or Chromium tells the sanitizers nothing more. The leak check at
+  # the end of every process mostly waits, so more workers than cores pay off here.
   step "pytest with sanitizers" env AWB_FULL_SUITE=1 \
-    bash scripts/sanitize.sh -n "$WORKERS" -m "not ($OUTSIDE)" "$@"
+    bash scripts/sanitize.sh -n "${AWB_SANITIZE_WORKERS:-4}" -m "not ($OUTSIDE)" "$@"
 fi
 
 if [ ${#FAILED[@]} -gt 0 ]; then
