@@ -34,7 +34,8 @@ def _open(path, mode="r", *args, **kwargs):
     if set(mode) & set("wax+"):
         _refuse(path)
     return builtins.open(path, mode, *args, **kwargs)
-{module}.os = types.SimpleNamespace(**{{**vars(os), **{{n: _guarded(n) for n in ("remove", "replace", "rename", "mkdir", "chmod")}}}})
+_names = ("remove", "replace", "rename", "mkdir", "chmod")
+{module}.os = types.SimpleNamespace(**{{**vars(os), **{{n: _guarded(n) for n in _names}}}})
 {module}.open = _open
 """
 # Windows keeps a workbook that a spreadsheet program holds open from being moved.

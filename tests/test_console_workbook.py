@@ -16,7 +16,9 @@ def test_rows_as_the_per_sheet_writer_writes_them(tmp_path):
     sessions = ["!simulate(raw, 'P200', cct=3000)\n!simulate(raw, 'P100', '-mfll', 4100)\n!simulate(raw, 'P300')\nq\n",
                 "!simulate(raw, 'P200', cct=3100)\nq\n"]  # the second session reads the file afresh
     books = []
-    for name, setup in (("ours", ""), ("per-sheet", "from per_sheet_writer import create_lumvik_data; Lumvik.Create_Lumvik_DATA = lambda: create_lumvik_data(Lumvik)")):
+    per_sheet = ("from per_sheet_writer import create_lumvik_data\n"
+                 "Lumvik.Create_Lumvik_DATA = lambda: create_lumvik_data(Lumvik)")
+    for name, setup in (("ours", ""), ("per-sheet", per_sheet)):
         (tmp_path / name).mkdir()
         box = Sandbox(tmp_path / name)
         raw = box.simulator()

@@ -11,7 +11,8 @@ import pytest
 TEXT = "AWB_TAG_CCT: 5100\nAWB_TAG_P_T: 61\n"  # a mark in front would hide the first tag
 MARKED = {"utf-8-bom": b"", "utf-16-le-bom": codecs.BOM_UTF16_LE, "utf-16-be-bom": codecs.BOM_UTF16_BE}
 ENCODINGS = [*MARKED, pytest.param("gbk-on-a-gbk-system", marks=pytest.mark.gbk_locale), "broken-bytes"]
-READ = "from read_workbook import read_workbook\nrow = [c.value for c in read_workbook({}.Excle_File, formats=False)['T'][1]]\n"
+READ = ("from read_workbook import read_workbook\n"
+        "row = [c.value for c in read_workbook({}.Excle_File, formats=False)['T'][1]]\n")
 RUN = {"console": "import Lumvik\nLumvik._run_console()\nprint()\n" + READ.format("Lumvik"),
        "batch": "import Tavrin\nTavrin.Tavrin()\n" + READ.format("Tavrin")}
 

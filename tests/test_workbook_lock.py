@@ -96,6 +96,7 @@ def test_the_lock_is_held_for_the_whole_show(sandbox, lock):
         Path(f"{sandbox.workbook}.lock").unlink()
         if not refuse_new_files(desktop):
             pytest.skip("no folder here can be made to refuse new files: chattr +i needs root and ext4 or alike")
+    consoles = []
     try:
         if lock == "temporary-folder":
             with pytest.raises(PermissionError):
@@ -103,15 +104,18 @@ def test_the_lock_is_held_for_the_whole_show(sandbox, lock):
         paused, go, waiting = (sandbox.root / name for name in ("paused", "go", "waiting"))
         simulate(raws["A"], "P100")
         simulate(raws["B"], "P200")
-        a = start_console(sandbox, sandbox.root / "workA", raws["A"], "q\n",
-                          PAUSED_SAVE.format(paused=str(paused), go=str(go)))
+        consoles.append(start_console(sandbox, sandbox.root / "workA", raws["A"], "q\n",
+                                      PAUSED_SAVE.format(paused=str(paused), go=str(go))))
         wait_until(paused.exists, "console A inside its save")
-        b = start_console(sandbox, sandbox.root / "workB", raws["B"], "q\n", WATCHED_LOCK.format(waiting=str(waiting)))
+        consoles.append(start_console(sandbox, sandbox.root / "workB", raws["B"], "q\n",
+                                      WATCHED_LOCK.format(waiting=str(waiting))))
         wait_until(waiting.exists, "console B asking for the workbook's lock")
         time.sleep(0.5)  # B waits for the lock while A is inside its save
         go.touch()
-        outputs = [console.communicate(timeout=60) for console in (a, b)]
+        outputs = [console.communicate(timeout=60) for console in consoles]
     finally:
+        for console in consoles:
+            console.kill()  # nothing left running when the test failed
         subprocess.run(["chattr", "-i", str(desktop)], capture_output=True, timeout=30)
     for out, err in outputs:
         assert out.count("回写路径:") == 1 and "操作失败" not in out, out + err
