@@ -87,7 +87,8 @@ def test_a_killed_rerun_keeps_the_earlier_workbook(sandbox):
     kept = []
     for _ in range(6):
         before = path.read_bytes() if path.exists() else None
-        run = Run(sandbox, "import Tavrin; Tavrin.Tavrin()")
+        run = Run(sandbox, "import Tavrin; print('started'); Tavrin.Tavrin()")
+        run.wait_for(lambda: run.count("started"), "the rerun to start")  # however long that takes
         time.sleep(rng.uniform(0, 0.6))
         run.kill()
         copies = [p.read_bytes() for p in (sandbox.work / "备份").glob("*.xls")]
