@@ -8,9 +8,8 @@ from conftest import tag_text
 
 DUMP = tag_text({"AWB_TAG_CCT": 5100, "AWB_TAG_P_D": 60, "AWB_TAG_DATE": 20261208})
 ROWS = """
-import xlrd
-book = xlrd.open_workbook(Tavrin.Excle_File)
-report([[s.cell_value(r, 0) for r in range(1, s.nrows)] for s in book.sheets()])
+from read_workbook import read_workbook
+report([[row[0].value for row in rows[1:]] for rows in read_workbook(Tavrin.Excle_File, formats=False).values()])
 """
 MISSING_HEAD = "\n有照片缺少exif数据,请重新导出对应图片的exif数据！\n"
 
@@ -78,13 +77,24 @@ def test_dp_dump_records_every_file_of_a_tree_where_it_lies(sandbox):
         (sandbox.work / "walk" / path).parent.mkdir(parents=True, exist_ok=True)
         (sandbox.work / "walk" / path).write_text(tag_text({"AWB_TAG_CCT": cct}), encoding="utf-8")
     output, rows = batch(sandbox, [], dumps=["a.jpg", "b.jpg"],
-                         code="import os, xlrd\nTavrin.DP_DUMP('nowhere'); print(Tavrin.Excle_File in os.listdir())\n"
+                         code="import os\nfrom read_workbook import read_workbook\n"
+                              "Tavrin.DP_DUMP('nowhere'); print(Tavrin.Excle_File in os.listdir())\n"
                               "Tavrin.DP_DUMP('walk'); print(repr(Tavrin.Target_Awb_Target_Pic))\n"
-                              "print(xlrd.open_workbook(Tavrin.Excle_File).sheets()[0].col_values(1, 1))")
+                              "print([row[1].value for row in read_workbook(Tavrin.Excle_File, formats=False)['T'][1:]])")
     # Each file is named by its path below the walked folder, with "/", in name order.
     assert output == ("False\n(1, 'a.jpg.exif')\n(1, 'other/b.jpg.exif')\n(1, 'sub/b.jpg.exif')\n"
                       "(1, 'sub/deeper/notes.txt')\n'sub/deeper/notes.txt'\n[1.0, 3.0, 2.0, 4.0]\n")
     assert rows == ["a.jpg ", "other/b.jpg ", "sub/b.jpg ", "sub/deeper/notes.txt "]
+
+
+def test_dp_dump_walks_folders_in_name_order_whatever_order_they_were_made_in(sandbox):
+    folders = [f"d{n:02d}" for n in range(12)]
+    for folder in reversed(folders):  # newest first: a folder's listing may follow creation order
+        (sandbox.work / "walk" / folder).mkdir(parents=True)
+        for name in ("b.jpg.exif", "a.jpg.exif"):
+            (sandbox.work / "walk" / folder / name).write_text(tag_text({"AWB_TAG_CCT": 5000}), encoding="utf-8")
+    _, rows = batch(sandbox, [], code="Tavrin.DP_DUMP('walk')")
+    assert rows == [f"{folder}/{name}.jpg " for folder in folders for name in "ab"]
 
 
 def test_capture_list_lines_dump_names_and_echoes(sandbox):

@@ -54,7 +54,8 @@ def test_comparison_with_the_previous_show(sandbox):
         [(clock[1], "相同")],
     ]
     lines = shows[2].splitlines()  # the line stands right below the algorithm gains
-    assert lines[[n for n, line in enumerate(lines) if line.startswith("与上次")][0] - 1].startswith(" " * 28 + "R:598")
+    above = next(n for n, line in enumerate(lines) if line.startswith("与上次")) - 1
+    assert lines[above].startswith(" " * 28 + "R:598")
     assert first.shown_at <= changed.shown_at <= again.shown_at and first.id < changed.id < again.id
 
     # Every value the simulator wrote, as the show read it, with the note and the result text.
