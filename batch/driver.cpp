@@ -25,6 +25,7 @@ constexpr const char* kInterrupted = "已中断: 表格中已保存 %d 张照片
 constexpr const char* kLastSaveFailed = " (最后一次保存失败: %s)";
 constexpr const char* kLockLost = "工作簿 %s 已被另一个程序加锁写入 (锁文件曾被删除或替换), 本次不再写入它; ";
 constexpr const char* kSavedAside = "本次的表格 (%d 张照片) 另存到: %s";
+constexpr const char* kNothingRecorded = "本次尚未记录照片";
 constexpr const char* kBadLine = "第%d行格式错误,已跳过: %s";
 constexpr const char* kRunningLine = "%02d %s";
 constexpr const char* kPictureFailed = "exif数据有误,照片已跳过: %s (%s)";
@@ -148,8 +149,9 @@ void PictureRun::stop_if_lost() {
         failure = py::str(error_line(e)).cast<std::string>();
     }
     py::object error = lost_;
-    std::string line =
-        text_of(format(kLockLost, py::make_tuple(workbook_))) + saved_line(kSavedAside, failure);
+    std::string line = text_of(format(kLockLost, py::make_tuple(workbook_))) +
+                       (py_::BookMemory::of(kTavrin).holds_book() ? saved_line(kSavedAside, failure)
+                                                                  : std::string(kNothingRecorded));
     PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(error.ptr())), error.ptr());
     py::error_already_set raised;
     py_::add_note(raised, line);

@@ -52,6 +52,7 @@ public:
     bool save_failed() const { return save_failed_; }               // the last save attempt failed
     std::size_t saved_pictures() const { return saved_pictures_; }  // in the file as last saved
     const py::object& path() const { return path_; }                // where the workbook is saved
+    bool holds_book() const { return book_.has_value(); }
 
     // During a run, `check` is called before each save; it may send the run's workbook
     // elsewhere (redirect) first.
