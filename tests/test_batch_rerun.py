@@ -105,12 +105,14 @@ def test_a_capture_list_without_picture_lines_changes_nothing(sandbox, text):
     assert sandbox.command([TAVRIN]).returncode == 0
     [path] = sandbox.work.glob("Corvane*.xls")
     before = path.read_bytes()
+    Path(f"{path}.lock").unlink()
     (sandbox.work / "rawfilename.txt").write_text(text, encoding="utf-8")
     result = sandbox.command([TAVRIN])
     assert (result.returncode, result.stdout) == (1, "")
     assert result.stderr == ("数据处理失败: rawfilename.txt 中没有照片行 (每行应为 照片名:RAW名:问题描述), "
                              "表格文件未改动: rawfilename.txt\n")
     assert path.read_bytes() == before and not (sandbox.work / "备份").exists()
+    assert not Path(f"{path}.lock").exists()  # nothing written, nothing locked
 
 
 def test_a_workbook_deleted_mid_batch_is_saved_whole(sandbox):
@@ -158,7 +160,8 @@ def test_a_second_ctrl_c_waits_for_the_final_save(sandbox):
     (None, None),
     ("class global_val:\n    rawfilename_txt = ''\n)\n", "第 3 行: SyntaxError"),
     ("import os\nclass global_val:\n    rawfilename_txt = missing_name\n", "第 3 行: NameError"),
-], ids=["stray-modules", "syntax-error", "error-at-load"])
+    ("x = 1\n", "其中没有 global_val"),
+], ids=["stray-modules", "syntax-error", "error-at-load", "no-global_val"])
 def test_only_the_settings_are_loaded_from_the_working_folder(sandbox, settings, line):
     batch_folder(sandbox, 2)
     for stray in ("numpy.py", "xlwt.py", "filelock.py"):
@@ -172,3 +175,4 @@ def test_only_the_settings_are_loaded_from_the_working_folder(sandbox, settings,
     else:
         assert result.returncode == 1 and result.stdout == "" and result.stderr.count("\n") == 1
         assert result.stderr.startswith(f"设置文件 {sandbox.work / 'global_values.py'} 无法加载: {line}")
+        assert not list(sandbox.work.glob("*.lock"))  # nothing written, nothing locked

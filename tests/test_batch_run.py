@@ -101,14 +101,16 @@ def test_capture_list_lines_dump_names_and_echoes(sandbox):
     # The rules' examples are the C++ unit tests' (tests/cpp/text_rules_test.cpp,
     # batch_rules_test.cpp); this is their wiring: lines passed over or numbered, dumps found by
     # name in any letter case, long lines echoed cut.
+    # A copy named with blanks ("IMG_1 - 副本.jpg") is read from the dump of its name as written.
     long = "x" * 300
     output, rows = batch(sandbox, ["a.jpg:a.raw:n", "", "bad line", "X.JPG:x.raw:n", "Y.Jpg:y.raw", " ",
-                                   "Y.Jpg:y.raw:n", long, f"Z.jpg:z.raw:{long}"], dumps=["a.jpg", "X.JPG", "Z.jpg"])
+                                   "Y.Jpg:y.raw:n", long, f"Z.jpg:z.raw:{long}", " IMG_1 - 副本.jpg :r:n"],
+                         dumps=["a.jpg", "X.JPG", "Z.jpg", "IMG_1 - 副本.jpg"])
     assert output == (f"01 a.jpg:a.raw:n\n第3行格式错误,已跳过: badline\n02 X.JPG:x.raw:n\n"
                       f"第5行格式错误,已跳过: Y.Jpg:y.raw\n03 Y.Jpg:y.raw:n\nexif文件不存在： ./EXIF/Y.Jpg.exif\n"
                       f"第8行格式错误,已跳过: {long[:200]}…\n04 {('Z.jpg:z.raw:' + long)[:200]}…\n"
-                      f"{MISSING_HEAD}\n./全部照片/Y.Jpg\n{done(sandbox)}")
-    assert rows == ["a.jpg a.raw", "X.JPG x.raw", "Y.Jpg y.raw", "Z.jpg z.raw"]
+                      f"05 IMG_1-副本.jpg:r:n\n{MISSING_HEAD}\n./全部照片/Y.Jpg\n{done(sandbox)}")
+    assert rows == ["a.jpg a.raw", "X.JPG x.raw", "Y.Jpg y.raw", "Z.jpg z.raw", "IMG_1-副本.jpg r"]
 
 
 def test_tavrin_command_settings_and_a_missing_capture_list(sandbox):
@@ -119,9 +121,22 @@ def test_tavrin_command_settings_and_a_missing_capture_list(sandbox):
                                     "01 a.jpg:a.raw:n\n"), result.stderr
     assert "ModuleNotFoundError: No module named 'global_values'" in sandbox.run("import Tavrin").stderr
     sandbox.settings("lists/")  # the working folder's own settings: no list there, the workbook stays
-    workbook = next(sandbox.work.glob("Corvane*.xls")).read_bytes()
+    workbook = next(sandbox.work.glob("Corvane*.xls"))
+    before = workbook.read_bytes()
+    Path(f"{workbook}.lock").unlink()
     missing = sandbox.command([tavrin])
     assert (missing.returncode, missing.stdout) == (1, "")
     assert missing.stderr == "数据处理失败: rawfilename.txt 文件不存在: lists/rawfilename.txt\n"
-    assert next(sandbox.work.glob("Corvane*.xls")).read_bytes() == workbook
+    assert workbook.read_bytes() == before
+    # The interpreter's own error for a missing file; nothing locked where nothing was written.
+    error = sandbox.run("""import Tavrin, errno
+try:
+    Tavrin.Tavrin()
+except FileNotFoundError as e:
+    report([e.errno == errno.ENOENT, e.strerror, e.filename, e.__notes__])
+Tavrin.DP_DUMP("EXIF"); Tavrin.DP_DUMP("nowhere")
+""").json()
+    assert error == [True, "No such file or directory", "lists/rawfilename.txt",
+                     ["rawfilename.txt 文件不存在: lists/rawfilename.txt"]]
+    assert sorted(p.name for p in sandbox.work.glob("*.lock")) == []
 

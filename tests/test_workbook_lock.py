@@ -1,9 +1,12 @@
 """One writer at a time: two consoles recording into one shared workbook at full speed, a
 console showing while another is inside its save (with the lock beside the workbook, and in
 the temporary folder where the workbook's folder takes no new file), a second batch on a
-workbook that a batch is writing, a console waiting for another program."""
+workbook that a batch is writing, a console waiting for another program, a lock file deleted or
+replaced by a folder while a batch runs."""
 
+import re
 import shutil
+import signal
 import subprocess
 import sys
 import time
@@ -13,6 +16,7 @@ import pytest
 from conftest import LIGHT_SOURCES, wait_until
 from console_support import SESSION, TESTS, session, simulate
 from read_workbook import read_workbook
+from test_batch_rerun import PACED_COMMAND, TAVRIN
 from test_kills import PACED_BATCH, Run
 
 import make_examples
@@ -156,3 +160,47 @@ def test_a_second_writer_waits_or_stops(sandbox):
     failure = f"操作失败: 工作簿 {sandbox.workbook} 正被另一个程序写入, 等了 5 秒仍未写完, 本次未记录, 稍后再按回车"
     assert result.stdout.count("操作失败") == 1 and failure in result.stdout
     assert result.stdout.count("回写路径:") == 1  # the next show, once the lock was free
+
+
+def pictures_in(path):
+    """The pictures of a workbook, the same on all seven sheets."""
+    [names] = {tuple(row[0].value.split(" ")[0] for row in rows[1:]) for rows in read_workbook(path, False).values()}
+    return list(names)
+
+
+@pytest.mark.sigkill
+@pytest.mark.parametrize("case", ["deleted", "deleted-while-first-paused", "replaced-by-a-folder"])
+def test_a_lock_file_deleted_or_replaced_mid_batch_never_lets_two_batches_write(sandbox, case):
+    names = make_examples.picture_names(240)
+    make_examples.write_batch(str(sandbox.work), names, __import__("random").Random(240))
+    first = Run(sandbox, PACED_COMMAND)
+    workbook = sandbox.work / f"Corvane{time.strftime('%Y%m%d')}.xls"
+    lock = Path(f"{workbook}.lock")
+    wait_until(lambda: first.count(names[40]) > 0, f"the first batch to print {names[40]}")
+    first.proc.send_signal(signal.SIGSTOP)
+    lock.unlink()
+    if case == "replaced-by-a-folder":
+        lock.mkdir()
+    if case != "deleted-while-first-paused":  # else the second takes the lock before the first looks again
+        first.proc.send_signal(signal.SIGCONT)
+        recorded = first.count(".jpg:")
+        wait_until(lambda: first.count(".jpg:") >= recorded + 2, "the first batch to look at its lock again")
+        first.proc.send_signal(signal.SIGSTOP)
+    second = sandbox.command([TAVRIN], timeout=120)
+    first.proc.send_signal(signal.SIGCONT)
+    first.proc.wait(timeout=120)
+    first.kill()
+    told = (sandbox.work / "stderr.txt").read_text(encoding="utf-8")
+    kept = {path.name: pictures_in(path) for path in (sandbox.work / "备份").glob("*.xls")}
+    if case == "deleted-while-first-paused":  # the first stops, its pictures kept in 备份
+        assert second.returncode == 0 and "数据处理完成" in second.stdout and pictures_in(workbook) == names
+        assert first.proc.returncode == 1 and told.count("\n") == 1 and "数据处理完成" not in "".join(first.lines)
+        saved, aside = re.fullmatch(r"数据处理失败: 工作簿 \S+ 已被另一个程序加锁写入 \(锁文件曾被删除或替换\), "
+                                    r"本次不再写入它; 本次的表格 \((\d+) 张照片\) 另存到: (\S+)\n", told).groups()
+        assert kept[Path(aside).name] == names[:int(saved)] and int(saved) >= first.count(".jpg:") - 1
+    else:  # the second stops at once, the first records every picture in the day's workbook
+        assert first.proc.returncode == 0 and pictures_in(workbook) == names and told == ""
+        reason = "正被另一个程序写入" if case == "deleted" else "无法加锁: 锁文件"
+        assert second.returncode == 1 and second.stdout == "" and second.stderr.count("\n") == 1
+        assert second.stderr.startswith(f"数据处理失败: 工作簿 {workbook.name} {reason}"), second.stderr
+        assert kept == {}
