@@ -1,6 +1,8 @@
 // The EXIF batch recorder, module Tavrin: its functions as the interpreter calls them.
 #pragma once
 
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "book_memory.hpp"
@@ -31,13 +33,34 @@ void dp_dump(py::object file_dir);
 // in the module's state) is cleared either way.
 bool take_picture_failure(py::handle error);
 
+// Keeps the interpreter's cyclic garbage collector from running while it lives, then puts it
+// back as it was. A run makes many objects that live until a checkpoint (the workbook's cells)
+// and are freed by their reference counts; the collector would only go through them again and
+// again.
+class CollectorPause {
+public:
+    CollectorPause();
+    ~CollectorPause();
+    CollectorPause(const CollectorPause&) = delete;
+    CollectorPause& operator=(const CollectorPause&) = delete;
+
+private:
+    bool was_enabled_ = false;
+};
+
 // A run of the workbook functions over many pictures (the batch or the folder walk). It holds
-// the workbook's lock from start to end (a second run on the same workbook stops at once);
-// the run's workbook stays in memory, is saved at most about once a second and when the run
-// finishes, and the pictures that could not be recorded are collected for the final report.
+// the workbook's lock from the first thing it writes to its end (a second run on the same
+// workbook stops at once) and makes sure before each picture and each save that the lock is
+// still its own (py_::WorkbookLock::keep). Should another process hold it after all (its lock
+// file was deleted meanwhile), the run stops as Ctrl-C stops it, but saves what it recorded to
+// a new workbook in "备份" and never writes the workbook again. The run's workbook stays in
+// memory, is saved at the pace of awb::SaveCadence and when the run finishes, and the pictures
+// that could not be recorded are collected for the final report.
 class PictureRun {
 public:
     PictureRun();
+    // Takes the workbook's lock, or makes sure it is still this run's.
+    void hold_lock();
     // Creates the workbook when the run has none yet, then records the picture whose dump is
     // current (`Target_Awb_Target_Pic`). A picture that fails on its own data is reported in
     // one line and passed over; any other error ends the run.
@@ -60,9 +83,22 @@ public:
     }
 
 private:
+    void check_lock();    // before each save: the lock is still this run's, else the run's
+                          // workbook goes into "备份"
+    void stop_if_lost();  // the lock was lost: saves into "备份" and raises the lock's error
+    std::string saved_line(const char* pattern, const std::string& failure) const;
+
+    // Ends the run's checks before saves once the run's last save is done.
+    struct SaveChecks {
+        ~SaveChecks();
+    };
+
+    CollectorPause collector_;
     py::object workbook_;
-    py_::WorkbookLock lock_;
-    RunHistory history_;  // written before each save of run_, so made before it and gone after it
+    std::optional<py_::WorkbookLock> lock_;
+    py::object lost_;  // the error that told the lock was lost
+    SaveChecks checks_;
+    RunHistory history_;  // written around each save of run_, so made before it and gone after it
     py_::BatchRun run_;
     std::vector<py::object> failed_;
 };

@@ -15,13 +15,17 @@ namespace awb::batch {
 namespace {
 
 constexpr const char* kCaptureListName = "rawfilename.txt";
+constexpr const char* kDumpFolder = "./EXIF/";
 constexpr const char* kNoCaptureList = "rawfilename.txt 文件不存在: ";
 constexpr const char* kNoPictureLines =
     "rawfilename.txt 中没有照片行 (每行应为 照片名:RAW名:问题描述), 表格文件未改动: ";
 constexpr const char* kOldWorkbookMoved = "之前的表格文件已移入备份: %s";
 constexpr const char* kOldWorkbookKept = "旧表格文件无法移入备份,本次数据将追加到其中: %s (%s)";
 constexpr const char* kInterrupted = "已中断: 表格中已保存 %d 张照片: %s";
-constexpr const char* kInterruptedSaveFailed = "已中断: 表格中已保存 %d 张照片: %s (最后一次保存失败: %s)";
+constexpr const char* kLastSaveFailed = " (最后一次保存失败: %s)";
+constexpr const char* kLockLost = "工作簿 %s 已被另一个程序加锁写入 (锁文件曾被删除或替换), 本次不再写入它; ";
+constexpr const char* kSavedAside = "本次的表格 (%d 张照片) 另存到: %s";
+constexpr const char* kNothingRecorded = "本次尚未记录照片";
 constexpr const char* kBadLine = "第%d行格式错误,已跳过: %s";
 constexpr const char* kRunningLine = "%02d %s";
 constexpr const char* kPictureFailed = "exif数据有误,照片已跳过: %s (%s)";
@@ -92,11 +96,73 @@ void report_missing_dumps(const py_::Namespace& ns) {
 
 }  // namespace
 
-PictureRun::PictureRun()
-    : workbook_(kTavrin.get("Excle_File")), lock_(kTavrin, workbook_, py_::kBatchWait), run_(kTavrin) {}
+CollectorPause::CollectorPause() {
+    py::module_ gc = py::module_::import("gc");
+    was_enabled_ = gc.attr("isenabled")().cast<bool>();
+    gc.attr("disable")();
+}
+
+CollectorPause::~CollectorPause() {
+    if (!was_enabled_) return;
+    try {
+        py::module_::import("gc").attr("enable")();
+    } catch (py::error_already_set& e) {
+        e.discard_as_unraisable("enabling the garbage collector");
+    }
+}
+
+PictureRun::PictureRun() : workbook_(kTavrin.get("Excle_File")), run_(kTavrin) {
+    py_::BookMemory::of(kTavrin).before_run_saves([this] { check_lock(); });
+}
+
+PictureRun::SaveChecks::~SaveChecks() { py_::BookMemory::of(kTavrin).before_run_saves(nullptr); }
+
+void PictureRun::hold_lock() {
+    if (!lock_) {
+        lock_.emplace(kTavrin, workbook_, py_::kBatchWait);
+        return;
+    }
+    check_lock();
+    stop_if_lost();
+}
+
+void PictureRun::check_lock() {
+    if (lost_ || !lock_ || lock_->keep(kTavrin)) return;
+    // Another process writes the workbook now: what this run recorded goes into "备份".
+    lost_ = kTavrin.get("filelock").attr("Timeout")(py::str(workbook_) + py::str(".lock"));
+    py_::BookMemory::of(kTavrin).redirect(py_::backup_for_now(kTavrin, workbook_));
+}
+
+std::string PictureRun::saved_line(const char* pattern, const std::string& failure) const {
+    py_::BookMemory& memory = py_::BookMemory::of(kTavrin);
+    py::object count = py::int_(memory.saved_pictures());
+    py::object where = memory.path() ? memory.path() : workbook_;
+    std::string line = text_of(format(pattern, py::make_tuple(count, where)));
+    if (!failure.empty()) line += text_of(format(kLastSaveFailed, py::make_tuple(failure)));
+    return line;
+}
+
+void PictureRun::stop_if_lost() {
+    if (!lost_) return;
+    std::string failure;
+    try {
+        run_.save();
+    } catch (py::error_already_set& e) {
+        failure = py::str(error_line(e)).cast<std::string>();
+    }
+    py::object error = lost_;
+    std::string line = text_of(format(kLockLost, py::make_tuple(workbook_))) +
+                       (py_::BookMemory::of(kTavrin).holds_book() ? saved_line(kSavedAside, failure)
+                                                                  : std::string(kNothingRecorded));
+    PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(error.ptr())), error.ptr());
+    py::error_already_set raised;
+    py_::add_note(raised, line);
+    throw raised;
+}
 
 void PictureRun::record(const py::object& jpg, const py::object& rawpic, const py::object& issues) {
     const py_::Namespace& ns = kTavrin;
+    hold_lock();
     py::object workbook = ns.get("Excle_File");
     // The run's workbook in memory is the truth: one deleted meanwhile is saved whole again.
     if (!py_::BookMemory::of(ns).holds_run_book(workbook) && !py_::exists(ns, workbook)) {
@@ -118,6 +184,7 @@ void PictureRun::record(const py::object& jpg, const py::object& rawpic, const p
         ns.print(format(kPictureFailed, py::make_tuple(py_::echo(jpg), failure_detail(e))));
         failed_.push_back(jpg);
     }
+    stop_if_lost();  // a save of this picture found the lock lost
 }
 
 void PictureRun::finish() {
@@ -127,10 +194,10 @@ void PictureRun::finish() {
         explain_workbook_failure(e);
         throw;
     }
+    stop_if_lost();
 }
 
 void PictureRun::interrupted(py::error_already_set& interrupt) {
-    py_::BookMemory& memory = py_::BookMemory::of(kTavrin);
     py_::HeldInterrupt held;  // a second Ctrl-C does not cut the last save short
     std::string failure;
     try {
@@ -138,11 +205,7 @@ void PictureRun::interrupted(py::error_already_set& interrupt) {
     } catch (py::error_already_set& e) {
         failure = py::str(error_line(e)).cast<std::string>();
     }
-    py::object count = py::int_(memory.saved_pictures());
-    py::object line = failure.empty()
-                          ? format(kInterrupted, py::make_tuple(count, workbook_))
-                          : format(kInterruptedSaveFailed, py::make_tuple(count, workbook_, failure));
-    py_::add_note(interrupt, line.cast<std::string>());
+    py_::add_note(interrupt, saved_line(kInterrupted, failure));
 }
 
 void PictureRun::report_failures() const {
@@ -155,10 +218,14 @@ void PictureRun::report_failures() const {
 // Records every picture line of the capture list, then saves what is pending.
 static void record_lines(PictureRun& run, py::handle lines) {
     const py_::Namespace& ns = kTavrin;
+    py_::Os os(ns);
+    py::str folder(kDumpFolder);
+    auto dump_exists = [&](const ustring& dump) { return os.exists(folder + py_::to_str(dump)); };
     std::size_t line_number = 0;
     for (py::handle line : lines) {
         ++line_number;
-        CaptureLine read = read_capture_line(py_::to_ustring(line));
+        ustring text = py_::to_ustring(line);
+        CaptureLine read = read_capture_line(text);
         if (read.kind == LineKind::kEmpty) continue;
         py::str shown = py_::to_str(echo(read.cleaned));
         if (read.kind == LineKind::kMalformed) {
@@ -170,7 +237,8 @@ static void record_lines(PictureRun& run, py::handle lines) {
         py::str rawpic = py_::to_str(read.fields[1]);
         py::str issues = py_::to_str(read.fields[2]);
         ns.set("data_num", ns.get("data_num") + py::int_(1));
-        ns.set("Target_Awb_Target_Pic", py_::to_str(exif_dump_name(read.fields[0])));
+        ns.set("Target_Awb_Target_Pic",
+               py_::to_str(dump_to_read(read.fields[0], picture_as_written(text), dump_exists)));
         ns.set("exif_file_flage", py::int_(0));
         run.record(jpg, rawpic, issues);
     }
@@ -186,14 +254,17 @@ static bool holds_picture_line(py::handle lines) {
 
 void tavrin() {
     const py_::Namespace& ns = kTavrin;
-    // The workbook's lock is held from here to the run's last save: the capture list is read,
-    // the earlier workbook moved aside and the new one written by this batch alone.
-    py_::WorkbookLock lock(ns, ns.get("Excle_File"), py_::kBatchWait);
     py::object prefix = ns.get("global_val").attr("rawfilename_txt");
     py::object list_path = prefix + py::str(kCaptureListName);
     std::string list = text_of(list_path);
     if (!py_::exists(ns, list_path)) {
-        py_::raise_noted(PyExc_FileNotFoundError, "No such file: " + list, kNoCaptureList + list);
+        py::object enoent = py::module_::import("errno").attr("ENOENT");
+        py::object missing = py::reinterpret_borrow<py::object>(PyExc_FileNotFoundError)(
+            enoent, py_::Os(ns).module().attr("strerror")(enoent), list_path);
+        PyErr_SetObject(PyExc_FileNotFoundError, missing.ptr());
+        py::error_already_set raised;
+        py_::add_note(raised, kNoCaptureList + list);
+        throw raised;
     }
     py::object lines;
     try {
@@ -205,9 +276,12 @@ void tavrin() {
     // Without a single picture line the day's workbook is left as it is.
     if (!holds_picture_line(lines))
         py_::raise_noted(PyExc_ValueError, "no picture lines in " + list, kNoPictureLines + list);
-    move_old_workbook(ns);
 
+    // The workbook's lock is held from here to the run's last save: the earlier workbook is
+    // moved aside and the new one written by this batch alone.
     PictureRun run;
+    run.hold_lock();
+    move_old_workbook(ns);
     run.guarded([&] { record_lines(run, lines); });
 
     report_missing_dumps(ns);

@@ -16,12 +16,10 @@ constexpr const char* kHistoryModule = "awb_desk.history";
 constexpr const char* kNotSaved = "历史记录未保存: %s (%s)";
 constexpr const char* kHistoryKept = "旧的调参历史无法移入备份,本次数据将追加到其中: %s (%s)";
 
-// The run being recorded, and the workbook memory's hooks it replaced.
+// The run being recorded.
 struct RunHistoryState {
     static constexpr const char* kAttribute = "_run_history";
     RunHistory* current = nullptr;
-    std::function<void()> outer_before_save;
-    std::function<void(bool)> outer_after_save;
 };
 
 py::object format(const char* pattern, py::handle values) { return py::str(pattern).attr("__mod__")(values); }
@@ -38,13 +36,23 @@ py::object reason_of(const py::error_already_set& e, const py::object& history) 
     return py::str(message);
 }
 
+// The saves of the workbook in memory, written around by `run`'s history (none: by no history).
+void hook_saves(RunHistory* run) {
+    py_::BookMemory& memory = py_::BookMemory::of(kTavrin);
+    if (!run) {
+        memory.around_run_saves(nullptr, nullptr);
+        return;
+    }
+    memory.around_run_saves([run] { run->before_save(); }, [run](bool saved) { run->after_save(saved); });
+}
+
 }  // namespace
 
 RunHistory::RunHistory() {
     const py_::Namespace& ns = kTavrin;
     RunHistoryState& state = py_::module_state<RunHistoryState>(ns);
     outer_ = state.current;
-    path_ = ns.get("Excle_File");
+    workbook_ = path_ = ns.get("Excle_File");
     try {
         history_ = py::module_::import(kHistoryModule);
         path_ = history_.attr("history_path")(path_);
@@ -68,11 +76,7 @@ RunHistory::RunHistory() {
     now_ = py::module_::import("datetime").attr("datetime").attr("now");
 
     state.current = this;
-    py_::BookMemory& memory = py_::BookMemory::of(ns);
-    state.outer_before_save = std::move(memory.before_save);
-    state.outer_after_save = std::move(memory.after_save);
-    memory.before_save = [this] { before_save(); };
-    memory.after_save = [this](bool saved) { after_save(saved); };
+    hook_saves(this);
 }
 
 RunHistory::~RunHistory() {
@@ -83,9 +87,7 @@ RunHistory::~RunHistory() {
     } catch (py::error_already_set& e) {
         e.discard_as_unraisable("closing the batch's tuning history");
     }
-    py_::BookMemory& memory = py_::BookMemory::of(ns);
-    memory.before_save = std::move(state.outer_before_save);
-    memory.after_save = std::move(state.outer_after_save);
+    hook_saves(outer_);
     state.current = outer_;
 }
 
@@ -111,6 +113,8 @@ void RunHistory::add(const py::object& picture, const py::object& dump, const py
 
 void RunHistory::before_save() {
     if (history_.is_none() || rows_.empty()) return;
+    // A run that lost its workbook's lock saves its workbook aside, without a history.
+    if (!py_::BookMemory::of(kTavrin).path().equal(workbook_)) return;
     try {
         staged_ = wait_ < 0 ? history_.attr("stage_run")(path_, tags_, rows_)
                             : history_.attr("stage_run")(path_, tags_, rows_, wait_);

@@ -50,9 +50,10 @@ private:
         std::size_t sheet;
         std::size_t slot;
     };
-    py::object history_;  // the module awb_desk.history; None when it cannot be imported
-    py::object path_;     // the history's path
-    py::list tags_;       // the value columns: the record's tags by light source, then the final gains
+    py::object history_;   // the module awb_desk.history; None when it cannot be imported
+    py::object workbook_;  // the run's workbook
+    py::object path_;      // the history's path
+    py::list tags_;        // the value columns: the record's tags by light source, then the final gains
     std::vector<Column> columns_;
     py::object now_;     // datetime.datetime.now
     py::list rows_;      // pictures not yet written

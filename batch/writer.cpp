@@ -27,10 +27,14 @@ struct WriterState {
 py::object& picture_failure() { return py_::module_state<WriterState>(kTavrin).picture_failure; }
 
 // The row writer's two cell styles: black and red font, both left and centred, no fill. They
-// are made once per workbook (xlwt caps a workbook's styles).
+// are made once per workbook (xlwt caps a workbook's styles), with their indexes in the
+// workbook's style table.
 struct CellStyles {
     py::object plain;  // `style`
     py::object red;    // `style1`
+    py::object plain_index;
+    py::object red_index;
+    py::object number_cell;  // xlwt's cell of a number
 };
 
 CellStyles cell_styles(const py_::Namespace& ns, py_::Book& book) {
@@ -46,8 +50,11 @@ CellStyles cell_styles(const py_::Namespace& ns, py_::Book& book) {
         style1.attr("alignment") = alignment;
         book.styles["style"] = style;
         book.styles["style1"] = style1;
+        book.styles["style_index"] = book.writable.attr("add_style")(style);
+        book.styles["style1_index"] = book.writable.attr("add_style")(style1);
     }
-    return {book.styles["style"], book.styles["style1"]};
+    return {book.styles["style"], book.styles["style1"], book.styles["style_index"],
+            book.styles["style1_index"], py::module_::import("xlwt.Cell").attr("NumberCell")};
 }
 
 // Runs one step that reads the picture's own data; an error there that comes from the data
@@ -79,17 +86,31 @@ struct SheetRow {
     py::object date;
 };
 
+// One picture's row on one sheet, cell for cell as the sheet's write() would put it. A number
+// goes in as xlwt's number cell with its style's index (what write() makes of it, less looking
+// the style up again per cell); the name and the issue note go through the row's write(),
+// which also keeps the row's bounds.
 void write_sheet(py_::Book& book, std::size_t k, const SheetRow& sheet, const py::object& name,
                  const py::object& issues, const CellStyles& styles) {
-    py::object ws = book.sheet_writer(k);
-    py::object write = ws.attr("write");
+    py::object row = book.sheet_writer(k).attr("row")(sheet.row);
+    py::object write = row.attr("write");
+    py::object insert = row.attr("insert_cell");
+    py::int_ row_index(sheet.row);
+    auto put = [&](std::size_t column, const py::object& value, bool red) {
+        if (PyLong_CheckExact(value.ptr()) || PyFloat_CheckExact(value.ptr())) {
+            insert(column,
+                   styles.number_cell(row_index, column, red ? styles.red_index : styles.plain_index, value));
+        } else {
+            write(column, value, red ? styles.red : styles.plain);
+        }
+    };
     for (std::size_t column = 1; column <= sheet.layout->value_columns; ++column) {
-        bool red = column == kDaylightProbabilityColumn || column == own_probability_column(k);
-        write(sheet.row, column, sheet.values.slots[column - 1], red ? styles.red : styles.plain);
+        put(column, sheet.values.slots[column - 1],
+            column == kDaylightProbabilityColumn || column == own_probability_column(k));
     }
-    write(sheet.row, 0, name);
-    write(sheet.row, sheet.layout->tail_column(kIssueNote), issues, styles.red);
-    write(sheet.row, sheet.layout->tail_column(kDate), sheet.date, styles.red);
+    write(0, name);
+    write(sheet.layout->tail_column(kIssueNote), issues, styles.red);
+    put(sheet.layout->tail_column(kDate), sheet.date, true);
     book.note_row(k, sheet.row, name);
 }
 
@@ -124,7 +145,7 @@ void create_dp_log_data(py::object jpg, py::object rawpic, py::object issues) {
     py_::TextMemory dumps(ns);  // each dump is read once for the seven sheets
     py::object workbook = ns.get("Excle_File");
     py_::WorkbookLock lock(ns, workbook, py_::kShowWait);  // taken already in a run
-    py_::Book& book = py_::BookMemory::of(ns).open(ns, workbook);
+    py_::Book* book = &py_::BookMemory::of(ns).open(ns, workbook);
     picture_failure() = py::object();
 
     // Gather: the row of each sheet (awb::batch::BatchRowSearch) and the record for its light
@@ -137,11 +158,8 @@ void create_dp_log_data(py::object jpg, py::object rawpic, py::object issues) {
         const LightSource& source = kLightSources[k];
         SheetRow& sheet = rows[k];
         ns.set("Data_num", data_num_org);
-        const py_::SheetRows& names = book.sheet(k);
-        SheetMatch match{names.count(), std::nullopt};
-        for (std::size_t row = 1; row < match.rows && !match.match; ++row) {
-            if (names.names[row].equal(target)) match.match = row;
-        }
+        py_::SheetRows& names = book->sheet(k);
+        SheetMatch match{names.count(), names.find(target)};
         std::size_t searched = search.search(match);
         ns.set("insert_row_num", py::int_(searched));
 
@@ -177,12 +195,21 @@ void create_dp_log_data(py::object jpg, py::object rawpic, py::object issues) {
     });
     for (const SheetRow& sheet : rows) py_::check_row(sheet.row);
 
+    // A row already handed to the writer for good (a row found by name, saved at a checkpoint)
+    // is written in a copy read afresh from the file, which holds all the run has recorded.
+    for (std::size_t k = 0; k < kSheetCount; ++k) {
+        if (book->row_flushed(k, rows[k].row)) {
+            book = &py_::BookMemory::of(ns).reload(ns);
+            break;
+        }
+    }
+
     // Write: all seven sheets (Ctrl-C waits), or, should anything fail now, nothing the memory
     // keeps.
     py_::HeldInterrupt held;
     try {
-        CellStyles styles = cell_styles(ns, book);
-        for (std::size_t k = 0; k < kSheetCount; ++k) write_sheet(book, k, rows[k], name, issues, styles);
+        CellStyles styles = cell_styles(ns, *book);
+        for (std::size_t k = 0; k < kSheetCount; ++k) write_sheet(*book, k, rows[k], name, issues, styles);
     } catch (...) {
         py_::BookMemory::of(ns).forget();
         throw;

@@ -4,18 +4,83 @@ folder, sends the error stream into the home folder's log and may end the proces
 
 import json
 import os
+import shutil
+import signal
 import subprocess
 import sys
 import textwrap
+import time
 from dataclasses import dataclass
 from pathlib import Path
 
 import pytest
 
+from read_workbook import read_workbook
+
 REPO = Path(__file__).resolve().parent.parent
+TESTS = REPO / "tests"
 sys.path.insert(0, str(REPO / "examples"))
 
 LIGHT_SOURCES = ("T", "WF", "F", "CWF", "D", "DF", "S")
+# The longest any test waits for a thing to happen: far more than any of them takes on a loaded
+# machine, so that running out of it means the thing is not coming.
+DEADLINE = 60.0
+# Set by scripts/test.sh: every marked test runs, and a test that skips fails.
+FULL_SUITE = os.environ.get("AWB_FULL_SUITE") == "1"
+
+
+def soffice():
+    return shutil.which("soffice") or shutil.which("libreoffice")
+
+
+def chromium():
+    return shutil.which("chromium") or shutil.which("chromium-browser")
+
+
+# What each marker needs: a check, and what to say when it fails.
+NEEDS = {
+    "libreoffice": (soffice, "LibreOffice (soffice) is missing: apt-get install libreoffice-calc-nogui"),
+    "chromium": (chromium, "Chromium is missing: apt-get install chromium"),
+    "gbk_locale": (lambda: shutil.which("localedef") and os.path.exists("/usr/share/i18n/charmaps/GBK.gz"),
+                   "localedef or the GBK charmap is missing: apt-get install locales"),
+    "sigkill": (lambda: hasattr(signal, "SIGKILL"), "this system has no SIGKILL (it is not POSIX)"),
+}
+
+
+def pytest_addoption(parser):
+    parser.addoption("--slow", action="store_true", help="run the slow tests too (AWB_FULL_SUITE=1 implies it)")
+
+
+def pytest_collection_modifyitems(config, items):
+    if FULL_SUITE:
+        return
+    slow = config.getoption("--slow")
+    for item in items:
+        for name, (present, missing) in NEEDS.items():
+            if item.get_closest_marker(name) and not present():
+                item.add_marker(pytest.mark.skip(reason=missing))
+        if item.get_closest_marker("slow") and not slow:
+            item.add_marker(pytest.mark.skip(reason="slow: run with --slow, or the whole suite (scripts/test.sh)"))
+
+
+@pytest.hookimpl(hookwrapper=True)
+def pytest_runtest_makereport(item, call):
+    """Under AWB_FULL_SUITE=1 a skip is a failure: the suite never passes by leaving tests out."""
+    report = (yield).get_result()
+    if FULL_SUITE and report.skipped and not hasattr(report, "wasxfail"):
+        reason = report.longrepr[2] if isinstance(report.longrepr, tuple) else str(report.longrepr)
+        report.outcome, report.longrepr = "failed", f"skipped under AWB_FULL_SUITE=1: {reason}"
+
+
+def wait_until(ready, what, deadline=DEADLINE, interval=0.001):
+    """Polls `ready()` until it holds and returns its value; past the deadline the test fails
+    saying what it waited for."""
+    end = time.monotonic() + deadline
+    while not (value := ready()):
+        if time.monotonic() > end:
+            pytest.fail(f"waited {deadline:g} s for {what}", pytrace=False)
+        time.sleep(interval)
+    return value
 
 
 @dataclass
@@ -47,8 +112,10 @@ class Sandbox:
         return env
 
     def run(self, code, stdin="", args=(), cwd=None, env=None, timeout=120):
-        """Runs a Python snippet; `report(x)` in it prints x as JSON on the last line."""
-        prelude = "import json\ndef report(x):\n    print(json.dumps(x, ensure_ascii=False, default=repr))\n"
+        """Runs a Python snippet; `report(x)` in it prints x as JSON on the last line. The test
+        support modules can be imported after everything else (read_workbook, say)."""
+        prelude = (f"import json, sys\nsys.path.append({str(TESTS)!r})\n"
+                   "def report(x):\n    print(json.dumps(x, ensure_ascii=False, default=repr))\n")
         return self.command([sys.executable, "-c", prelude + textwrap.dedent(code), *args],
                             stdin=stdin, cwd=cwd, env=env, timeout=timeout)
 
@@ -144,21 +211,8 @@ def write_result(raw, stem, values, marker="-main", mtime=None):
 
 
 def workbook_cells(path):
-    """Every cell of a workbook as read back with its formatting:
+    """Every cell of a workbook that is not empty, as read back with its formatting:
     {(sheet, row, column): (type, value, font colour, bold, horizontal, vertical, fill)}."""
-    import xlrd
-
-    book = xlrd.open_workbook(str(path), formatting_info=True)
-    cells = {}
-    for sheet in book.sheets():
-        for row in range(sheet.nrows):
-            for col in range(sheet.row_len(row)):
-                cell = sheet.cell(row, col)
-                if cell.ctype == xlrd.XL_CELL_EMPTY:
-                    continue
-                xf = book.xf_list[cell.xf_index]
-                font = book.font_list[xf.font_index]
-                cells[sheet.name, row, col] = (cell.ctype, cell.value, font.colour_index, font.bold,
-                                               xf.alignment.hor_align, xf.alignment.vert_align,
-                                               xf.background.fill_pattern)
-    return cells
+    return {(name, r, col): (c.type, c.value, c.font_colour, c.bold, c.horizontal, c.vertical, c.fill)
+            for name, rows in read_workbook(path).items() for r, row in enumerate(rows)
+            for col, c in enumerate(row) if c.type != 0}

@@ -8,6 +8,7 @@ import time
 from pathlib import Path
 
 import xlrd
+from read_workbook import date_of, read_workbook
 
 TESTS = Path(__file__).resolve().parent
 
@@ -15,17 +16,8 @@ TESTS = Path(__file__).resolve().parent
 def read_back(path):
     """{sheet: rows of cells}, a cell as [type, value (a date as [y, m, d]), number format,
     font colour, bold, fill pattern, fill colour, horizontal and vertical alignment]."""
-    book = xlrd.open_workbook(path, formatting_info=True)
-
-    def cell(c):
-        xf = book.xf_list[c.xf_index]
-        font = book.font_list[xf.font_index]
-        value = list(xlrd.xldate_as_tuple(c.value, 0)[:3]) if c.ctype == xlrd.XL_CELL_DATE else c.value
-        return [c.ctype, value, book.format_map[xf.format_key].format_str, font.colour_index, font.bold,
-                xf.background.fill_pattern, xf.background.pattern_colour_index,
-                xf.alignment.hor_align, xf.alignment.vert_align]
-
-    return {s.name: [[cell(c) for c in s.row(r)] for r in range(s.nrows)] for s in book.sheets()}
+    return {name: [[[c.type, date_of(c.value) if c.type == xlrd.XL_CELL_DATE else c.value, *c[2:]] for c in row]
+                   for row in rows] for name, rows in read_workbook(path).items()}
 
 
 def simulate(raw, stem, marker="-main", cct=5000, **tags):

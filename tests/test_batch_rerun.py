@@ -1,7 +1,9 @@
-"""Nothing lost by a batch: a rerun killed at random moments, a capture list without picture
-lines, the day's workbook deleted mid-batch, Ctrl-C mid-batch, and files in the working
-folder that are not the settings."""
+"""Nothing lost by a batch: reruns whose earlier workbooks carry the same time, a rerun killed
+at random moments, a capture list without picture lines, the day's workbook deleted
+mid-batch, Ctrl-C mid-batch and again during the final save, and files in the working folder
+that are not the settings."""
 
+import os
 import random
 import re
 import signal
@@ -11,13 +13,41 @@ from pathlib import Path
 
 import make_examples
 import pytest
-import xlrd
+from read_workbook import read_workbook
 from test_kills import PACED_BATCH, Run
 
-pytestmark = pytest.mark.skipif(not hasattr(signal, "SIGKILL"), reason="needs SIGKILL")
 TAVRIN = str(Path(sys.executable).with_name("tavrin"))
 PACED_COMMAND = PACED_BATCH.replace("Tavrin.Tavrin()", "from awb_desk import cli\nsys.exit(cli.tavrin())")
 PACED_COMMAND = "import sys\nsys.stderr = open('stderr.txt', 'w', encoding='utf-8', buffering=1)\n" + PACED_COMMAND
+# Ctrl-C once the given number of picture lines went by, and again while the final save writes.
+SECOND_CTRL_C = """
+import os, signal, sys, types
+sys.stderr = open("stderr.txt", "w", encoding="utf-8", buffering=1)
+import Tavrin
+pictures, interrupted = [], []
+
+def ctrl_c(signum, frame):
+    interrupted.append(signum)
+    raise KeyboardInterrupt
+
+def counted(*args):
+    print(*args)
+    pictures.extend(a for a in args if ".jpg:" in str(a))
+    if len(pictures) == {first}:
+        signal.raise_signal(signal.SIGINT)
+
+def fsync(fd):
+    os.fsync(fd)
+    if interrupted:
+        signal.raise_signal(signal.SIGINT)
+        print("second Ctrl-C during the final save", file=sys.stderr)
+
+signal.signal(signal.SIGINT, ctrl_c)
+Tavrin.print = counted
+Tavrin.os = types.SimpleNamespace(**{{**vars(os), "fsync": fsync}})
+from awb_desk import cli
+sys.exit(cli.tavrin())
+"""
 
 
 def batch_folder(sandbox, count):
@@ -29,9 +59,26 @@ def batch_folder(sandbox, count):
 
 def rows(path):
     """Picture rows of each sheet."""
-    return [sheet.nrows - 1 for sheet in xlrd.open_workbook(str(path)).sheets()]
+    return [len(rows) - 1 for rows in read_workbook(path, formats=False).values()]
 
 
+def test_reruns_keep_every_earlier_workbook_under_a_name_of_its_own(sandbox):
+    sandbox.settings()
+    when = time.mktime((2026, 12, 8, 15, 30, 12, 0, 0, -1))  # every run's workbook: the same time
+    made = []
+    for run in range(4):
+        make_examples.write_batch(str(sandbox.work), make_examples.picture_names(run + 1), random.Random(run))
+        result = sandbox.command([TAVRIN])
+        assert result.returncode == 0, result.stderr
+        [path] = sandbox.work.glob("Corvane*.xls")
+        os.utime(path, (when, when))
+        made.append(path.read_bytes())
+    kept = {p.name: p.read_bytes() for p in (sandbox.work / "备份").iterdir()}
+    assert kept == {f"Corvane20261208-153012{n}.xls": made[k] for k, n in enumerate(["", "-2", "-3"])}
+    assert f"之前的表格文件已移入备份: {Path('备份', 'Corvane20261208-153012-3.xls')}\n" in result.stdout
+
+
+@pytest.mark.sigkill
 def test_a_killed_rerun_keeps_the_earlier_workbook(sandbox):
     rng = random.Random(8)
     names = batch_folder(sandbox, 200)
@@ -40,7 +87,8 @@ def test_a_killed_rerun_keeps_the_earlier_workbook(sandbox):
     kept = []
     for _ in range(6):
         before = path.read_bytes() if path.exists() else None
-        run = Run(sandbox, "import Tavrin; Tavrin.Tavrin()")
+        run = Run(sandbox, "import Tavrin; print('started'); Tavrin.Tavrin()")
+        run.wait_for(lambda: run.count("started"), "the rerun to start")  # however long that takes
         time.sleep(rng.uniform(0, 0.6))
         run.kill()
         copies = [p.read_bytes() for p in (sandbox.work / "备份").glob("*.xls")]
@@ -57,25 +105,28 @@ def test_a_capture_list_without_picture_lines_changes_nothing(sandbox, text):
     assert sandbox.command([TAVRIN]).returncode == 0
     [path] = sandbox.work.glob("Corvane*.xls")
     before = path.read_bytes()
+    Path(f"{path}.lock").unlink()
     (sandbox.work / "rawfilename.txt").write_text(text, encoding="utf-8")
     result = sandbox.command([TAVRIN])
     assert (result.returncode, result.stdout) == (1, "")
     assert result.stderr == ("数据处理失败: rawfilename.txt 中没有照片行 (每行应为 照片名:RAW名:问题描述), "
                              "表格文件未改动: rawfilename.txt\n")
     assert path.read_bytes() == before and not (sandbox.work / "备份").exists()
+    assert not Path(f"{path}.lock").exists()  # nothing written, nothing locked
 
 
 def test_a_workbook_deleted_mid_batch_is_saved_whole(sandbox):
     names = batch_folder(sandbox, 240)
     run = Run(sandbox, PACED_BATCH)
     path = sandbox.work / f"Corvane{time.strftime('%Y%m%d')}.xls"
-    assert run.wait_for(lambda: run.count(names[60]) > 0 and path.exists())
+    assert run.wait_for(lambda: run.count(names[60]) > 0 and path.exists(), f"{names[60]} in a saved workbook")
     path.unlink()
     run.proc.wait(timeout=120)
     run.kill()
     assert rows(path) == [len(names)] * 7
 
 
+@pytest.mark.sigkill
 def test_ctrl_c_saves_every_whole_picture_and_says_how_many(sandbox):
     rng = random.Random(3)
     names = batch_folder(sandbox, 240)
@@ -83,7 +134,7 @@ def test_ctrl_c_saves_every_whole_picture_and_says_how_many(sandbox):
     for _ in range(5):
         run = Run(sandbox, PACED_COMMAND)
         target = names[rng.randrange(10, 200)]
-        assert run.wait_for(lambda: run.count(target) > 0)
+        assert run.wait_for(lambda: run.count(target) > 0, f"the batch to print {target}")
         time.sleep(rng.uniform(0, 0.02))
         run.proc.send_signal(signal.SIGINT)
         assert run.proc.wait(timeout=60) == 130
@@ -96,11 +147,21 @@ def test_ctrl_c_saves_every_whole_picture_and_says_how_many(sandbox):
     print(f"\nCtrl-C in a batch: pictures saved and told {counts}")
 
 
+def test_a_second_ctrl_c_waits_for_the_final_save(sandbox):
+    batch_folder(sandbox, 240)
+    result = sandbox.run(SECOND_CTRL_C.format(first=100))
+    told = (sandbox.work / "stderr.txt").read_text(encoding="utf-8").splitlines()
+    assert result.returncode == 130 and told[0] == "second Ctrl-C during the final save", told
+    saved, workbook = re.fullmatch(r"已中断: 表格中已保存 (\d+) 张照片: (.*)", told[-1]).groups()
+    assert int(saved) == 99 and rows(sandbox.work / workbook) == [99] * 7  # all before the first Ctrl-C
+
+
 @pytest.mark.parametrize("settings, line", [
     (None, None),
     ("class global_val:\n    rawfilename_txt = ''\n)\n", "第 3 行: SyntaxError"),
     ("import os\nclass global_val:\n    rawfilename_txt = missing_name\n", "第 3 行: NameError"),
-], ids=["stray-modules", "syntax-error", "error-at-load"])
+    ("x = 1\n", "其中没有 global_val"),
+], ids=["stray-modules", "syntax-error", "error-at-load", "no-global_val"])
 def test_only_the_settings_are_loaded_from_the_working_folder(sandbox, settings, line):
     batch_folder(sandbox, 2)
     for stray in ("numpy.py", "xlwt.py", "filelock.py"):
@@ -114,3 +175,4 @@ def test_only_the_settings_are_loaded_from_the_working_folder(sandbox, settings,
     else:
         assert result.returncode == 1 and result.stdout == "" and result.stderr.count("\n") == 1
         assert result.stderr.startswith(f"设置文件 {sandbox.work / 'global_values.py'} 无法加载: {line}")
+        assert not list(sandbox.work.glob("*.lock"))  # nothing written, nothing locked

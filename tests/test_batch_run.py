@@ -8,9 +8,8 @@ from conftest import tag_text
 
 DUMP = tag_text({"AWB_TAG_CCT": 5100, "AWB_TAG_P_D": 60, "AWB_TAG_DATE": 20261208})
 ROWS = """
-import xlrd
-book = xlrd.open_workbook(Tavrin.Excle_File)
-report([[s.cell_value(r, 0) for r in range(1, s.nrows)] for s in book.sheets()])
+from read_workbook import read_workbook
+report([[row[0].value for row in rows[1:]] for rows in read_workbook(Tavrin.Excle_File, formats=False).values()])
 """
 MISSING_HEAD = "\n有照片缺少exif数据,请重新导出对应图片的exif数据！\n"
 
@@ -78,27 +77,40 @@ def test_dp_dump_records_every_file_of_a_tree_where_it_lies(sandbox):
         (sandbox.work / "walk" / path).parent.mkdir(parents=True, exist_ok=True)
         (sandbox.work / "walk" / path).write_text(tag_text({"AWB_TAG_CCT": cct}), encoding="utf-8")
     output, rows = batch(sandbox, [], dumps=["a.jpg", "b.jpg"],
-                         code="import os, xlrd\nTavrin.DP_DUMP('nowhere'); print(Tavrin.Excle_File in os.listdir())\n"
+                         code="import os\nfrom read_workbook import read_workbook\n"
+                              "Tavrin.DP_DUMP('nowhere'); print(Tavrin.Excle_File in os.listdir())\n"
                               "Tavrin.DP_DUMP('walk'); print(repr(Tavrin.Target_Awb_Target_Pic))\n"
-                              "print(xlrd.open_workbook(Tavrin.Excle_File).sheets()[0].col_values(1, 1))")
+                              "print([row[1].value for row in read_workbook(Tavrin.Excle_File, formats=False)['T'][1:]])")
     # Each file is named by its path below the walked folder, with "/", in name order.
     assert output == ("False\n(1, 'a.jpg.exif')\n(1, 'other/b.jpg.exif')\n(1, 'sub/b.jpg.exif')\n"
                       "(1, 'sub/deeper/notes.txt')\n'sub/deeper/notes.txt'\n[1.0, 3.0, 2.0, 4.0]\n")
     assert rows == ["a.jpg ", "other/b.jpg ", "sub/b.jpg ", "sub/deeper/notes.txt "]
 
 
+def test_dp_dump_walks_folders_in_name_order_whatever_order_they_were_made_in(sandbox):
+    folders = [f"d{n:02d}" for n in range(12)]
+    for folder in reversed(folders):  # newest first: a folder's listing may follow creation order
+        (sandbox.work / "walk" / folder).mkdir(parents=True)
+        for name in ("b.jpg.exif", "a.jpg.exif"):
+            (sandbox.work / "walk" / folder / name).write_text(tag_text({"AWB_TAG_CCT": 5000}), encoding="utf-8")
+    _, rows = batch(sandbox, [], code="Tavrin.DP_DUMP('walk')")
+    assert rows == [f"{folder}/{name}.jpg " for folder in folders for name in "ab"]
+
+
 def test_capture_list_lines_dump_names_and_echoes(sandbox):
     # The rules' examples are the C++ unit tests' (tests/cpp/text_rules_test.cpp,
     # batch_rules_test.cpp); this is their wiring: lines passed over or numbered, dumps found by
     # name in any letter case, long lines echoed cut.
+    # A copy named with blanks ("IMG_1 - 副本.jpg") is read from the dump of its name as written.
     long = "x" * 300
     output, rows = batch(sandbox, ["a.jpg:a.raw:n", "", "bad line", "X.JPG:x.raw:n", "Y.Jpg:y.raw", " ",
-                                   "Y.Jpg:y.raw:n", long, f"Z.jpg:z.raw:{long}"], dumps=["a.jpg", "X.JPG", "Z.jpg"])
+                                   "Y.Jpg:y.raw:n", long, f"Z.jpg:z.raw:{long}", " IMG_1 - 副本.jpg :r:n"],
+                         dumps=["a.jpg", "X.JPG", "Z.jpg", "IMG_1 - 副本.jpg"])
     assert output == (f"01 a.jpg:a.raw:n\n第3行格式错误,已跳过: badline\n02 X.JPG:x.raw:n\n"
                       f"第5行格式错误,已跳过: Y.Jpg:y.raw\n03 Y.Jpg:y.raw:n\nexif文件不存在： ./EXIF/Y.Jpg.exif\n"
                       f"第8行格式错误,已跳过: {long[:200]}…\n04 {('Z.jpg:z.raw:' + long)[:200]}…\n"
-                      f"{MISSING_HEAD}\n./全部照片/Y.Jpg\n{done(sandbox)}")
-    assert rows == ["a.jpg a.raw", "X.JPG x.raw", "Y.Jpg y.raw", "Z.jpg z.raw"]
+                      f"05 IMG_1-副本.jpg:r:n\n{MISSING_HEAD}\n./全部照片/Y.Jpg\n{done(sandbox)}")
+    assert rows == ["a.jpg a.raw", "X.JPG x.raw", "Y.Jpg y.raw", "Z.jpg z.raw", "IMG_1-副本.jpg r"]
 
 
 def test_tavrin_command_settings_and_a_missing_capture_list(sandbox):
@@ -109,9 +121,22 @@ def test_tavrin_command_settings_and_a_missing_capture_list(sandbox):
                                     "01 a.jpg:a.raw:n\n"), result.stderr
     assert "ModuleNotFoundError: No module named 'global_values'" in sandbox.run("import Tavrin").stderr
     sandbox.settings("lists/")  # the working folder's own settings: no list there, the workbook stays
-    workbook = next(sandbox.work.glob("Corvane*.xls")).read_bytes()
+    workbook = next(sandbox.work.glob("Corvane*.xls"))
+    before = workbook.read_bytes()
+    Path(f"{workbook}.lock").unlink()
     missing = sandbox.command([tavrin])
     assert (missing.returncode, missing.stdout) == (1, "")
     assert missing.stderr == "数据处理失败: rawfilename.txt 文件不存在: lists/rawfilename.txt\n"
-    assert next(sandbox.work.glob("Corvane*.xls")).read_bytes() == workbook
+    assert workbook.read_bytes() == before
+    # The interpreter's own error for a missing file; nothing locked where nothing was written.
+    error = sandbox.run("""import Tavrin, errno
+try:
+    Tavrin.Tavrin()
+except FileNotFoundError as e:
+    report([e.errno == errno.ENOENT, e.strerror, e.filename, e.__notes__])
+Tavrin.DP_DUMP("EXIF"); Tavrin.DP_DUMP("nowhere")
+""").json()
+    assert error == [True, "No such file or directory", "lists/rawfilename.txt",
+                     ["rawfilename.txt 文件不存在: lists/rawfilename.txt"]]
+    assert sorted(p.name for p in sandbox.work.glob("*.lock")) == []
 

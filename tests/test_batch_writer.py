@@ -18,7 +18,9 @@ def put_names(names_by_sheet):  # column 0 written by another program
             book.get_sheet(k).write(row, 0, name)
     book.save(T.Excle_File)
 def rows_of(name):
-    return [[r for r in range(s.nrows) if s.cell_value(r, 0) == name] for s in xlrd.open_workbook(T.Excle_File).sheets()]
+    from read_workbook import read_workbook
+    return [[r for r, row in enumerate(rows) if row and row[0].value == name]
+            for rows in read_workbook(T.Excle_File, formats=False).values()]
 T.Target_Awb_Target_Pic = "a.jpg.exif"
 """
 

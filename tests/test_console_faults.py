@@ -1,5 +1,6 @@
 """The mended faults: a failing show is one "操作失败:" line and the console goes on with the
-disk as it was; end of input and Ctrl-C end the loop quietly; a failing start-up of `lumvik`
+disk as it was; end of input and Ctrl-C end the loop quietly, and Ctrl-C during a show's save
+leaves its rows on all seven sheets or on none; a failing start-up of `lumvik`
 is one line naming the problem and the error log."""
 
 import sys
@@ -8,6 +9,7 @@ from pathlib import Path
 import pytest
 import xlwt
 
+from conftest import LIGHT_SOURCES
 from console_support import session, simulate
 
 LOCKED = """
@@ -87,6 +89,46 @@ def test_loop_ends_quietly(sandbox, setup, last):
     result, book = session(sandbox, raw, "", setup)
     assert result.returncode == 0 and book  # Lumvik_Main returned and the session went on
     assert result.stdout.endswith(f"回写路径:{sandbox.workbook}\n{last}")
+
+
+# Ctrl-C in the middle of a show: while the sheets' values are read (before anything is
+# written), while the saved file is being written, and right after it replaced the workbook.
+CTRL_C = "import signal, types\n"
+CTRL_C_AT = {
+    "reading": (CTRL_C + """
+_create_data = Lumvik.Create_Data
+def _reading(code):
+    code == "CWF" and signal.raise_signal(signal.SIGINT)
+    return _create_data(code)
+Lumvik.Create_Data = _reading
+""", False),
+    "saving": (CTRL_C + """
+def _fsync(fd):
+    signal.raise_signal(signal.SIGINT)
+    os.fsync(fd)
+Lumvik.os = types.SimpleNamespace(**{**vars(os), "fsync": _fsync})
+""", True),
+    "replaced": (CTRL_C + """
+def _replace(*args):
+    os.replace(*args)
+    signal.raise_signal(signal.SIGINT)
+Lumvik.os = types.SimpleNamespace(**{**vars(os), "replace": _replace})
+""", True),
+}
+
+
+@pytest.mark.parametrize("moment", CTRL_C_AT)
+def test_ctrl_c_during_a_show_saves_all_seven_sheets_or_none(sandbox, moment):
+    setup, saved = CTRL_C_AT[moment]
+    raw = sandbox.simulator()
+    recorded(sandbox, raw)
+    simulate(raw, "P100")
+    result, book = session(sandbox, raw, "!simulate(raw, 'P200')\nq\n", setup)
+    # The console ended: no prompt, the next command never read.
+    assert result.returncode == 0 and "输入参数" not in result.stdout and "操作失败" not in result.stdout
+    for code in LIGHT_SOURCES:
+        assert [row[0][1] for row in book[code][1:]] == ["P050.jpg"] + ["P100.jpg"] * saved, code
+    assert not list(sandbox.home.glob("Desktop/*.tmp"))
 
 
 @pytest.mark.parametrize("config, status, console", [

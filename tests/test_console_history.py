@@ -6,12 +6,18 @@ import datetime
 import json
 import os
 import re
+import sqlite3
+import subprocess
+import sys
 from concurrent.futures import ThreadPoolExecutor
 
 import pytest
-from awb_desk import history as awb_history
+import xlrd
 
-from console_support import session
+from awb_desk import history as awb_history
+from conftest import DEADLINE, wait_until
+from console_support import SESSION, TESTS, session
+from read_workbook import read_workbook
 
 COMPARISON = re.compile(r"^与上次\((\d\d:\d\d:\d\d)\)(相同|相比: .*)$", re.M)
 SIMULATE = """
@@ -54,7 +60,8 @@ def test_comparison_with_the_previous_show(sandbox):
         [(clock[1], "相同")],
     ]
     lines = shows[2].splitlines()  # the line stands right below the algorithm gains
-    assert lines[[n for n, line in enumerate(lines) if line.startswith("与上次")][0] - 1].startswith(" " * 28 + "R:598")
+    above = next(n for n, line in enumerate(lines) if line.startswith("与上次")) - 1
+    assert lines[above].startswith(" " * 28 + "R:598")
     assert first.shown_at <= changed.shown_at <= again.shown_at and first.id < changed.id < again.id
 
     # Every value the simulator wrote, as the show read it, with the note and the result text.
@@ -156,15 +163,6 @@ def test_a_held_history_costs_no_other_console_its_show(sandbox):
     for the history only after it has let go of the workbook: two consoles and a
     Create_Lumvik_DATA called on its own, each starting while the one before waits for the
     history, all record their picture and say in one line that the history was not saved."""
-    import sqlite3
-    import subprocess
-    import sys
-    import time
-
-    import xlrd
-
-    from console_support import SESSION, TESTS
-
     path = awb_history.history_path(sandbox.workbook)
     sandbox.workbook.parent.mkdir()
     awb_history.append(path, [awb_history.Entry(datetime.datetime.now().astimezone(), "P0.jpg", "r.txt", "无", {})])
@@ -172,9 +170,8 @@ def test_a_held_history_costs_no_other_console_its_show(sandbox):
     holder.execute("BEGIN IMMEDIATE")
 
     def start(n, code):
-        work = sandbox.root / f"work{n}"
+        work, raw = sandbox.root / f"work{n}", sandbox.root / f"sim{n}"
         work.mkdir()
-        raw = sandbox.root / f"sim{n}"
         (raw / "Results").mkdir(parents=True)
         (work / "Config.ini").write_text(f"Path={raw}\n", encoding="utf-8")
         code = code.format(tests=str(TESTS), examples=str(TESTS.parent / "examples"),
@@ -184,25 +181,21 @@ def test_a_held_history_costs_no_other_console_its_show(sandbox):
                                 encoding="utf-8", stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                 stderr=subprocess.PIPE)
 
-    def recorded(picture, proc, deadline):
-        while time.monotonic() < deadline and proc.poll() is None:
-            try:
-                if picture in xlrd.open_workbook(str(sandbox.workbook)).sheet_by_index(0).col_values(0):
-                    return True
-            except (OSError, xlrd.XLRDError):
-                pass
-            time.sleep(0.05)
-        return False
+    def pictures():
+        try:
+            return [row[0].value for row in read_workbook(sandbox.workbook, formats=False)["S"][1:]]
+        except (OSError, xlrd.XLRDError):
+            return []
 
     session = SESSION.replace("{setup}", "from awb_desk import history as awb_history\n{setup}")
-    codes = [session, ON_ITS_OWN, session]
-    procs, deadline = [], time.monotonic() + 60
+    procs = []
     try:
-        for n, code in enumerate(codes, 1):
+        for n, code in enumerate([session, ON_ITS_OWN, session], 1):
             procs.append(start(n, code))
-            if n < len(codes):  # the next one starts while this one waits for the history
-                assert recorded(f"P{n}.jpg", procs[-1], deadline), (procs[-1].communicate("q\n", timeout=60), sandbox.log)
-        outputs = [proc.communicate("q\n", timeout=60)[0] for proc in procs]
+            if n < 3:  # the next one starts while this one waits for the history
+                wait_until(lambda: f"P{n}.jpg" in pictures() or procs[-1].poll() is not None, f"P{n}")
+                assert f"P{n}.jpg" in pictures(), (procs[-1].communicate("q\n", timeout=DEADLINE), sandbox.log)
+        outputs = [proc.communicate("q\n", timeout=DEADLINE)[0] for proc in procs]
     finally:
         for proc in procs:
             proc.kill()
@@ -214,10 +207,9 @@ def test_a_held_history_costs_no_other_console_its_show(sandbox):
         assert "操作失败" not in out and out.count(line) == 1, out
     for out in (outputs[0], outputs[2]):  # the summary, the history's line, then the paths
         lines = [text.strip() for text in out.splitlines() if text.strip()]
-        where = [n for n, text in enumerate(lines) if text.startswith(line)][0]
+        where = next(n for n, text in enumerate(lines) if text.startswith(line))
         assert lines[where - 1].startswith("R:") and lines[where + 1].startswith("数据照片:")
-    assert sorted(xlrd.open_workbook(str(sandbox.workbook)).sheet_by_index(6).col_values(0)[1:]) == [
-        "P1.jpg", "P2.jpg", "P3.jpg"]
+    assert sorted(pictures()) == ["P1.jpg", "P2.jpg", "P3.jpg"]
     assert list(awb_history.read_history(path)) == ["P0.jpg"]
 
 
@@ -226,8 +218,6 @@ def test_a_history_replaced_under_a_running_console(sandbox):
     open and another program reads it: the journal files SQLite keeps by name are not taken
     for theirs. The garbage is refused in one line and left as it was; the older history
     gets the next show and nothing else; the reader keeps its own history."""
-    import sqlite3
-
     raw = sandbox.simulator()
     path = awb_history.history_path(sandbox.workbook)
     sandbox.workbook.parent.mkdir()

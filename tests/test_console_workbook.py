@@ -16,7 +16,9 @@ def test_rows_as_the_per_sheet_writer_writes_them(tmp_path):
     sessions = ["!simulate(raw, 'P200', cct=3000)\n!simulate(raw, 'P100', '-mfll', 4100)\n!simulate(raw, 'P300')\nq\n",
                 "!simulate(raw, 'P200', cct=3100)\nq\n"]  # the second session reads the file afresh
     books = []
-    for name, setup in (("ours", ""), ("per-sheet", "from per_sheet_writer import create_lumvik_data; Lumvik.Create_Lumvik_DATA = lambda: create_lumvik_data(Lumvik)")):
+    per_sheet = ("from per_sheet_writer import create_lumvik_data\n"
+                 "Lumvik.Create_Lumvik_DATA = lambda: create_lumvik_data(Lumvik)")
+    for name, setup in (("ours", ""), ("per-sheet", per_sheet)):
         (tmp_path / name).mkdir()
         box = Sandbox(tmp_path / name)
         raw = box.simulator()
@@ -62,7 +64,8 @@ def test_row_search(sandbox, names, picture, row, current):
         book.save(Lumvik.Excle_File)
         Lumvik.fp, Lumvik.Target_Awb_Target_Pic = open({str(text)!r}), {picture!r}
         Lumvik.Create_Lumvik_DATA()
-        sheet = xlrd.open_workbook(Lumvik.Excle_File).sheets()[6]
-        report([Lumvik.insert_row_num, Lumvik.Target_Awb_Target_Pic, sheet.cell_value(Lumvik.insert_row_num, 1)])
+        from read_workbook import read_workbook
+        sheet = read_workbook(Lumvik.Excle_File, formats=False)["S"]
+        report([Lumvik.insert_row_num, Lumvik.Target_Awb_Target_Pic, sheet[Lumvik.insert_row_num][1].value])
     """)
     assert result.json() == [row, current, 4321], sandbox.log

@@ -3,21 +3,22 @@ seeded random moments, some of them while a save is being written. After every k
 workbook opens, holds every picture whose save had completed and no half-written picture."""
 
 import random
-import signal
 import subprocess
 import sys
 import threading
 import time
 from pathlib import Path
 
-import make_examples
 import pytest
 import xlrd
-from awb_desk import history as awb_history
-from conftest import LIGHT_SOURCES, workbook_cells
-from console_support import SESSION, TESTS, simulate
 
-pytestmark = pytest.mark.skipif(not hasattr(signal, "SIGKILL"), reason="needs SIGKILL")
+import make_examples
+from awb_desk import history as awb_history
+from conftest import DEADLINE, LIGHT_SOURCES, wait_until, workbook_cells
+from console_support import SESSION, TESTS, simulate
+from read_workbook import read_workbook
+
+pytestmark = pytest.mark.sigkill
 
 KILLS = 12  # per tool
 # The batch prints its running lines slowly, as a console window does, so that it saves a
@@ -71,22 +72,29 @@ class Run:
     def count(self, word):
         return sum(word in line for line in list(self.lines))
 
-    def wait_for(self, ready, poll=None):
-        """Polls until `ready()`; False when the process ended first."""
-        while not ready():
+    def wait_for(self, ready, what, poll=None):
+        """Polls until `ready()`; False when the process ended first. Past the deadline the
+        process is killed and the test fails saying what it waited for."""
+        def done():
+            if ready():
+                return "ready"
             if poll:
                 poll()
-            if self.proc.poll() is not None:
-                return False
-            time.sleep(0.001)
-        return True
+            return "ended" if self.proc.poll() is not None else None
+
+        try:
+            return wait_until(done, what) == "ready"
+        except BaseException:
+            self.kill()
+            raise
 
     def kill(self):
-        """SIGKILL; False when the process had already ended."""
+        """SIGKILL (where there is one); False when the process had already ended."""
         alive = self.proc.poll() is None
-        self.proc.send_signal(signal.SIGKILL)
-        self.proc.wait()
-        self.reader.join()
+        self.proc.kill()
+        self.proc.wait(timeout=DEADLINE)
+        self.reader.join(timeout=DEADLINE)
+        assert not self.reader.is_alive(), "the output of a killed process did not end"
         self.proc.stdin.close()
         self.proc.stdout.close()
         return alive
@@ -102,7 +110,7 @@ def saving(folder, name):
 def whole_pictures(path):
     """The pictures a reader of the file sees on all seven sheets, or None without a workbook."""
     try:
-        return min(sheet.nrows for sheet in xlrd.open_workbook(str(path)).sheets()) - 1
+        return min(len(rows) for rows in read_workbook(path, formats=False).values()) - 1
     except (OSError, xlrd.XLRDError):
         return None
 
@@ -133,17 +141,17 @@ def test_killed_batch(sandbox):
                 seen[0] = count
 
         if kill == 0:  # early: around the first save
-            run.wait_for(lambda: run.count(names[0]) > 0)
+            run.wait_for(lambda: run.count(names[0]) > 0, f"the batch to print {names[0]}")
             time.sleep(rng.uniform(0, 0.03))
         elif kill % 2:  # while the second or a later save is being written
-            run.wait_for(lambda: seen[0], observe)
+            run.wait_for(lambda: seen[0], "a first picture in the workbook", observe)
             for _ in range(rng.randrange(2)):
-                run.wait_for(lambda: saving(sandbox.work, path.name))
-                run.wait_for(lambda: not saving(sandbox.work, path.name))
-            run.wait_for(lambda: saving(sandbox.work, path.name))
+                run.wait_for(lambda: saving(sandbox.work, path.name), "a save to begin")
+                run.wait_for(lambda: not saving(sandbox.work, path.name), "a save to end")
+            run.wait_for(lambda: saving(sandbox.work, path.name), "a save to begin")
         else:  # at a random picture (not among the last, so that the batch has not ended), a moment later
             target = names[rng.randrange(len(names) - 40)]
-            run.wait_for(lambda: run.count(target) > 0, observe)
+            run.wait_for(lambda: run.count(target) > 0, f"the batch to print {target}", observe)
             time.sleep(rng.uniform(0, 0.05))
         in_save = saving(sandbox.work, path.name)
         killed = run.kill()
@@ -152,8 +160,8 @@ def test_killed_batch(sandbox):
             assert seen[0] is None
             found.append((killed, None, in_save, 0))
             continue
-        xlrd.open_workbook(str(path))
-        cells = workbook_cells(path)  # opens with formatting_info=True
+        read_workbook(path, formats=False)  # a plain reader opens it too
+        cells = workbook_cells(path)
         count = max(row for _, row, _ in cells)
         # Whole pictures in capture-list order, cell for cell as the uninterrupted run wrote them.
         assert cells == {key: cell for key, cell in reference.items() if key[1] <= count}
@@ -188,15 +196,13 @@ def show_plan(rng, count):
 
 def console_rows(path):
     """{sheet: [(name, CCT, shared values, value cells numeric, date cell, note)]} of the picture rows."""
-    book = xlrd.open_workbook(str(path), formatting_info=True)
     rows = {}
-    for sheet in book.sheets():
-        values = 11 if sheet.name in ("F", "CWF", "D", "DF") else 20
-        rows[sheet.name] = [
-            (sheet.cell_value(r, 0), sheet.cell_value(r, 1), sheet.row_values(r, 1, 10),
-             all(t == xlrd.XL_CELL_NUMBER for t in sheet.row_types(r, 1, values + 1)),
-             sheet.cell_type(r, values + 2), sheet.cell_value(r, values + 4))
-            for r in range(1, sheet.nrows)]
+    for name, sheet in read_workbook(path).items():
+        values = 11 if name in ("F", "CWF", "D", "DF") else 20
+        rows[name] = [(row[0].value, row[1].value, [c.value for c in row[1:10]],
+                       all(c.type == xlrd.XL_CELL_NUMBER for c in row[1:values + 1]),
+                       row[values + 2].type, row[values + 4].value)
+                      for row in sheet[1:]]
     return rows
 
 
@@ -221,9 +227,9 @@ def test_killed_console(sandbox):
         stdin = "".join(f"!simulate(raw, {p[:-4]!r}, cct={c})\n" for p, c in plan[done + 1:done + after + 6])
         run = Run(sandbox, session, stdin)
         shown = lambda: run.count("回写路径:")  # noqa: E731
-        run.wait_for(lambda: shown() >= after)
+        run.wait_for(lambda: shown() >= after, f"{after} shows")
         if kill % 2:
-            run.wait_for(lambda: saving(desktop, name))
+            run.wait_for(lambda: saving(desktop, name), "a save to begin")
         else:
             time.sleep(rng.uniform(0, 0.15))
         in_save = saving(desktop, name)
@@ -235,8 +241,8 @@ def test_killed_console(sandbox):
                 order.append(picture)
             cct[picture] = {c}
         may = set(plan[done + completed:done + completed + 1])  # saved or not when killed
-        xlrd.open_workbook(str(sandbox.workbook))
-        rows = console_rows(sandbox.workbook)  # opens with formatting_info=True
+        read_workbook(sandbox.workbook, formats=False)  # a plain reader opens it too
+        rows = console_rows(sandbox.workbook)
         names = [row[0] for row in rows["T"]]
         assert names in [order] + [order + [p] for p, _ in may if p not in order]
         for r, picture in enumerate(names):

@@ -64,6 +64,7 @@ def a_workbook(sandbox):
     return workbook
 
 
+@pytest.mark.chromium
 def test_history_beside_the_workbook_in_a_browser(sandbox):
     workbook = a_workbook(sandbox)
     shown = make_history(awb_history.history_path(workbook))

@@ -15,6 +15,8 @@ import pytest
 from conftest import LIGHT_SOURCES, program_env, tag_text, write_result
 from test_workbook_creation import FULL, REDUCED
 
+pytestmark = pytest.mark.libreoffice
+
 VALUES = {"AWB_TAG_CCT": 5123, "AWB_TAG_ALGO_SCENE_LV": 98, "AWB_TAG_P_T": 3, "AWB_TAG_P_D": 87,
           "AWB_TAG_P_DF": 10, "AWB_TAG_DATE": 20261201, "AWB_TAG_WEIGHT_D": 7, "AWB_TAG_WEIGHT_T": 41,
           "AWB_TAG_DAYLIGHT_PROB_D": 90, "AWB_TAG_STA_GAIN_G_D": 256, "AWB_TAG_GAIN_R": 512}

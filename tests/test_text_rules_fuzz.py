@@ -4,6 +4,9 @@ subprocess (the module is loaded once there); every failure must be the interpre
 exception, never a crash. (The tag rule and result discovery's picture names are checked the
 same way, against their plain statements, by the C++ unit tests.)"""
 
+import pytest
+
+
 CAPTURE_LIST_PROPERTY = r"""
 import contextlib, io, os, re, tempfile
 from hypothesis import given, settings, strategies as st, HealthCheck
@@ -81,6 +84,7 @@ report(count)
 """
 
 
+@pytest.mark.slow
 def test_capture_list_property(sandbox):
     examples = 300
     sandbox.settings()

@@ -11,19 +11,11 @@ FULL = ["File Name", "CT", "LV", "T", "WF", "F", "CWF", "D", "DF", "S", "DAYLIGH
 REDUCED = FULL[:12] + FULL[21:]
 
 READ_BACK = """
-import xlrd
+from read_workbook import read_workbook
 def read_back(path):
-    book = xlrd.open_workbook(path, formatting_info=True)
-    sheets = []
-    for sheet in book.sheets():
-        styles = set()
-        for c in range(sheet.ncols):
-            xf = book.xf_list[sheet.cell_xf_index(0, c)]
-            styles.add((xf.background.fill_pattern, xf.background.pattern_colour_index,
-                        xf.alignment.hor_align, xf.alignment.vert_align))
-        sheets.append({"name": sheet.name, "rows": [sheet.row_values(r) for r in range(sheet.nrows)],
-                       "title_styles": sorted(styles), "width0": sheet.computed_column_width(0)})
-    return sheets
+    return [{"name": name, "rows": [[c.value for c in row] for row in rows],
+             "title_styles": sorted({(c.fill, c.fill_colour, c.horizontal, c.vertical) for c in rows[0]}),
+             "width0": rows.first_column_width} for name, rows in read_workbook(path).items()]
 """
 
 

@@ -1,15 +1,19 @@
 """The console's workbook as an engineer's desk has it: a link to a shared file, a folder that
-takes no new file, sheets of the user's own around T to S, and formulas and comments added in a
-spreadsheet program (LibreOffice here), which are kept aside before the first rewrite."""
+takes no new file, sheets of the user's own around T to S, seven sheets that were never named
+(taken by position, by the batch too), and formulas and comments added in a spreadsheet program
+(LibreOffice here) or a chart sheet, which are kept aside before the first rewrite."""
 
 import os
 import shutil
+import struct
 import subprocess
+import time
 
 import pytest
 import xlwt
-from conftest import LIGHT_SOURCES
-from console_support import session, simulate
+from conftest import LIGHT_SOURCES, tag_text
+from console_support import read_back, session, simulate
+from xlwt.CompoundDoc import XlsDoc
 from test_bad_files import ADMIN
 
 # Where folder permissions do not stop the administrator, the module's open refuses to make new
@@ -84,6 +88,73 @@ def test_sheets_are_found_by_name_among_the_users_own(sandbox):
         assert names(book, code) == ["P100.jpg"] and book[code][1][3 + k][1] == 11 + k
 
 
+@pytest.mark.parametrize("tool", ["console", "batch"])
+def test_seven_sheets_never_named_are_taken_by_position(sandbox, tool):
+    probabilities = {f"AWB_TAG_P_{code}": 11 + k for k, code in enumerate(LIGHT_SOURCES)}
+    workbook = xlwt.Workbook()
+    for k in range(7):
+        workbook.add_sheet(f"Sheet{k + 1}").write(0, 0, "File Name")
+    if tool == "console":
+        raw = sandbox.simulator()
+        simulate(raw, "P100", **probabilities)
+        sandbox.workbook.parent.mkdir()
+        workbook.save(str(sandbox.workbook))
+        result, book = session(sandbox, raw, "q\n")
+        assert "操作失败" not in result.stdout, result.stdout
+    else:  # DP_DUMP records into the day's workbook as it is (the tavrin command would move it aside)
+        sandbox.settings()
+        sandbox.dump("P100.jpg", tag_text(probabilities))
+        path = sandbox.work / time.strftime("Corvane%Y%m%d.xls")
+        workbook.save(str(path))
+        result = sandbox.run("import Tavrin\nTavrin.DP_DUMP('EXIF')")
+        assert result.returncode == 0 and "已跳过" not in result.stdout, result.stdout + result.stderr
+        book = read_back(path)
+    assert list(book) == [f"Sheet{k + 1}" for k in range(7)]
+    for k in range(7):  # the light sources' rows in sheet order, each with its own probability
+        row = book[f"Sheet{k + 1}"][1]
+        assert row[0][1].split()[0] == "P100.jpg" and row[3 + k][1] == 11 + k
+
+
+def with_chart_sheet(path):
+    """The seven sheets and a chart sheet, as a spreadsheet program writes one: its BOUNDSHEET
+    among the workbook's (the sheets' offsets moved along) and its own substream, a BOF of a
+    chart up to its EOF, after the worksheets."""
+    book = xlwt.Workbook()
+    for code in LIGHT_SOURCES:
+        book.add_sheet(code).write(0, 0, "File Name")
+    stream, records, at = book.get_biff_data(), [], 0
+    while at < len(stream):
+        kind, size = struct.unpack_from("<HH", stream, at)
+        records.append([kind, stream[at + 4:at + 4 + size]])
+        at += 4 + size
+    name = "图表1".encode("utf-16-le")
+    chart = [0x85, struct.pack("<IBBBB", 0, 0, 2, 3, 1) + name]  # visible, a chart, 3 UTF-16 characters
+    last = max(i for i, (kind, _) in enumerate(records) if kind == 0x85)
+    records.insert(last + 1, chart)
+    for record in records:
+        if record[0] == 0x85 and record is not chart:
+            record[1] = struct.pack("<I", struct.unpack_from("<I", record[1])[0] + 4 + len(chart[1])) + record[1][4:]
+    size = sum(4 + len(body) for _, body in records)
+    chart[1] = struct.pack("<I", size) + chart[1][4:]
+    records += [[0x809, struct.pack("<HHHHII", 0x0600, 0x0020, 0x0DBB, 0x07CC, 0, 6)], [0x0A, b""]]
+    XlsDoc().save(str(path), b"".join(struct.pack("<HH", kind, len(body)) + body for kind, body in records))
+
+
+def test_a_chart_sheet_is_kept_aside_before_the_first_rewrite(sandbox):
+    sandbox.workbook.parent.mkdir()
+    with_chart_sheet(sandbox.workbook)
+    original = sandbox.workbook.read_bytes()
+    raw = sandbox.simulator()
+    simulate(raw, "P100")
+    result, book = session(sandbox, raw, "q\n")
+    [copy] = (sandbox.workbook.parent / "备份").iterdir()
+    assert copy.read_bytes() == original
+    told = [line for line in result.stdout.splitlines() if "原件已备份到" in line]
+    assert told == [f"工作簿 {sandbox.workbook} 含有图表, 保存后图表将消失; 原件已备份到 {copy}"]
+    assert names(book, "T") == ["P100.jpg"]
+
+
+@pytest.mark.libreoffice
 def test_formulas_and_comments_are_kept_aside_before_the_first_rewrite(sandbox):
     soffice = shutil.which("soffice") or shutil.which("libreoffice")
     if soffice is None:

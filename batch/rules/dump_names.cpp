@@ -9,6 +9,13 @@ ustring exif_dump_name(uview picture_name) {
     return ustring(dump) + ustring(kDumpSuffix);
 }
 
+ustring dump_to_read(uview listed, uview written, const std::function<bool(const ustring&)>& exists) {
+    ustring dump = exif_dump_name(listed);
+    if (written == listed || exists(dump)) return dump;
+    ustring as_written = exif_dump_name(written);
+    return exists(as_written) ? as_written : dump;
+}
+
 ustring missing_dump_report_line(uview entry) {
     return replace_all(replace_all(entry, kDumpSuffix, U""), U"EXIF", U"全部照片");
 }

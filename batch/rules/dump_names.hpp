@@ -3,6 +3,8 @@
 // capture list's lines: awb/capture_list.hpp.)
 #pragma once
 
+#include <functional>
+
 #include "awb/text.hpp"
 
 namespace awb::batch {
@@ -13,6 +15,12 @@ inline constexpr uview kDumpSuffix = U".exif";
 // The EXIF dump name of a picture: its name up to and including its first "jpg" in any letter
 // case (X.JPG has the dump X.JPG.exif), followed by ".exif"; a name without "jpg" whole.
 ustring exif_dump_name(uview picture_name);
+
+// The dump a capture-list line's picture is read from: the dump of the cleaned name
+// (`listed`), unless that one does not `exist` and the dump of the name as the line wrote it
+// (`written`, blanks inside kept: a copy "IMG_0001 - 副本.jpg" has "IMG_0001 - 副本.jpg.exif")
+// does. When neither exists, the cleaned name's dump is the one reported missing.
+ustring dump_to_read(uview listed, uview written, const std::function<bool(const ustring&)>& exists);
 
 // How an entry of the missing-dump list reads in the final report: without ".exif" and with
 // "EXIF" turned into "全部照片", so that "./EXIF/X.jpg.exif" names the picture "./全部照片/X.jpg".

@@ -44,18 +44,20 @@ Book& BookMemory::open(const Namespace& ns, py::handle path) {
 
 void BookMemory::save(const Namespace& ns) {
     if (!book_) return;
-    if (before_save) before_save();
+    if (runs_ > 0 && before_save_) before_save_();
+    bool staged = runs_ > 0 && stage_ && settle_;
+    if (staged) stage_();
     auto started = SaveCadence::Clock::now();
     try {
         save_atomically(ns, book_->writable, path_);
     } catch (py::error_already_set& e) {
-        if (after_save) after_save(false);
+        if (staged) settle_(false);
         pending_ = true;
         // A save cut short by Ctrl-C did not fail: it is done again when the run ends.
         save_failed_ = e.matches(PyExc_Exception);
         throw;
     }
-    if (after_save) after_save(true);
+    if (staged) settle_(true);
     stamp_ = stamp_of(ns, path_);
     pending_ = false;
     save_failed_ = false;
@@ -63,9 +65,27 @@ void BookMemory::save(const Namespace& ns) {
     cadence_.saved(started, SaveCadence::Clock::now());
 }
 
+Book& BookMemory::reload(const Namespace& ns) {
+    save_pending(ns);
+    py::object path = path_;
+    forget();
+    return open(ns, path);
+}
+
 void BookMemory::recorded(const Namespace& ns) {
     pending_ = true;
-    if (cadence_.due(runs_ > 0, SaveCadence::Clock::now())) save(ns);
+    if (!cadence_.due(runs_ > 0, SaveCadence::Clock::now())) return;
+    // A checkpoint of a run: the rows recorded since the last one go to the writer for good
+    // first, so that each row is made into records once, and the save writes them from there.
+    if (runs_ > 0 && book_) {
+        try {
+            book_->flush_rows();
+        } catch (py::error_already_set&) {
+            save_failed_ = true;  // the copy in memory may be spoilt: the file keeps the last checkpoint
+            throw;
+        }
+    }
+    save(ns);
 }
 
 void BookMemory::save_pending(const Namespace& ns) {

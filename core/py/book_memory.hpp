@@ -24,7 +24,10 @@ public:
     static BookMemory& of(const Namespace& ns);
 
     Book& open(const Namespace& ns, py::handle path);
-    void save(const Namespace& ns);          // saves the open workbook now
+    void save(const Namespace& ns);  // saves the open workbook now
+    // Saves what is pending and reads the saved file afresh: a copy whose rows can all be
+    // written again (see Book::flush_rows).
+    Book& reload(const Namespace& ns);
     void recorded(const Namespace& ns);      // one picture written: save now, or when due in a run
     void save_pending(const Namespace& ns);  // saves what is not yet on disk
     void forget() {
@@ -46,12 +49,27 @@ public:
     bool holds_run_book(py::handle path) const {  // the running batch's workbook is in memory
         return book_ && runs_ > 0 && checked_in_run_ && path_.equal(path);
     }
-    bool save_failed() const { return save_failed_; }
-    // Run around every save while set: a batch run writes its tuning history before the save
-    // and commits it after, or drops it when the save failed (`saved` false).
-    std::function<void()> before_save;
-    std::function<void(bool saved)> after_save;                     // the last save attempt failed
+    bool save_failed() const { return save_failed_; }               // the last save attempt failed
     std::size_t saved_pictures() const { return saved_pictures_; }  // in the file as last saved
+    const py::object& path() const { return path_; }                // where the workbook is saved
+    bool holds_book() const { return book_.has_value(); }
+
+    // During a run, `check` is called before each save; it may send the run's workbook
+    // elsewhere (redirect) first.
+    void before_run_saves(std::function<void()> check) { before_save_ = std::move(check); }
+    // During a run, `before` is called before each save, after the check, and `after` once the
+    // save is done or failed (`saved`): a batch run writes its tuning history there.
+    void around_run_saves(std::function<void()> before, std::function<void(bool saved)> after) {
+        stage_ = std::move(before);
+        settle_ = std::move(after);
+    }
+    // From now on the workbook in memory, whole, is saved to `path` and no more to its own file.
+    void redirect(py::object path) {
+        path_ = std::move(path);
+        stamp_ = py::none();
+        pending_ = true;
+        save_failed_ = false;
+    }
 
 private:
     std::optional<Book> book_;
@@ -63,6 +81,9 @@ private:
     int runs_ = 0;
     bool checked_in_run_ = false;  // during a run, memory is the run's workbook once checked
     SaveCadence cadence_;
+    std::function<void()> before_save_;
+    std::function<void()> stage_;
+    std::function<void(bool)> settle_;
 };
 
 // Keeps a batch run open for its lifetime. A run that ends by an error (Ctrl-C included) still

@@ -124,19 +124,29 @@ void save_atomically(const Namespace& ns, py::handle workbook, py::handle path) 
     remove_stale_saves(os, folder, target);
 }
 
-py::object move_into_backups(const Namespace& ns, py::handle path) {
-    Os os(ns);
-    py::object real = file_of(os, path);
+// A free path in "备份" for the workbook's real file `real`, named with the time `when`.
+static py::object free_backup_path(const Os& os, const py::object& real, py::handle when) {
     py::object time = py::module_::import("time");
-    py::object stamp = time.attr("strftime")("%Y%m%d-%H%M%S", time.attr("localtime")(os.getmtime(real)));
+    py::object stamp = time.attr("strftime")("%Y%m%d-%H%M%S", time.attr("localtime")(when));
     auto [stem, extension] = os.splitext(os.basename(real));
     py::object folder = backup_folder(os, real);
     ustring name =
         free_backup_name(backup_base(to_ustring(stem), to_ustring(stamp)), to_ustring(extension),
                          [&](const ustring& taken) { return os.lexists(os.join(folder, to_str(taken))); });
-    py::object moved = os.join(folder, to_str(name));
+    return os.join(folder, to_str(name));
+}
+
+py::object move_into_backups(const Namespace& ns, py::handle path) {
+    Os os(ns);
+    py::object real = file_of(os, path);
+    py::object moved = free_backup_path(os, real, py::float_(os.getmtime(real)));
     os.rename(real, moved);
     return moved;
+}
+
+py::object backup_for_now(const Namespace& ns, py::handle path) {
+    Os os(ns);
+    return free_backup_path(os, file_of(os, path), py::module_::import("time").attr("time")());
 }
 
 void keep_extras_aside(const Namespace& ns, py::handle path, const py::object& data,

@@ -21,6 +21,10 @@ void save_atomically(const Namespace& ns, py::handle workbook, py::handle path);
 // file cannot be moved.
 py::object move_into_backups(const Namespace& ns, py::handle path);
 
+// A free name in "备份" beside the workbook's real file for what a run recorded when it may no
+// longer write the workbook itself: named after it with the time now. Makes the folder.
+py::object backup_for_now(const Namespace& ns, py::handle path);
+
 // A workbook holding what a save cannot carry over is copied byte for byte into "备份" before
 // it is first rewritten, once per content (awb::original_copy_name), and the engineer is told
 // what will change (awb::extras_line). A copy that cannot be made stops the edit: the OSError is

@@ -1,23 +1,70 @@
 #include "lock.hpp"
 
+#include <map>
+
 #include "awb/workbook_files.hpp"
 #include "errors.hpp"
 #include "os_calls.hpp"
 #include "strings.hpp"
 
 namespace awb::py_ {
+
+// One lock file of the module: its path, its filelock object and the identity (device and
+// inode) of the file it locked last, as the lock's on_acquired callback found it.
+struct LockFile {
+    py::object path;
+    py::object lock;
+    py::object identity;    // (st_dev, st_ino) while held, else None
+    bool replaced = false;  // the last acquire found the path naming another file
+    bool held() const { return lock.attr("is_locked").cast<bool>(); }
+};
+
 namespace {
 
-constexpr const char* kLocksAttribute = "_workbook_locks";
 constexpr double kPollSeconds = 0.01;
+constexpr int kRetakes = 20;  // a path replaced again at each of them is left to the caller
 
-// The module's lock object of a lock file, made once per file.
-py::object lock_at(const Namespace& ns, const py::object& file) {
-    py::module_ mod = ns.module();
-    if (!py::hasattr(mod, kLocksAttribute)) mod.attr(kLocksAttribute) = py::dict();
-    py::dict locks = mod.attr(kLocksAttribute);
-    if (!locks.contains(file)) locks[file] = ns.get("filelock").attr("FileLock")(file);
-    return locks[file];
+// The module's lock files, made once per path and kept as long as the module.
+struct LockFiles {
+    static constexpr const char* kAttribute = "_workbook_locks";
+    std::map<ustring, std::unique_ptr<LockFile>> files;
+};
+
+py::object identity_of(const py::object& st) { return py::make_tuple(st.attr("st_dev"), st.attr("st_ino")); }
+
+// The path's own status (a link is not followed), or None when nothing stands there.
+py::object status_at(const Os& os, py::handle path) {
+    try {
+        return os.module().attr("lstat")(path);
+    } catch (py::error_already_set& e) {
+        if (!e.matches(PyExc_OSError)) throw;
+        return py::none();
+    }
+}
+
+LockFile& lock_file(const Namespace& ns, const py::object& path) {
+    auto& files = module_state<LockFiles>(ns).files;
+    std::unique_ptr<LockFile>& file = files[to_ustring(path)];
+    if (file) return *file;
+    file = std::make_unique<LockFile>();
+    file->path = path;
+    file->identity = py::none();
+    LockFile* locked = file.get();
+    const Namespace* module = &ns;
+    // Right after each lock of the file: the path must still name the file locked. If not
+    // (deleted or replaced between open and lock), raising rolls the acquisition back.
+    py::cpp_function on_acquired([locked, module](py::object fd) {
+        Os os(*module);
+        py::object held = os.module().attr("fstat")(fd);
+        py::object named = status_at(os, locked->path);
+        if (named.is_none() || !os.path("samestat")(named, held).cast<bool>()) {
+            locked->replaced = true;
+            raise(PyExc_OSError, "the lock file's path names another file");
+        }
+        locked->identity = identity_of(held);
+    });
+    file->lock = ns.get("filelock").attr("FileLock")(path, py::arg("on_acquired") = on_acquired);
+    return *file;
 }
 
 // Where a folder takes no new file (a workbook that can only be saved in place there), the
@@ -30,39 +77,109 @@ py::object fallback_lock_file(const Os& os, const py::object& real) {
     return os.join(py::module_::import("tempfile").attr("gettempdir")(), to_str(fallback_lock_name(digest)));
 }
 
-void acquire(const py::object& lock, double wait) {
-    lock.attr("acquire")(py::arg("timeout") = wait, py::arg("poll_interval") = kPollSeconds);
+// A folder still to be made is made with the lock file in it; where it cannot be, taking the
+// lock fails with nothing at the lock file's path, and the temporary folder is used.
+bool folder_takes_new_files(const Os& os, const py::object& folder) {
+    if (!os.isdir(folder)) return true;
+    const py::object& module = os.module();
+    return module.attr("access")(folder, module.attr("W_OK")).cast<bool>();
+}
+
+// Takes the lock of `file`, again while the path turns out to name another file than the one
+// locked.
+void take(LockFile& file, double wait) {
+    for (int attempt = 0;; ++attempt) {
+        file.replaced = false;
+        try {
+            file.lock.attr("acquire")(py::arg("timeout") = wait, py::arg("poll_interval") = kPollSeconds);
+            return;
+        } catch (py::error_already_set&) {
+            if (!file.replaced || attempt == kRetakes) throw;
+        }
+    }
+}
+
+void release(LockFile& file) {
+    file.identity = py::none();
+    file.lock.attr("release")();
 }
 
 }  // namespace
 
-WorkbookLock::WorkbookLock(const Namespace& ns, py::handle path, double wait) {
+WorkbookLock::WorkbookLock(const Namespace& ns, py::handle path, double wait)
+    : workbook_(py::reinterpret_borrow<py::object>(path)) {
     Os os(ns);
     py::object real = os.realpath(path);
-    py::object fallback = lock_at(ns, fallback_lock_file(os, real));
-    py::object lock = fallback.attr("is_locked").cast<bool>()
-                          ? fallback
-                          : lock_at(ns, to_str(lock_file_name(to_ustring(real))));
-    if (lock.attr("is_locked").cast<bool>()) return;  // held by an outer scope of this thread
+    LockFile& fallback = lock_file(ns, fallback_lock_file(os, real));
+    LockFile& beside = lock_file(ns, to_str(lock_file_name(to_ustring(real))));
+    for (LockFile* held : {&fallback, &beside}) {
+        if (held->held()) {  // held by an outer scope of this thread
+            file_ = held;
+            return;
+        }
+    }
+    LockFile* chosen = lock_place(os.lexists(beside.path), folder_takes_new_files(os, os.dirname(real))) ==
+                               LockPlace::kBeside
+                           ? &beside
+                           : &fallback;
     try {
         try {
-            acquire(lock, wait);
+            take(*chosen, wait);
         } catch (py::error_already_set& e) {
-            if (!e.matches(PyExc_OSError) || is_lock_timeout(ns, e) || lock.is(fallback)) throw;
-            lock = fallback;  // no lock file can be made beside the workbook
-            acquire(lock, wait);
+            if (chosen == &fallback || !e.matches(PyExc_OSError) || is_lock_timeout(ns, e) ||
+                !falls_back_after_failure(os.lexists(beside.path)))
+                throw;
+            chosen = &fallback;  // no lock file can be made beside the workbook
+            take(*chosen, wait);
         }
     } catch (py::error_already_set& e) {
-        if (is_lock_timeout(ns, e)) add_note(e, "工作簿 " + text_of(path) + " 正被另一个程序写入");
+        if (is_lock_timeout(ns, e)) {
+            add_note(e, "工作簿 " + text_of(path) + " 正被另一个程序写入");
+        } else if (e.matches(PyExc_OSError)) {
+            add_note(e, "工作簿 " + text_of(path) + " 无法加锁: 锁文件 " + text_of(chosen->path) +
+                            " 无法使用 (" + text_of(e.value()) + "), 请移走它后再试");
+        }
         throw;
     }
-    lock_ = lock;
+    file_ = chosen;
+    taken_ = true;
+}
+
+bool WorkbookLock::keep(const Namespace& ns) {
+    if (!file_) return true;
+    LockFile& file = *file_;
+    Os os(ns);
+    py::object named = status_at(os, file.path);
+    bool exists = !named.is_none();
+    bool same = exists && identity_of(named).equal(file.identity);
+    bool plain =
+        exists && !same && py::module_::import("stat").attr("S_ISREG")(named.attr("st_mode")).cast<bool>();
+    switch (check_lock_path(exists, same, plain)) {
+    case LockCheck::kStillHeld:
+    case LockCheck::kKeepHeld:
+        return true;
+    case LockCheck::kLost:
+        return false;
+    case LockCheck::kTakeAgain:
+        break;
+    }
+    // Nobody reaches the file held any more: the lock is taken again where the path leads.
+    if (file.held()) release(file);
+    try {
+        take(file, 0.0);
+    } catch (py::error_already_set& e) {
+        if (is_lock_timeout(ns, e)) return false;  // another process was quicker
+        if (!e.matches(PyExc_OSError)) throw;
+        // Nothing can be locked at the path just now (a folder came in its way): no other
+        // process can lock there either; the next look tries again.
+    }
+    return true;
 }
 
 WorkbookLock::~WorkbookLock() {
-    if (!lock_) return;
+    if (!taken_ || !file_->held()) return;
     try {
-        lock_.attr("release")();
+        release(*file_);
     } catch (py::error_already_set& e) {
         e.discard_as_unraisable("releasing the workbook lock");
     }

@@ -14,12 +14,17 @@ namespace awb::py_ {
 inline constexpr double kShowWait = 5.0;
 inline constexpr double kBatchWait = 0.0;
 
+struct LockFile;
+
 // Holds the lock of the workbook at `path` while it lives. The lock is the file
 // "<workbook>.lock" beside the real file (a link and its target share one lock), taken through
-// the module's `filelock`; one lock object per module and workbook. A function that takes it
-// inside a scope of the same thread that holds it (a run, a show) goes straight on. When the
-// lock is still held by another program after `wait` seconds, raises filelock's Timeout (a
-// TimeoutError) noted "工作簿 <path> 正被另一个程序写入".
+// the module's `filelock`; one lock object per module and lock file. Once taken, the lock
+// file's path must still name the file locked (a file deleted and made anew by another
+// process between its open and its lock is locked again). A function that takes it inside a
+// scope of the same thread that holds it (a run, a show) goes straight on. When the lock is
+// still held by another program after `wait` seconds, raises filelock's Timeout (a
+// TimeoutError) noted "工作簿 <path> 正被另一个程序写入"; when it cannot be taken at all (a folder
+// in the lock file's place), the OSError noted "工作簿 <path> 无法加锁: ...".
 class WorkbookLock {
 public:
     WorkbookLock(const Namespace& ns, py::handle path, double wait);
@@ -27,8 +32,16 @@ public:
     WorkbookLock(const WorkbookLock&) = delete;
     WorkbookLock& operator=(const WorkbookLock&) = delete;
 
+    // A long writer (a batch) makes sure, before each picture and each save, that the lock is
+    // still its own (awb::check_lock_path): a lock file deleted is taken again at once, so that a
+    // writer started later finds it held. False when another process has taken the lock at
+    // the path meanwhile: this writer must not write the workbook again.
+    bool keep(const Namespace& ns);
+
 private:
-    py::object lock_;
+    py::object workbook_;
+    LockFile* file_ = nullptr;  // the lock this scope took, or found held by an outer scope
+    bool taken_ = false;        // this scope took it
 };
 
 // True when `error` is the Timeout of a workbook lock held by another program.

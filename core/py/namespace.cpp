@@ -1,20 +1,53 @@
 #include "namespace.hpp"
 
+#include <cstring>
+#include <vector>
+
 namespace awb::py_ {
 
+namespace {
+
+// The interpreter's interned text of a name, made once per name: a lookup by it makes no new
+// text and hashes nothing. Names are the callers' literals, found by their address (and checked
+// by their text, should an address be reused); the texts stay for the life of the process. A
+// caller uses the text at once and keeps no hold of it.
+constexpr std::size_t kMostNames = 256;
+
+PyObject* interned(const char* name) {
+    struct Made {
+        const char* name;
+        PyObject* text;
+    };
+    static std::vector<Made> made;
+    for (const Made& entry : made) {
+        if (entry.name == name && std::strcmp(PyUnicode_AsUTF8(entry.text), name) == 0) return entry.text;
+    }
+    PyObject* text = PyUnicode_InternFromString(name);
+    if (!text) throw py::error_already_set();
+    if (made.size() == kMostNames) {  // names made at run time: start afresh rather than grow
+        for (const Made& entry : made) Py_DECREF(entry.text);
+        made.clear();
+    }
+    made.push_back({name, text});
+    return text;
+}
+
+py::object global(const py::module_& mod, const char* name) {
+    PyObject* value = PyDict_GetItemWithError(PyModule_GetDict(mod.ptr()), interned(name));
+    if (!value && PyErr_Occurred()) throw py::error_already_set();
+    return value ? py::reinterpret_borrow<py::object>(value) : py::object();
+}
+
+}  // namespace
+
 py::module_ Namespace::module() const {
-    PyObject* found = PyImport_GetModule(py::str(module_name_).ptr());
+    PyObject* found = PyImport_GetModule(interned(module_name_));
     if (found) return py::reinterpret_steal<py::module_>(found);
     if (PyErr_Occurred()) throw py::error_already_set();
     return py::module_::import(module_name_);
 }
 
 namespace {
-
-py::object global(const py::module_& mod, const char* name) {
-    PyObject* value = PyDict_GetItemString(PyModule_GetDict(mod.ptr()), name);
-    return value ? py::reinterpret_borrow<py::object>(value) : py::object();
-}
 
 [[noreturn]] void not_defined(const char* name) {
     PyErr_Format(PyExc_NameError, "name '%s' is not defined", name);
@@ -32,7 +65,8 @@ py::object Namespace::get(const char* name) const {
 py::object Namespace::lookup(const char* name) const {
     py::object value = global(module(), name);
     if (value) return value;
-    PyObject* builtin = PyDict_GetItemString(PyEval_GetBuiltins(), name);
+    PyObject* builtin = PyDict_GetItemWithError(PyEval_GetBuiltins(), interned(name));
+    if (!builtin && PyErr_Occurred()) throw py::error_already_set();
     if (!builtin) not_defined(name);
     return py::reinterpret_borrow<py::object>(builtin);
 }

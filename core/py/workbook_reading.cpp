@@ -108,9 +108,72 @@ std::size_t Book::pictures() const {
 }
 
 void Book::note_row(std::size_t light_source, std::size_t row, py::handle name) {
-    SheetRows& rows = sheet(light_source);
-    if (row >= rows.names.size()) rows.names.resize(row + 1, py::str(""));
-    rows.names[row] = py::reinterpret_borrow<py::object>(name);
+    sheet(light_source).set(row, name);
+}
+
+void Book::flush_rows() {
+    for (std::size_t k = 0; k < kSheetCount; ++k) {
+        py::object sheet = sheet_writer(k);
+        py::object records = sheet.attr("row_tempfile");
+        py::object written = records.is_none() ? py::object(py::int_(0)) : records.attr("tell")();
+        try {
+            sheet.attr("flush_row_data")();
+        } catch (py::error_already_set& e) {
+            if (!e.matches(PyExc_Exception)) throw;
+            // What the failed flush wrote is taken back; this sheet's rows and the later
+            // sheets' stay with the writer and are saved as usual.
+            records = sheet.attr("row_tempfile");
+            if (!records.is_none()) {
+                records.attr("seek")(written);
+                records.attr("truncate")();
+            }
+            return;
+        }
+        flushed_below[k] = std::max(flushed_below[k], sheets.at(k).count());
+    }
+}
+
+std::optional<std::size_t> SheetRows::find(py::handle name) {
+    if (!PyUnicode_CheckExact(name.ptr())) {  // compared the long way, as the interpreter would
+        for (std::size_t row = 1; row < names.size(); ++row) {
+            if (names[row].equal(name)) return row;
+        }
+        return std::nullopt;
+    }
+    if (!indexed_) {
+        first_row_ = py::dict();
+        for (std::size_t row = 1; row < names.size(); ++row) {
+            // Only a text can equal a text.
+            if (PyUnicode_CheckExact(names[row].ptr()) && !first_row_.contains(names[row]))
+                first_row_[names[row]] = row;
+        }
+        indexed_ = true;
+    }
+    PyObject* row = PyDict_GetItemWithError(first_row_.ptr(), name.ptr());
+    if (!row) {
+        if (PyErr_Occurred()) throw py::error_already_set();
+        return std::nullopt;
+    }
+    return py::reinterpret_borrow<py::object>(row).cast<std::size_t>();
+}
+
+void SheetRows::set(std::size_t row, py::handle name) {
+    if (row > names.size()) indexed_ = false;  // rows left empty between: made again when needed
+    if (row >= names.size()) names.resize(row + 1, py::str(""));
+    py::object& held = names[row];
+    if (indexed_ && row > 0) {
+        auto first_of = [&](py::handle text) -> std::optional<std::size_t> {
+            if (!PyUnicode_CheckExact(text.ptr()) || !first_row_.contains(text)) return std::nullopt;
+            return first_row_[text].cast<std::size_t>();
+        };
+        if (first_of(held) == row) {
+            indexed_ = false;  // a text's first row changes: made again when needed
+        } else if (PyUnicode_CheckExact(name.ptr())) {
+            std::optional<std::size_t> first = first_of(name);
+            if (!first || *first > row) first_row_[name] = row;
+        }
+    }
+    held = py::reinterpret_borrow<py::object>(name);
 }
 
 }  // namespace awb::py_

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <vector>
 
 #include "awb/tables.hpp"
@@ -15,6 +16,16 @@ namespace awb::py_ {
 struct SheetRows {
     std::vector<py::object> names;
     std::size_t count() const { return names.size(); }
+
+    // The first picture row (from 1) whose name equals `name`, as the interpreter's == tells.
+    // A text is found through an index of the sheet's texts, made at the first search and kept
+    // up to date by set().
+    std::optional<std::size_t> find(py::handle name);
+    void set(std::size_t row, py::handle name);  // row `row` is named `name` now
+
+private:
+    py::dict first_row_;  // text -> the first row holding it (rows from 1)
+    bool indexed_ = false;
 };
 
 // A workbook held in memory while it is edited: its writable copy and what its seven sheets
@@ -25,11 +36,22 @@ struct Book {
     std::vector<SheetRows> sheets;                     // in light-source order
     std::array<std::size_t, kSheetCount> positions{};  // each light source's sheet in the workbook
     py::dict styles;                                   // the writers' cell styles, made once per workbook
+    // During a run, the rows of the seven sheets below these were handed to the workbook's
+    // writer for good at a save (flush_rows): they cannot be written again in this copy.
+    std::array<std::size_t, kSheetCount> flushed_below{};
 
     SheetRows& sheet(std::size_t light_source);
     py::object sheet_writer(std::size_t light_source) const;  // the writable copy's sheet
     void note_row(std::size_t light_source, std::size_t row, py::handle name);
     std::size_t pictures() const;  // picture rows of the first sheet
+    // At a run's checkpoint the seven sheets' rows are handed to the writer for good, kept as
+    // the records it made of them (its flush_row_data): each save makes records of the rows
+    // added since only. A sheet whose flush fails keeps its rows (what the flush wrote is taken
+    // back); an error in taking it back goes on up.
+    void flush_rows();
+    bool row_flushed(std::size_t light_source, std::size_t row) const {
+        return row < flushed_below.at(light_source);
+    }
 };
 
 // Reads the workbook at `path` with its formatting. One that holds what a save cannot carry

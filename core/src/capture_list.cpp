@@ -35,4 +35,11 @@ CaptureLine read_capture_line(uview line) {
 
 ustring listed_picture(uview line) { return ustring(before_first(clean_capture_line(line), U":")); }
 
+ustring picture_as_written(uview line) {
+    ustring field = replace_all(replace_all(before_first(line, U":"), U"\r\n", U""), U"\n", U"");
+    std::size_t first = field.find_first_not_of(U' ');
+    if (first == uview::npos) return ustring();
+    return field.substr(first, field.find_last_not_of(U' ') - first + 1);
+}
+
 }  // namespace awb

@@ -32,6 +32,18 @@ ustring fallback_lock_name(std::string_view digest_hex) {
     return U"awb-workbook-" + ascii(digest_hex.substr(0, 24)) + U".lock";
 }
 
+LockPlace lock_place(bool lock_path_taken, bool folder_takes_new_files) {
+    return lock_path_taken || folder_takes_new_files ? LockPlace::kBeside : LockPlace::kTemporaryFolder;
+}
+
+bool falls_back_after_failure(bool lock_path_taken) { return !lock_path_taken; }
+
+LockCheck check_lock_path(bool path_exists, bool same_file, bool plain_file) {
+    if (!path_exists) return LockCheck::kTakeAgain;
+    if (same_file) return LockCheck::kStillHeld;
+    return plain_file ? LockCheck::kLost : LockCheck::kKeepHeld;
+}
+
 ustring backup_base(uview stem, uview stamp) {
     constexpr std::size_t kDateDigits = 8;
     std::size_t last_other = stem.find_last_not_of(kDigits);

@@ -123,16 +123,22 @@ def _load_settings():
     """Loads the working folder's settings module by its path, adding nothing to the import
     path (no other file of the working folder is ever imported); without one, the settings
     module is imported from the usual places, else the defaults are used. Returns the line
-    that says why the settings could not be loaded, or None."""
+    that says why the settings could not be loaded (a fault of the file, or no `global_val`
+    in it), or None."""
     if "global_values" in sys.modules:
         return None
     path = os.path.abspath(SETTINGS_FILE)
     if not os.path.isfile(path):
-        if importlib.util.find_spec("global_values") is None:
+        spec = importlib.util.find_spec("global_values")
+        if spec is None:
             sys.modules["global_values"] = _default_settings()
             print(DEFAULT_SETTINGS_NOTE)
-        return None
-    spec = importlib.util.spec_from_file_location("global_values", path)
+            return None
+        if spec.loader is None or spec.origin is None:
+            return None  # a namespace package: the batch's own import tells what is wrong
+        path = spec.origin
+    else:
+        spec = importlib.util.spec_from_file_location("global_values", path)
     settings = importlib.util.module_from_spec(spec)
     sys.modules["global_values"] = settings
     try:
@@ -142,6 +148,9 @@ def _load_settings():
         line = _line_of(exc, path)
         where = f"第 {line} 行: " if line else ""
         return f"设置文件 {path} 无法加载: {where}{one_line(described(exc))}"
+    if not hasattr(settings, "global_val"):
+        del sys.modules["global_values"]
+        return f"设置文件 {path} 无法加载: 其中没有 global_val (应为 class global_val: rawfilename_txt = \"\")"
     return None
 
 

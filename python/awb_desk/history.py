@@ -106,8 +106,9 @@ def stage_run(path, tags, rows, wait=None):
     it back when that save fails, so that the history holds what the workbook holds. It goes
     through the connection this process keeps open to the history between the run's writes,
     checked before each one as for a show. A row is (shown_at as ISO 8601 text, picture,
-    result_path, issue_note, then the values of `tags` in order, None for a value not read). The write waits up to `wait` seconds (``BUSY_SECONDS``
-    unless given) for another one. Returns the open transaction, a ``Staged``."""
+    result_path, issue_note, then the values of `tags` in order, None for a value not read).
+    The write waits up to `wait` seconds (``BUSY_SECONDS`` unless given) for another one.
+    Returns the open transaction, a ``Staged``."""
     path = os.fspath(path)
     db = _kept(path)
     try:
@@ -163,7 +164,7 @@ def move(path, target):
     path, target = os.fspath(path), os.fspath(target)
     if not os.path.lexists(path):
         return False
-    names = [""] + [suffix for suffix in DATABASE_COMPANIONS]
+    names = ["", *DATABASE_COMPANIONS]
     taken = [target + suffix for suffix in names if os.path.lexists(target + suffix)]
     if taken:
         raise HistoryError(f"{taken[0]} 已存在")

@@ -2,6 +2,8 @@
 // the row search and the date cell.
 #include <doctest/doctest.h>
 
+#include <set>
+
 #include "dump_names.hpp"
 #include "row_search.hpp"
 #include "test_support.hpp"
@@ -31,6 +33,20 @@ TEST_CASE("a picture's EXIF dump: its name up to its first jpg in any case, then
     CHECK(s(missing_dump_report_line(U"./EXIF/X.jpg.exif")) == "./全部照片/X.jpg");
     CHECK(s(missing_dump_report_line(U"")) == "");
     CHECK(s(missing_dump_report_line(U"./EXIF/EXIF.exif.exif")) == "./全部照片/全部照片");
+}
+
+TEST_CASE("a picture named with blanks is read from the dump of its name as written") {
+    std::set<ustring> dumps;
+    auto exists = [&](const ustring& dump) { return dumps.count(dump) > 0; };
+    CHECK(s(dump_to_read(u("IMG_0001-副本.jpg"), u("IMG_0001 - 副本.jpg"), exists)) ==
+          "IMG_0001-副本.jpg.exif");  // neither: the cleaned name's is missing
+    dumps.insert(u("IMG_0001 - 副本.jpg.exif"));
+    CHECK(s(dump_to_read(u("IMG_0001-副本.jpg"), u("IMG_0001 - 副本.jpg"), exists)) ==
+          "IMG_0001 - 副本.jpg.exif");
+    dumps.insert(u("IMG_0001-副本.jpg.exif"));
+    CHECK(s(dump_to_read(u("IMG_0001-副本.jpg"), u("IMG_0001 - 副本.jpg"), exists)) ==
+          "IMG_0001-副本.jpg.exif");  // the cleaned name's first
+    CHECK(s(dump_to_read(U"a.jpg", U"a.jpg", [](const ustring&) { return false; })) == "a.jpg.exif");
 }
 
 TEST_CASE("a walked file's name and picture, and the Desktop folder") {

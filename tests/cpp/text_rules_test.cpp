@@ -44,6 +44,9 @@ TEST_CASE("capture-list lines: cleaned of line ends and blanks, picture lines ha
     }
     CHECK(s(listed_picture(U" P 1.jpg : r : n\n")) == "P1.jpg");
     CHECK(s(listed_picture(U"no colon")) == "nocolon");
+    CHECK(s(picture_as_written(u("  IMG_0001 - 副本.jpg :r:n\r\n"))) == "IMG_0001 - 副本.jpg");
+    CHECK(s(picture_as_written(U"no colon \n")) == "no colon");
+    CHECK(s(picture_as_written(U"   :r:n")) == "");
 }
 
 TEST_CASE("a user's text is echoed cut to 200 characters and an ellipsis") {

@@ -69,9 +69,22 @@ TEST_CASE("the lock files of a workbook") {
     CHECK(s(lock_file_name(U"/d/Corvane.xls")) == "/d/Corvane.xls.lock");
     CHECK(s(fallback_lock_name("abcdef0123456789abcdef0123456789")) ==
           "awb-workbook-abcdef0123456789abcdef01.lock");
+    // The temporary folder only where nothing stands at the lock file's path.
+    CHECK(lock_place(false, true) == LockPlace::kBeside);
+    CHECK(lock_place(true, false) == LockPlace::kBeside);  // a lock file another process may hold
+    CHECK(lock_place(false, false) == LockPlace::kTemporaryFolder);
+    CHECK(falls_back_after_failure(false));
+    CHECK_FALSE(falls_back_after_failure(true));  // e.g. a folder in the lock file's place
 }
 
-TEST_CASE("a run saves at most about once a second, less often when saving is slow") {
+TEST_CASE("a writer whose lock file was deleted takes the lock again, one whose file was replaced stops") {
+    CHECK(check_lock_path(true, true, true) == LockCheck::kStillHeld);
+    CHECK(check_lock_path(false, false, false) == LockCheck::kTakeAgain);  // deleted
+    CHECK(check_lock_path(true, false, true) == LockCheck::kLost);         // made anew by another process
+    CHECK(check_lock_path(true, false, false) == LockCheck::kKeepHeld);    // replaced by a folder
+}
+
+TEST_CASE("a run's checkpoints: a second apart at least, four times a save's duration, 30 s at most") {
     using namespace std::chrono_literals;
     const SaveCadence::Clock::time_point t0{100s};
     SaveCadence cadence;
@@ -81,9 +94,19 @@ TEST_CASE("a run saves at most about once a second, less often when saving is sl
     CHECK_FALSE(cadence.due(true, t0 + 1050ms));
     CHECK(cadence.due(false, t0 + 1050ms));  // outside a run every picture is saved
     CHECK(cadence.due(true, t0 + 1100ms));
-    cadence.saved(t0 + 2s, t0 + 4s);  // a save of two seconds: the next one waits four
-    CHECK_FALSE(cadence.due(true, t0 + 7900ms));
-    CHECK(cadence.due(true, t0 + 8s));
+    cadence.saved(t0 + 2s, t0 + 4s);  // a save of two seconds: the next one waits eight
+    CHECK_FALSE(cadence.due(true, t0 + 11900ms));
+    CHECK(cadence.due(true, t0 + 12s));
+    // Slow saves: a picture recorded after one is saved within 30 s, the next save taken as
+    // lasting up to twice as long.
+    cadence.saved(t0, t0 + 5s);  // 4 x 5 s = 30 - 2 x 5 s
+    CHECK_FALSE(cadence.due(true, t0 + 24900ms));
+    CHECK(cadence.due(true, t0 + 25s));
+    cadence.saved(t0, t0 + 12s);  // 48 s would be too late: 6 s
+    CHECK_FALSE(cadence.due(true, t0 + 17900ms));
+    CHECK(cadence.due(true, t0 + 18s));
+    cadence.saved(t0, t0 + 20s);  // past 15 s a save follows at once
+    CHECK(cadence.due(true, t0 + 20s));
 }
 
 }  // namespace

@@ -30,4 +30,8 @@ CaptureLine read_capture_line(uview line);
 // The picture a line names: the first field of the cleaned line.
 ustring listed_picture(uview line);
 
+// The picture field as the line wrote it: its text before the first ":", without the line end
+// and with only its outer blanks trimmed ("IMG_0001 - 副本.jpg" keeps its inner blanks).
+ustring picture_as_written(uview line);
+
 }  // namespace awb

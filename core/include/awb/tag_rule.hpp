@@ -23,13 +23,34 @@ std::optional<ustring> tag_value(const Unit* line, std::size_t length, uview tag
     // Cheap test first: the cleaned character at the tag's length must be ":".
     std::size_t kept = 0;
     std::size_t i = 0;
+    bool starts_with_tag = true;
     for (; i < length; ++i) {
         auto c = static_cast<char32_t>(line[i]);
         if (removed_by_cleaning(c)) continue;
         if (kept == tag.size()) break;
+        starts_with_tag = starts_with_tag && c == tag[kept];
         ++kept;
     }
     if (i == length || static_cast<char32_t>(line[i]) != U':') return std::nullopt;
+
+    if (tag.find(U':') == uview::npos) {
+        // The usual line: the cleaned line starts with the tag, so its first ":" is the one found.
+        if (starts_with_tag) {
+            ustring value;
+            value.reserve(length - i);
+            for (std::size_t j = i + 1; j < length; ++j) {
+                auto c = static_cast<char32_t>(line[j]);
+                if (!removed_by_cleaning(c)) value.push_back(c);
+            }
+            return value;
+        }
+        // Otherwise the tag can only stand after that ":", in at least as many characters.
+        std::size_t after = 0;
+        for (std::size_t j = i + 1; j < length && after < tag.size(); ++j) {
+            if (!removed_by_cleaning(static_cast<char32_t>(line[j]))) ++after;
+        }
+        if (after < tag.size()) return std::nullopt;
+    }
 
     ustring cleaned;
     cleaned.reserve(length);

@@ -31,6 +31,24 @@ inline bool is_stale(double age_seconds) { return age_seconds > kStaleAfterSecon
 ustring lock_file_name(uview real_file);
 ustring fallback_lock_name(std::string_view digest_hex);
 
+// Where a writer takes the lock: beside the workbook, unless no lock file stands there and the
+// folder takes no new file. Never in the temporary folder while anything stands at the lock
+// file's path (another process may hold it, or a folder may be in its way).
+enum class LockPlace { kBeside, kTemporaryFolder };
+LockPlace lock_place(bool lock_path_taken, bool folder_takes_new_files);
+// Taking it beside failed (not because another process holds it): the temporary folder is
+// used only when still nothing stands at the lock file's path, that is, the file could not be
+// made.
+bool falls_back_after_failure(bool lock_path_taken);
+
+// What a writer holding the lock finds when it looks at the lock file's path again: the file
+// it locked; nothing (the lock file was deleted), and it takes the lock there again at once;
+// another plain file, which another process made and locked (and may have written the workbook
+// meanwhile, whether or not it still holds it): the writer has lost the workbook; or something
+// that is not a plain file (a folder): no process can lock at the path, and the lock held stays.
+enum class LockCheck { kStillHeld, kTakeAgain, kLost, kKeepHeld };
+LockCheck check_lock_path(bool path_exists, bool same_file, bool plain_file);
+
 // The name an earlier workbook is kept under in "备份", before a number is added: its stem with
 // its modification time `stamp` ("YYYYMMDD-HHMMSS"). A stem that ends in eight digits (the day's
 // workbook "Corvane20261208") has them replaced by the stamp's date and time
