@@ -73,7 +73,7 @@ RunHistory::RunHistory() {
         }
     }
     for (std::size_t i = 0; i < 3; ++i) tags_.append(py_::to_str(kGainSlots[kAlgorithmGainSlot + i].tag));
-    now_ = py::module_::import("datetime").attr("datetime").attr("now");
+    now_ = py::module_::import("time").attr("time");
 
     state.current = this;
     hook_saves(this);
@@ -102,7 +102,7 @@ void RunHistory::add(const py::object& picture, const py::object& dump, const py
     py::tuple row(4 + columns_.size() + gains.size());
     std::size_t i = 0;
     auto put = [&](py::handle value) { PyTuple_SET_ITEM(row.ptr(), i++, value.inc_ref().ptr()); };
-    put(now_().attr("astimezone")().attr("isoformat")(py::arg("timespec") = "milliseconds"));
+    put(now_());
     put(picture);
     put(dump);
     put(issues);

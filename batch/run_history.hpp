@@ -32,9 +32,9 @@ public:
     // The run being recorded in the module, or none (a workbook function called on its own).
     static RunHistory* current(const py_::Namespace& ns);
 
-    // One picture recorded in the workbook: its column-0 text, the dump it was read from (None
-    // when missing), its issue note, its record for each light source and its final R, G and
-    // B gains (None where not read).
+    // One picture recorded in the workbook: its column-0 text, the dump it was read from (its
+    // path as the reader has it), its issue note, its record for each light source and its
+    // final R, G and B gains (None where not read).
     void add(const py::object& picture, const py::object& dump, const py::object& issues,
              const std::array<const py_::RecordValues*, kSheetCount>& records,
              const std::array<py::object, 3>& gains);
@@ -55,7 +55,7 @@ private:
     py::object path_;      // the history's path
     py::list tags_;        // the value columns: the record's tags by light source, then the final gains
     std::vector<Column> columns_;
-    py::object now_;     // datetime.datetime.now
+    py::object now_;     // time.time
     py::list rows_;      // pictures not yet written
     py::object staged_;  // their open transaction during a save
     double wait_ = -1;   // seconds a write waits for another one; the history's own default while < 0

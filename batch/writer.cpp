@@ -217,8 +217,7 @@ void create_dp_log_data(py::object jpg, py::object rawpic, py::object issues) {
     if (history) {
         std::array<const py_::RecordValues*, kSheetCount> records;
         for (std::size_t k = 0; k < kSheetCount; ++k) records[k] = &rows[k].values;
-        py::object dump = dumps.source ? py_::Os(ns).path("abspath")(dumps.source) : py::str("");
-        history->add(name, dump, issues, records, gains);
+        history->add(name, dumps.source ? dumps.source : py::str(""), issues, records, gains);
     }
     py_::BookMemory::of(ns).recorded(ns);
     held.release();

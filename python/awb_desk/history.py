@@ -105,11 +105,14 @@ def stage_run(path, tags, rows, wait=None):
     it open: the batch commits it once its workbook is saved with the same pictures, or rolls
     it back when that save fails, so that the history holds what the workbook holds. It goes
     through the connection this process keeps open to the history between the run's writes,
-    checked before each one as for a show. A row is (shown_at as ISO 8601 text, picture,
-    result_path, issue_note, then the values of `tags` in order, None for a value not read).
-    The write waits up to `wait` seconds (``BUSY_SECONDS`` unless given) for another one.
-    Returns the open transaction, a ``Staged``."""
+    checked before each one as for a show. A row is (when, in seconds since the epoch,
+    picture, the dump's path, relative to the working folder or not, issue_note, then the
+    values of `tags` in order, None for a value not read). The write waits up to `wait`
+    seconds (``BUSY_SECONDS`` unless given) for another one. Returns the open transaction, a
+    ``Staged``."""
     path = os.fspath(path)
+    clock, folders = {}, {}
+    rows = [(_local_time(row[0], clock), row[1], _absolute(row[2], folders), *row[3:]) for row in rows]
     db = _kept(path)
     try:
         db.db.execute(f"PRAGMA busy_timeout = {int(1000 * (BUSY_SECONDS if wait is None else wait))}")
@@ -124,6 +127,27 @@ def stage_run(path, tags, rows, wait=None):
             raise HistoryError(_reason(e)) from e
         raise
     return Staged(path, db)
+
+
+def _local_time(seconds, clock):
+    """Seconds since the epoch as the local time with its UTC offset, ISO 8601 to the
+    millisecond; `clock` keeps each whole second's text (a batch records many in one)."""
+    whole = int(seconds // 1)
+    text = clock.get(whole)
+    if text is None:
+        text = clock[whole] = datetime.datetime.fromtimestamp(whole).astimezone().isoformat()
+    return f"{text[:19]}.{int((seconds - whole) * 1000):03d}{text[19:]}"
+
+
+def _absolute(path, folders):
+    """A path made absolute from the working folder; `folders` keeps each folder's."""
+    if not path:
+        return path
+    folder, name = os.path.split(path)
+    absolute = folders.get(folder)
+    if absolute is None:
+        absolute = folders[folder] = os.path.abspath(folder)
+    return os.path.join(absolute, name)
 
 
 class Staged:
