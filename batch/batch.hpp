@@ -8,6 +8,7 @@
 #include "book_memory.hpp"
 #include "lock.hpp"
 #include "namespace.hpp"
+#include "run_history.hpp"
 
 namespace awb::batch {
 
@@ -97,6 +98,7 @@ private:
     std::optional<py_::WorkbookLock> lock_;
     py::object lost_;  // the error that told the lock was lost
     SaveChecks checks_;
+    RunHistory history_;  // written around each save of run_, so made before it and gone after it
     py_::BatchRun run_;
     std::vector<py::object> failed_;
 };

@@ -49,7 +49,9 @@ void move_old_workbook(const py_::Namespace& ns) {
     if (!py_::exists(ns, workbook)) return;
     try {
         py_::refuse_read_only(ns, py_::Os(ns).realpath(workbook));
-        ns.print(format(kOldWorkbookMoved, py_::move_into_backups(ns, workbook)));
+        py::object moved = py_::move_into_backups(ns, workbook);
+        ns.print(format(kOldWorkbookMoved, moved));
+        move_history_along(ns, workbook, moved);
     } catch (py::error_already_set& e) {
         if (!e.matches(PyExc_OSError)) throw;
         ns.print(format(kOldWorkbookKept, py::make_tuple(workbook, error_line(e))));

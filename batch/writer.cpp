@@ -7,9 +7,11 @@
 #include "batch.hpp"
 #include "errors.hpp"
 #include "lock.hpp"
+#include "os_calls.hpp"
 #include "reader.hpp"
 #include "record.hpp"
 #include "row_search.hpp"
+#include "run_history.hpp"
 #include "strings.hpp"
 #include "workbook_creation.hpp"
 
@@ -112,6 +114,23 @@ void write_sheet(py_::Book& book, std::size_t k, const SheetRow& sheet, const py
     book.note_row(k, sheet.row, name);
 }
 
+// The final R, G and B gains of the picture for the run's history, read from the lines of its
+// dump that the reader keeps (after the record: they do not count as its values); none for a
+// missing dump, and none for a gain that is not a whole number (the gains are not the
+// workbook's: they fail nothing).
+std::array<py::object, 3> final_gains(const py_::Namespace& ns, py_::TextMemory& dumps) {
+    std::array<py::object, 3> gains;
+    if (!dumps.lines || dumps.lines.is_none()) return gains;
+    for (std::size_t i = 0; i < gains.size(); ++i) {
+        try {
+            gains[i] = dumps.scan(ns, py_::to_str(kGainSlots[kAlgorithmGainSlot + i].tag));
+        } catch (py::error_already_set& e) {
+            if (!e.matches(PyExc_ValueError)) throw;
+        }
+    }
+    return gains;
+}
+
 }  // namespace
 
 bool take_picture_failure(py::handle error) {
@@ -165,6 +184,10 @@ void create_dp_log_data(py::object jpg, py::object rawpic, py::object issues) {
             [&] { py_::raise(PyExc_ValueError, py_::text_of(dumps.source) + " 中没有 AWB 调试数据"); });
     }
 
+    RunHistory* history = RunHistory::current(ns);
+    std::array<py::object, 3> gains;
+    if (history) gains = final_gains(ns, dumps);
+
     py::object name = jpg + py::str(" ") + rawpic;
     picture_step([&] {
         py_::check_text(name);
@@ -190,6 +213,11 @@ void create_dp_log_data(py::object jpg, py::object rawpic, py::object issues) {
     } catch (...) {
         py_::BookMemory::of(ns).forget();
         throw;
+    }
+    if (history) {
+        std::array<const py_::RecordValues*, kSheetCount> records;
+        for (std::size_t k = 0; k < kSheetCount; ++k) records[k] = &rows[k].values;
+        history->add(name, dumps.source ? dumps.source : py::str(""), issues, records, gains);
     }
     py_::BookMemory::of(ns).recorded(ns);
     held.release();

@@ -59,7 +59,7 @@ def run_tavrin(folder, *args, fresh=True, expect=0):
     that ends with status `expect`: (wall seconds, peak resident MB, rows per sheet, the report's
     seconds)."""
     if fresh:
-        for old in folder.glob("Corvane*.xls"):
+        for old in [*folder.glob("Corvane*.xls"), *folder.glob("Corvane*.history.sqlite*")]:
             old.unlink()
     with open(folder / "tavrin.out", "wb") as out, open(folder / "tavrin.err", "wb") as err:
         start = time.perf_counter()

@@ -72,6 +72,13 @@ std::optional<std::string> compare(const py::dict& values, const py::object& pre
     return comparison_line(time, before.equal(values), changes);
 }
 
+// The show kept by a command that holds the workbook's lock around Create_Lumvik_DATA.
+struct HeldShowState {
+    static constexpr const char* kAttribute = "_held_show";
+    int holding = 0;
+    std::optional<RecordedShow> show;
+};
+
 // The reason of a failure in one line: the history's own words, else the exception's.
 std::string reason_of(py::error_already_set& e, const py::object& history) {
     std::string message = py::str(e.value()).cast<std::string>();
@@ -82,17 +89,22 @@ std::string reason_of(py::error_already_set& e, const py::object& history) {
 
 }  // namespace
 
-void remember_show(const py_::Namespace& ns, const std::vector<SheetRecord>& sheets, py::handle issues) {
+RecordedShow recorded_show(const py_::Namespace& ns, const std::vector<SheetRecord>& sheets,
+                           py::handle issues) {
+    return {ns.get("Excle_File"), sheets.back().name, ns.get("Lumvik_file_full_path"),
+            py::reinterpret_borrow<py::object>(issues), values_by_tag(sheets)};
+}
+
+void remember_show(const py_::Namespace& ns, RecordedShow show) {
     py::object history;
-    py::object path = ns.get("Excle_File");
+    py::object path = show.workbook;
     std::optional<std::string> line;
     try {
         history = py::module_::import(kHistoryModule);
         path = history.attr("history_path")(path);
-        py::dict values = values_by_tag(sheets);
-        py::object previous = history.attr("record_show")(path, sheets.back().name,
-                                                          ns.get("Lumvik_file_full_path"), issues, values);
-        if (!previous.is_none()) line = compare(values, previous);
+        py::object previous =
+            history.attr("record_show")(path, show.picture, show.result_path, show.issues, show.values);
+        if (!previous.is_none()) line = compare(show.values, previous);
     } catch (py::error_already_set& e) {
         if (!e.matches(PyExc_Exception)) throw;
         std::string reason = reason_of(e, history);
@@ -104,6 +116,32 @@ void remember_show(const py_::Namespace& ns, const std::vector<SheetRecord>& she
         return;
     }
     if (line) ns.print(py::str(*line));
+}
+
+HeldShow::HeldShow(const py_::Namespace& ns) : ns_(ns) {
+    HeldShowState& state = py_::module_state<HeldShowState>(ns);
+    ++state.holding;
+    state.show.reset();
+}
+
+HeldShow::~HeldShow() {
+    HeldShowState& state = py_::module_state<HeldShowState>(ns_);
+    --state.holding;
+    state.show.reset();
+}
+
+void HeldShow::remember() {
+    std::optional<RecordedShow> show = std::move(py_::module_state<HeldShowState>(ns_).show);
+    if (show) remember_show(ns_, std::move(*show));
+}
+
+void HeldShow::remember_when_released(const py_::Namespace& ns, RecordedShow show) {
+    HeldShowState& state = py_::module_state<HeldShowState>(ns);
+    if (state.holding > 0) {
+        state.show = std::move(show);
+    } else {
+        remember_show(ns, std::move(show));
+    }
 }
 
 }  // namespace awb::console

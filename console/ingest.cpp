@@ -3,7 +3,8 @@
 //
 // Everything is gathered first (row search, record and gains of each light source), so a
 // failing tag read leaves the workbook untouched. Then the seven rows are written into the
-// workbook held in memory, which is saved once.
+// workbook held in memory, which is saved once. The show goes into the tuning history after
+// the workbook's lock is released.
 #include <optional>
 
 #include "awb/tables.hpp"
@@ -125,10 +126,9 @@ void print_summary(const py_::Namespace& ns, const std::vector<SheetRecord>& she
     }
 }
 
-}  // namespace
-
-void create_lumvik_data() {
-    const py_::Namespace& ns = kLumvik;
+// Records the current picture in the workbook under the workbook's lock and prints its
+// summary; returns the show for the history, which is written after the lock is released.
+RecordedShow record_in_workbook(const py_::Namespace& ns) {
     mark_step(Step::kIssueNote);
     py::object issues = ns.get("Pic_Issues_Raw")(ns.get("Target_Awb_Target_Pic"));
     ns.set("insert_row_num", py::int_(0));
@@ -195,7 +195,14 @@ void create_lumvik_data() {
     mark_step(Step::kSummary);
     held.release();
     print_summary(ns, sheets);
-    remember_show(ns, sheets, issues);
+    return recorded_show(ns, sheets, issues);
+}
+
+}  // namespace
+
+void create_lumvik_data() {
+    const py_::Namespace& ns = kLumvik;
+    HeldShow::remember_when_released(ns, record_in_workbook(ns));
 }
 
 }  // namespace awb::console

@@ -6,6 +6,7 @@
 
 #include "book_memory.hpp"
 #include "console.hpp"
+#include "history.hpp"
 #include "lock.hpp"
 #include "os_calls.hpp"
 #include "result_names.hpp"
@@ -63,6 +64,7 @@ void show(const py_::Namespace& ns) {
     mark_step(Step::kDiscovery);
     ns.get("Find_Changed_Txt")();
     py::object workbook = ns.get("Excle_File");
+    HeldShow recorded(ns);  // the show's history is written once the lock is released
     {
         // One writer at a time: the workbook is looked at, made and recorded into under its lock.
         mark_step(Step::kLockWorkbook);
@@ -83,6 +85,7 @@ void show(const py_::Namespace& ns) {
             throw;
         }
     }
+    recorded.remember();
     close_text(ns);
     ns.print("\n");
     ns.print(py::str("数据照片:") + label_of_show(ns));

@@ -73,8 +73,11 @@ def test_reruns_keep_every_earlier_workbook_under_a_name_of_its_own(sandbox):
         [path] = sandbox.work.glob("Corvane*.xls")
         os.utime(path, (when, when))
         made.append(path.read_bytes())
-    kept = {p.name: p.read_bytes() for p in (sandbox.work / "备份").iterdir()}
+    kept = {p.name: p.read_bytes() for p in (sandbox.work / "备份").glob("*.xls")}
     assert kept == {f"Corvane20261208-153012{n}.xls": made[k] for k, n in enumerate(["", "-2", "-3"])}
+    # Each run's history went with its workbook, under the same name.
+    assert {p.name for p in (sandbox.work / "备份").glob("*.history.sqlite")} == {
+        f"Corvane20261208-153012{n}.history.sqlite" for n in ["", "-2", "-3"]}
     assert f"之前的表格文件已移入备份: {Path('备份', 'Corvane20261208-153012-3.xls')}\n" in result.stdout
 
 

@@ -6,12 +6,18 @@ import datetime
 import json
 import os
 import re
+import sqlite3
+import subprocess
+import sys
 from concurrent.futures import ThreadPoolExecutor
 
 import pytest
-from awb_desk import history as awb_history
+import xlrd
 
-from console_support import session
+from awb_desk import history as awb_history
+from conftest import DEADLINE, wait_until
+from console_support import SESSION, TESTS, session
+from read_workbook import read_workbook
 
 COMPARISON = re.compile(r"^与上次\((\d\d:\d\d:\d\d)\)(相同|相比: .*)$", re.M)
 SIMULATE = """
@@ -135,3 +141,105 @@ def test_history_path_follows_a_link(tmp_path):
     link = tmp_path / "Corvane.xls"
     link.symlink_to(tmp_path / "real" / "Tuning.xls")
     assert awb_history.history_path(str(link)) == str(tmp_path / "real" / "Tuning.history.sqlite")
+
+
+BUSY = 7  # seconds a history write waits: longer than a show waits for the workbook (5 s)
+ON_ITS_OWN = """
+import sys
+sys.path[:0] = [{tests!r}, {examples!r}]
+from console_support import simulate
+from awb_desk import history as awb_history
+awb_history.BUSY_SECONDS = {busy}
+import Lumvik
+simulate({raw!r}, "P2")
+Lumvik.Find_Changed_Txt()
+Lumvik.Create_Lumvik_DATA()
+"""
+
+
+@pytest.mark.slow
+def test_a_held_history_costs_no_other_console_its_show(sandbox):
+    """While another connection holds the history in an open write transaction, a show waits
+    for the history only after it has let go of the workbook: two consoles and a
+    Create_Lumvik_DATA called on its own, each starting while the one before waits for the
+    history, all record their picture and say in one line that the history was not saved."""
+    path = awb_history.history_path(sandbox.workbook)
+    sandbox.workbook.parent.mkdir()
+    awb_history.append(path, [awb_history.Entry(datetime.datetime.now().astimezone(), "P0.jpg", "r.txt", "无", {})])
+    holder = sqlite3.connect(path, isolation_level=None)
+    holder.execute("BEGIN IMMEDIATE")
+
+    def start(n, code):
+        work, raw = sandbox.root / f"work{n}", sandbox.root / f"sim{n}"
+        work.mkdir()
+        (raw / "Results").mkdir(parents=True)
+        (work / "Config.ini").write_text(f"Path={raw}\n", encoding="utf-8")
+        code = code.format(tests=str(TESTS), examples=str(TESTS.parent / "examples"),
+                           bench=str(TESTS.parent / "bench"), raw=str(raw), busy=BUSY,
+                           setup=f"awb_history.BUSY_SECONDS = {BUSY}\nsimulate(raw, 'P{n}')")
+        return subprocess.Popen([sys.executable, "-c", code], cwd=work, env=sandbox.env(), text=True,
+                                encoding="utf-8", stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE)
+
+    def pictures():
+        try:
+            return [row[0].value for row in read_workbook(sandbox.workbook, formats=False)["S"][1:]]
+        except (OSError, xlrd.XLRDError):
+            return []
+
+    session = SESSION.replace("{setup}", "from awb_desk import history as awb_history\n{setup}")
+    procs = []
+    try:
+        for n, code in enumerate([session, ON_ITS_OWN, session], 1):
+            procs.append(start(n, code))
+            if n < 3:  # the next one starts while this one waits for the history
+                wait_until(lambda: f"P{n}.jpg" in pictures() or procs[-1].poll() is not None, f"P{n}")
+                assert f"P{n}.jpg" in pictures(), (procs[-1].communicate("q\n", timeout=DEADLINE), sandbox.log)
+        outputs = [proc.communicate("q\n", timeout=DEADLINE)[0] for proc in procs]
+    finally:
+        for proc in procs:
+            proc.kill()
+        holder.rollback()
+        holder.close()
+
+    line = f"历史记录未保存: {path} (被其他程序占用超过 {BUSY} 秒"
+    for out in outputs:
+        assert "操作失败" not in out and out.count(line) == 1, out
+    for out in (outputs[0], outputs[2]):  # the summary, the history's line, then the paths
+        lines = [text.strip() for text in out.splitlines() if text.strip()]
+        where = next(n for n, text in enumerate(lines) if text.startswith(line))
+        assert lines[where - 1].startswith("R:") and lines[where + 1].startswith("数据照片:")
+    assert sorted(pictures()) == ["P1.jpg", "P2.jpg", "P3.jpg"]
+    assert list(awb_history.read_history(path)) == ["P0.jpg"]
+
+
+def test_a_history_replaced_under_a_running_console(sandbox):
+    """A garbage file, then an older history, renamed over the history while a console keeps it
+    open and another program reads it: the journal files SQLite keeps by name are not taken
+    for theirs. The garbage is refused in one line and left as it was; the older history
+    gets the next show and nothing else; the reader keeps its own history."""
+    raw = sandbox.simulator()
+    path = awb_history.history_path(sandbox.workbook)
+    sandbox.workbook.parent.mkdir()
+    now = datetime.datetime.now().astimezone()
+    awb_history.append(path, [awb_history.Entry(now, "P0.jpg", "live.txt", "无", {})])
+    reader = sqlite3.connect(path)
+    assert reader.execute("SELECT count(*) FROM shows").fetchone() == (1,)
+    garbage, older = sandbox.root / "garbage.bin", sandbox.root / "older.history.sqlite"
+    garbage.write_bytes(b"not a history\n" * 300)
+    os.link(garbage, sandbox.root / "garbage.kept")  # the garbage's file, whatever its name
+    awb_history.append(older, [awb_history.Entry(now, "P0.jpg", "older.txt", "无", {})])
+    setup = f"import os\nsimulate(raw, 'P1')\ndef replace(source):\n    os.replace(source, {path!r})"
+    stdin = f"!replace({str(garbage)!r}); simulate(raw, 'P2')\n!replace({str(older)!r}); simulate(raw, 'P3')\nq\n"
+
+    result, book = session(sandbox, raw, stdin, setup)
+
+    shows = shows_of(result.stdout)
+    assert [[line for line in show.splitlines() if "历史" in line] for show in shows] == [
+        [], [f"历史记录未保存: {path} (文件不是完好的 SQLite 数据库: DatabaseError: file is not a database)"], []]
+    assert (sandbox.root / "garbage.kept").read_bytes() == b"not a history\n" * 300
+    history = history_of(sandbox)
+    assert list(history) == ["P0.jpg", "P3.jpg"] and history["P0.jpg"][0].result_path == "older.txt"
+    assert [row[0][1] for row in book["T"][1:]] == ["P1.jpg", "P2.jpg", "P3.jpg"]
+    assert reader.execute("SELECT picture FROM shows ORDER BY id").fetchall() == [("P0.jpg",), ("P1.jpg",)]
+    reader.close()

@@ -45,15 +45,19 @@ Book& BookMemory::open(const Namespace& ns, py::handle path) {
 void BookMemory::save(const Namespace& ns) {
     if (!book_) return;
     if (runs_ > 0 && before_save_) before_save_();
+    bool staged = runs_ > 0 && stage_ && settle_;
+    if (staged) stage_();
     auto started = SaveCadence::Clock::now();
     try {
         save_atomically(ns, book_->writable, path_);
     } catch (py::error_already_set& e) {
+        if (staged) settle_(false);
         pending_ = true;
         // A save cut short by Ctrl-C did not fail: it is done again when the run ends.
         save_failed_ = e.matches(PyExc_Exception);
         throw;
     }
+    if (staged) settle_(true);
     stamp_ = stamp_of(ns, path_);
     pending_ = false;
     save_failed_ = false;

@@ -57,6 +57,12 @@ public:
     // During a run, `check` is called before each save; it may send the run's workbook
     // elsewhere (redirect) first.
     void before_run_saves(std::function<void()> check) { before_save_ = std::move(check); }
+    // During a run, `before` is called before each save, after the check, and `after` once the
+    // save is done or failed (`saved`): a batch run writes its tuning history there.
+    void around_run_saves(std::function<void()> before, std::function<void(bool saved)> after) {
+        stage_ = std::move(before);
+        settle_ = std::move(after);
+    }
     // From now on the workbook in memory, whole, is saved to `path` and no more to its own file.
     void redirect(py::object path) {
         path_ = std::move(path);
@@ -76,6 +82,8 @@ private:
     bool checked_in_run_ = false;  // during a run, memory is the run's workbook once checked
     SaveCadence cadence_;
     std::function<void()> before_save_;
+    std::function<void()> stage_;
+    std::function<void(bool)> settle_;
 };
 
 // Keeps a batch run open for its lifetime. A run that ends by an error (Ctrl-C included) still

@@ -1,6 +1,7 @@
-"""The console's tuning history: every show of a picture appended to a SQLite database beside
-the analysis workbook, so that the values of earlier runs stay at hand after the workbook row
-was overwritten.
+"""The tuning history: every show of a picture in the console, and every picture a batch run
+records, appended to a SQLite database beside the analysis workbook, so that the values of
+earlier runs stay at hand after the workbook row was overwritten, and the final gains, which no
+workbook holds, are there for the report.
 
 The history of the workbook ``Corvane.xls`` is ``Corvane.history.sqlite`` in the same folder
 (a symbolic link to the workbook is resolved first: a link and its target share one history).
@@ -14,7 +15,9 @@ Schema (version 1, kept in ``PRAGMA user_version``): one table, one row per show
         id           INTEGER PRIMARY KEY,  -- append order: a later show has a larger id
         shown_at     TEXT,     -- local time of the show, ISO 8601 with its UTC offset
         picture      TEXT,     -- the picture name as written to column 0 of the workbook
+                               -- (a batch's: "picture raw-file")
         result_path  TEXT,     -- the simulator's AWB debug text the values were read from
+                               -- (a batch's: the picture's dump)
         issue_note   TEXT,     -- the issue note written beside the values
         "AWB_TAG_CCT" INTEGER, ...  -- one column per AWB tag the show read
     )
@@ -25,8 +28,9 @@ one column ("AWB_TAG_CCT", "AWB_TAG_ALGO_SCENE_LV", "AWB_TAG_P_T" ... "AWB_TAG_P
 "AWB_TAG_DATE", and the final gains "AWB_TAG_GAIN_R", "AWB_TAG_GAIN_G", "AWB_TAG_GAIN_B"); a
 tag of one light source has one column per light-source code ("AWB_TAG_STA_GAIN_R_D",
 "AWB_TAG_WEIGHT_T", ...). Together they are the record of each light source (the workbook's
-values) and its static, spatial and equivalent gains (the console summary). The console names
-the columns; a tag that a later console reads becomes a new column, NULL in older rows.
+values) and its static, spatial and equivalent gains (the console summary; a batch keeps only
+the final gains). The tools name the columns; a tag that a later tool reads becomes a new
+column, NULL in older rows and where a value was not read.
 
 By hand, for example:
 
@@ -79,18 +83,133 @@ def record_show(path, picture, result_path, issue_note, values, shown_at=None):
 
     The connection stays open for the next show of this process (closing the last connection
     to a WAL database checkpoints it, which costs more than the show's own write); it is opened
-    again when the file at `path` is no longer the one it has open."""
+    again when the file at `path` is no longer the one it has open: before each show it checks
+    that the file there is still the one it opened (device and inode)."""
     entry = Entry(shown_at or datetime.datetime.now().astimezone(), picture, result_path,
                   issue_note, dict(values))
     path = os.fspath(path)
     db = _kept(path)
     try:
-        return db.append([entry], previous_of=entry)
+        previous = db.append([entry], previous_of=entry)
+        _wrote(path)
+        return previous
     except BaseException as e:
         _forget(path)
         if isinstance(e, sqlite3.Error):
             raise HistoryError(_reason(e)) from e
         raise
+
+
+def stage_run(path, tags, rows, wait=None):
+    """Inserts a batch run's pictures into the history at `path` in one transaction and leaves
+    it open: the batch commits it once its workbook is saved with the same pictures, or rolls
+    it back when that save fails, so that the history holds what the workbook holds. It goes
+    through the connection this process keeps open to the history between the run's writes,
+    checked before each one as for a show. A row is (when, in seconds since the epoch,
+    picture, the dump's path, relative to the working folder or not, issue_note, then the
+    values of `tags` in order, None for a value not read). The write waits up to `wait`
+    seconds (``BUSY_SECONDS`` unless given) for another one. Returns the open transaction, a
+    ``Staged``."""
+    path = os.fspath(path)
+    clock, folders = {}, {}
+    rows = [(_local_time(row[0], clock), row[1], _absolute(row[2], folders), *row[3:]) for row in rows]
+    db = _kept(path)
+    try:
+        db.db.execute(f"PRAGMA busy_timeout = {int(1000 * (BUSY_SECONDS if wait is None else wait))}")
+        tags = list(tags)
+        try:
+            db.insert(tags, rows, commit=False)
+        except OverflowError:  # a whole number beyond 64 bits, kept as for a show
+            db.insert(tags, ([*row[:4], *map(_storable, row[4:])] for row in rows), commit=False)
+    except BaseException as e:
+        _forget(path)
+        if isinstance(e, sqlite3.Error):
+            raise HistoryError(_reason(e)) from e
+        raise
+    return Staged(path, db)
+
+
+def _local_time(seconds, clock):
+    """Seconds since the epoch as the local time with its UTC offset, ISO 8601 to the
+    millisecond; `clock` keeps each whole second's text (a batch records many in one)."""
+    whole = int(seconds // 1)
+    text = clock.get(whole)
+    if text is None:
+        text = clock[whole] = datetime.datetime.fromtimestamp(whole).astimezone().isoformat()
+    return f"{text[:19]}.{int((seconds - whole) * 1000):03d}{text[19:]}"
+
+
+def _absolute(path, folders):
+    """A path made absolute from the working folder; `folders` keeps each folder's."""
+    if not path:
+        return path
+    folder, name = os.path.split(path)
+    absolute = folders.get(folder)
+    if absolute is None:
+        absolute = folders[folder] = os.path.abspath(folder)
+    return os.path.join(absolute, name)
+
+
+class Staged:
+    """A batch run's pictures inserted into a history, not yet committed (see `stage_run`)."""
+
+    def __init__(self, path, db):
+        self.path, self.db = path, db
+
+    def commit(self):
+        self._end("COMMIT")
+        _wrote(self.path)
+
+    def rollback(self):
+        self._end("ROLLBACK")
+
+    def _end(self, statement):
+        try:
+            if self.db.db is not None and self.db.db.in_transaction:
+                self.db.db.execute(statement)
+        except BaseException as e:
+            _forget(self.path)
+            if isinstance(e, sqlite3.Error):
+                raise HistoryError(_reason(e)) from e
+            raise
+
+
+def release(path):
+    """Closes the connection this process keeps open to the history at `path`, if any: the
+    last one to close writes the journal back into the history and removes its files."""
+    _forget(os.fspath(path))
+
+
+def move(path, target):
+    """Moves the history at `path` to `target`, with the journal files SQLite keeps beside it
+    by name, its shows first written back into it where no other program holds it. Returns
+    False when there is no history at `path`. Raises HistoryError when `target` or one of its
+    journal names is taken, and OSError when a file cannot be moved; then nothing was moved."""
+    path, target = os.fspath(path), os.fspath(target)
+    if not os.path.lexists(path):
+        return False
+    names = ["", *DATABASE_COMPANIONS]
+    taken = [target + suffix for suffix in names if os.path.lexists(target + suffix)]
+    if taken:
+        raise HistoryError(f"{taken[0]} 已存在")
+    _forget(path)
+    try:
+        with _Database(path, write=False) as db:
+            if db.db.execute("PRAGMA journal_mode").fetchone()[0] == "wal":
+                db.db.execute("PRAGMA wal_checkpoint(TRUNCATE)")
+    except HistoryError:
+        pass  # not a history to write back (it moves as it is), or one held by another program
+    moved = []
+    try:
+        for suffix in sorted(names, key=bool, reverse=True):  # the journal files first, the history last
+            if os.path.lexists(path + suffix):
+                os.rename(path + suffix, target + suffix)
+                moved.append(suffix)
+    except OSError:
+        for suffix in reversed(moved):
+            os.rename(target + suffix, path + suffix)
+        raise
+    return True
 
 
 def append(path, entries):
@@ -111,7 +230,20 @@ def read_history(path, tags=None):
         return db.read(tags)
 
 
-_kept_open = {}  # path: (the file's identity, its open _Database)
+# The files SQLite keeps beside a history while it is open, found by name: "-wal" holds the
+# latest shows until they are written into the history itself, "-shm" indexes it.
+JOURNALS = ("-wal", "-shm")
+DATABASE_COMPANIONS = (*JOURNALS, "-journal")
+
+
+@dataclass
+class _Kept:
+    identity: tuple   # the history file's (device, inode) when it was opened
+    db: "_Database"
+    journals: dict    # {suffix: (device, inode)} of the journal files it used, as last seen
+
+
+_kept_open = {}  # path: _Kept
 
 
 def _identity(path):
@@ -124,23 +256,62 @@ def _identity(path):
 
 def _kept(path):
     """This process's open connection to the history at `path`, opened when there is none or
-    when the file there was replaced or removed since."""
+    when the file there was replaced or removed since (see `_let_go`)."""
     _refuse_read_only(path)
-    identity = _identity(path)
     kept = _kept_open.get(path)
-    if kept is not None and identity is not None and kept[0] == identity:
-        return kept[1]
-    _forget(path)
+    if kept is not None:
+        identity = _identity(path)
+        if identity is not None and identity == kept.identity:
+            return kept.db
+        _let_go(path, kept)
     db = _Database(path).__enter__()
-    _kept_open[path] = (_identity(path), db)
+    _kept_open[path] = _Kept(_identity(path), db, {})
     return db
+
+
+def _wrote(path):
+    """Notes the journal files the kept connection at `path` used for the write just done."""
+    kept = _kept_open.get(path)
+    if kept is not None:
+        kept.journals = {suffix: _identity(path + suffix) for suffix in JOURNALS}
+
+
+def _let_go(path, kept):
+    """Closes the kept connection to a history that was replaced or removed under it. SQLite
+    finds a history's journal files by name, and does not write back or remove those of a
+    history that was moved: left there, they would be read as the journal of whatever file
+    comes to the path (another history merged with it, a garbage file taken for a history).
+    So the shows still in them are first written into the file they belong to, and they are
+    removed from the path; a process that still has that file open keeps using them. When
+    another program holds that history so that its shows cannot be written back, the
+    connection stays kept, and nothing is written until they are."""
+    db = kept.db.db
+    try:
+        busy = db.execute("PRAGMA wal_checkpoint(TRUNCATE)").fetchone()[0]
+    except sqlite3.Error as e:
+        raise HistoryError(f"{_REPLACED}, 原来的历史无法写完: {_reason(e)}") from e
+    if busy:
+        raise HistoryError(f"{_REPLACED}, 原来的历史仍被其他程序占用, 其最后的记录尚未写回")
+    for suffix, identity in kept.journals.items():
+        if identity is not None and _identity(path + suffix) == identity:
+            try:
+                os.remove(path + suffix)
+            except FileNotFoundError:
+                pass
+            except OSError as e:
+                raise HistoryError(f"{_REPLACED}, 原来的历史的日志文件 {path + suffix} 无法移走: "
+                                   f"{described(e)}") from e
+    _forget(path)
+
+
+_REPLACED = "历史记录文件在本程序运行中被替换或移走"
 
 
 def _forget(path):
     kept = _kept_open.pop(path, None)
     if kept is not None:
         try:
-            kept[1].close()
+            kept.db.close()
         except sqlite3.Error:
             pass  # the error that made it go is the one to tell
 
@@ -232,6 +403,14 @@ class _Database:
 
     def append(self, entries, previous_of=None):
         tags = list(dict.fromkeys(tag for entry in entries for tag in entry.values))
+        rows = ([e.shown_at.isoformat(timespec="milliseconds"), e.picture, e.result_path, e.issue_note,
+                 *(_storable(e.values.get(t)) for t in tags)] for e in entries)
+        return self.insert(tags, rows, previous_of)
+
+    def insert(self, tags, rows, previous_of=None, commit=True):
+        """Inserts rows of the common columns and `tags` in one transaction, left open unless
+        `commit`; returns the previous entry of `previous_of`'s picture, read inside it, when
+        asked."""
         self.db.execute("BEGIN IMMEDIATE")
         try:
             self._ensure_columns(tags)
@@ -241,10 +420,9 @@ class _Database:
             columns = list(COMMON) + tags
             self.db.executemany(
                 f"INSERT INTO shows ({', '.join(map(_column, columns))}) "
-                f"VALUES ({', '.join('?' * len(columns))})",
-                ([e.shown_at.isoformat(timespec="milliseconds"), e.picture, e.result_path,
-                  e.issue_note, *(_storable(e.values.get(t)) for t in tags)] for e in entries))
-            self.db.execute("COMMIT")
+                f"VALUES ({', '.join('?' * len(columns))})", rows)
+            if commit:
+                self.db.execute("COMMIT")
         except BaseException:
             if self.db.in_transaction:
                 self.db.execute("ROLLBACK")

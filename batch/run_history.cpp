@@ -1,0 +1,162 @@
+#include "run_history.hpp"
+
+#include <functional>
+#include <string>
+
+#include "batch.hpp"
+#include "book_memory.hpp"
+#include "errors.hpp"
+#include "os_calls.hpp"
+#include "strings.hpp"
+
+namespace awb::batch {
+namespace {
+
+constexpr const char* kHistoryModule = "awb_desk.history";
+constexpr const char* kNotSaved = "历史记录未保存: %s (%s)";
+constexpr const char* kHistoryKept = "旧的调参历史无法移入备份,本次数据将追加到其中: %s (%s)";
+
+// The run being recorded.
+struct RunHistoryState {
+    static constexpr const char* kAttribute = "_run_history";
+    RunHistory* current = nullptr;
+};
+
+py::object format(const char* pattern, py::handle values) { return py::str(pattern).attr("__mod__")(values); }
+
+// The reason of a failure in one line: the history's own words, else the exception's.
+py::object reason_of(const py::error_already_set& e, const py::object& history) {
+    std::string message = py_::text_of(e.value());
+    if (!history || !e.matches(history.attr("HistoryError").ptr())) {
+        message = message.empty() ? py_::type_name(e) : py_::type_name(e) + ": " + message;
+    }
+    for (char& c : message) {
+        if (c == '\n' || c == '\r') c = ' ';
+    }
+    return py::str(message);
+}
+
+// The saves of the workbook in memory, written around by `run`'s history (none: by no history).
+void hook_saves(RunHistory* run) {
+    py_::BookMemory& memory = py_::BookMemory::of(kTavrin);
+    if (!run) {
+        memory.around_run_saves(nullptr, nullptr);
+        return;
+    }
+    memory.around_run_saves([run] { run->before_save(); }, [run](bool saved) { run->after_save(saved); });
+}
+
+}  // namespace
+
+RunHistory::RunHistory() {
+    const py_::Namespace& ns = kTavrin;
+    RunHistoryState& state = py_::module_state<RunHistoryState>(ns);
+    outer_ = state.current;
+    workbook_ = path_ = ns.get("Excle_File");
+    try {
+        history_ = py::module_::import(kHistoryModule);
+        path_ = history_.attr("history_path")(path_);
+    } catch (py::error_already_set& e) {
+        if (!e.matches(PyExc_Exception)) throw;
+        ns.print(format(kNotSaved, py::make_tuple(path_, reason_of(e, history_))));
+        told_ = true;
+        history_ = py::none();
+    }
+    // The columns as the console names them: a tag of the whole picture once, a tag of one
+    // light source with its code; then the final gains.
+    for (std::size_t k = 0; k < kSheetCount; ++k) {
+        py::str code = py_::to_str(kLightSources[k].code);
+        for (std::size_t s = 0; s < kRecordSlots.size(); ++s) {
+            if (k > 0 && !kRecordSlots[s].per_light_source) continue;
+            tags_.append(py_::tag_name(kRecordSlots[s].tag, kRecordSlots[s].per_light_source, code));
+            columns_.push_back({k, s});
+        }
+    }
+    for (std::size_t i = 0; i < 3; ++i) tags_.append(py_::to_str(kGainSlots[kAlgorithmGainSlot + i].tag));
+    now_ = py::module_::import("time").attr("time");
+
+    state.current = this;
+    hook_saves(this);
+}
+
+RunHistory::~RunHistory() {
+    const py_::Namespace& ns = kTavrin;
+    RunHistoryState& state = py_::module_state<RunHistoryState>(ns);
+    try {
+        if (history_ && !history_.is_none()) history_.attr("release")(path_);
+    } catch (py::error_already_set& e) {
+        e.discard_as_unraisable("closing the batch's tuning history");
+    }
+    hook_saves(outer_);
+    state.current = outer_;
+}
+
+RunHistory* RunHistory::current(const py_::Namespace& ns) {
+    return py_::module_state<RunHistoryState>(ns).current;
+}
+
+void RunHistory::add(const py::object& picture, const py::object& dump, const py::object& issues,
+                     const std::array<const py_::RecordValues*, kSheetCount>& records,
+                     const std::array<py::object, 3>& gains) {
+    if (history_.is_none()) return;
+    py::tuple row(4 + columns_.size() + gains.size());
+    std::size_t i = 0;
+    auto put = [&](py::handle value) { PyTuple_SET_ITEM(row.ptr(), i++, value.inc_ref().ptr()); };
+    put(now_());
+    put(picture);
+    put(dump);
+    put(issues);
+    for (const Column& c : columns_) put(records[c.sheet]->slots[c.slot]);
+    for (const py::object& gain : gains) put(gain ? py::handle(gain) : py::handle(Py_None));
+    rows_.append(std::move(row));
+}
+
+void RunHistory::before_save() {
+    if (history_.is_none() || rows_.empty()) return;
+    // A run that lost its workbook's lock saves its workbook aside, without a history.
+    if (!py_::BookMemory::of(kTavrin).path().equal(workbook_)) return;
+    try {
+        staged_ = wait_ < 0 ? history_.attr("stage_run")(path_, tags_, rows_)
+                            : history_.attr("stage_run")(path_, tags_, rows_, wait_);
+    } catch (py::error_already_set& e) {
+        if (!e.matches(PyExc_Exception)) throw;
+        not_saved(e);
+    }
+}
+
+void RunHistory::after_save(bool saved) {
+    if (!staged_) return;
+    py::object staged = std::move(staged_);
+    try {
+        if (!saved) {
+            staged.attr("rollback")();
+            return;
+        }
+        staged.attr("commit")();
+        rows_ = py::list();
+    } catch (py::error_already_set& e) {
+        if (!e.matches(PyExc_Exception)) throw;
+        not_saved(e);
+    }
+}
+
+void RunHistory::not_saved(const py::error_already_set& e) {
+    wait_ = 0;  // later saves try again without waiting
+    if (!told_) kTavrin.print(format(kNotSaved, py::make_tuple(path_, reason_of(e, history_))));
+    told_ = true;
+}
+
+void move_history_along(const py_::Namespace& ns, py::handle workbook, py::handle moved) {
+    py::object history;
+    py::object path = py::reinterpret_borrow<py::object>(workbook);
+    try {
+        history = py::module_::import(kHistoryModule);
+        path = history.attr("history_path")(workbook);
+        history.attr("move")(path, history.attr("history_path")(moved));
+    } catch (py::error_already_set& e) {
+        if (!e.matches(PyExc_Exception)) throw;
+        ns.print(format(kHistoryKept, py::make_tuple(path, reason_of(e, history))));
+    }
+}
+
+}  // namespace awb::batch
