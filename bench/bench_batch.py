@@ -14,8 +14,8 @@ under 300 MB); 66,000 lines reach the row limit in at most 4 minutes.
 import argparse
 import math
 import os
-import re
 import random
+import re
 import shutil
 import subprocess
 import sys
@@ -86,8 +86,11 @@ def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("sizes", nargs="*", type=int, default=[100, 500, 1000, 10_000])
     parser.add_argument("--repeat", type=int, default=3, help="runs per size (best is shown)")
-    parser.add_argument("--row-limit", action="store_true",
-                        help=f"only the capture list of {ROW_LIMIT_LINES} lines that fills the workbook")
+    parser.add_argument(
+        "--row-limit",
+        action="store_true",
+        help=f"only the capture list of {ROW_LIMIT_LINES} lines that fills the workbook",
+    )
     args = parser.parse_args(argv)
     if args.row_limit:
         return row_limit()
@@ -101,8 +104,10 @@ def main(argv=None):
         report = min(r[3] for r in runs)
         peak = max(r[1] for r in runs)
         rows = runs[-1][2]
-        print(f"{count:>8}  {wall:>7.2f}  {report:>8.2f}  {1000 * wall / count:>10.2f}  {peak:>7.1f}  "
-              f"{rows[0]}" + ("" if len(set(rows)) == 1 else f" (sheets differ: {rows})"))
+        print(
+            f"{count:>8}  {wall:>7.2f}  {report:>8.2f}  {1000 * wall / count:>10.2f}  {peak:>7.1f}  "
+            f"{rows[0]}" + ("" if len(set(rows)) == 1 else f" (sheets differ: {rows})")
+        )
     return 0
 
 
@@ -111,8 +116,10 @@ def row_limit():
     folder = make_folder(ROW_LIMIT_LINES)
     wall, peak, rows, _ = run_tavrin(folder, expect=1)
     last = (folder / "tavrin.err").read_text(encoding="utf-8").strip().splitlines()[-1]
-    print(f"tavrin on {ROW_LIMIT_LINES} lines: stopped after {wall:.1f} s with {rows[0]} rows per sheet, "
-          f"peak {peak:.0f} MB")
+    print(
+        f"tavrin on {ROW_LIMIT_LINES} lines: stopped after {wall:.1f} s with {rows[0]} rows per sheet, "
+        f"peak {peak:.0f} MB"
+    )
     print(f"  its line: {last}")
     return 0
 

@@ -59,12 +59,12 @@ def prepare(size, rng):
     records = []
     for j in range(SAMPLES):
         scratch.write_text(make_examples.debug_text(make_examples.tag_values(rng, j), rng), encoding="utf-8")
-        Lumvik.fp = open(scratch)
         per_source = []
-        for code in ref.LIGHT_SOURCES:
-            Lumvik.Create_Data(code)
-            per_source.append([int(v) for v in Lumvik.AWB_TAG_DATA_List[:21]])
-        Lumvik.fp.close()
+        with open(scratch) as text:
+            Lumvik.fp = text
+            for code in ref.LIGHT_SOURCES:
+                Lumvik.Create_Data(code)
+                per_source.append([int(v) for v in Lumvik.AWB_TAG_DATA_List[:21]])
         records.append(per_source)
 
     # The workbook: created by the console, then `size` picture rows written at once.
@@ -108,8 +108,7 @@ def child(size, later, reference):
     show = prepare(size, random.Random(size))
     figures = {"first": show(size + 1)}
     # Later shows: a new picture, then a re-show of an earlier one, in turn.
-    figures["later"] = [show(size + 2 + n // 2 if n % 2 == 0 else 1 + (n * 37) % size)
-                        for n in range(later)]
+    figures["later"] = [show(size + 2 + n // 2 if n % 2 == 0 else 1 + (n * 37) % size) for n in range(later)]
     figures["rows"] = xlrd.open_workbook(Lumvik.Excle_File).sheets()[0].nrows
     if reference:
         Lumvik.Create_Lumvik_DATA = lambda: ref.create_lumvik_data(Lumvik)
@@ -130,8 +129,10 @@ def spawn(args):
         proc = subprocess.run(args, cwd=work, env=env, capture_output=True, text=True, encoding="utf-8")
         if proc.returncode != 0:
             log = home / "log.txt"
-            sys.exit(f"bench child failed ({proc.returncode}):\n{proc.stdout}{proc.stderr}"
-                     f"{log.read_text(encoding='utf-8') if log.exists() else ''}")
+            sys.exit(
+                f"bench child failed ({proc.returncode}):\n{proc.stdout}{proc.stderr}"
+                f"{log.read_text(encoding='utf-8') if log.exists() else ''}"
+            )
         return json.loads(proc.stdout.strip().splitlines()[-1])
 
 
@@ -152,8 +153,10 @@ def main():
     print("console show times (seconds)")
     for size in args.sizes:
         f = run(size, args.later, args.reference)
-        line = (f"{size:5d} pictures: first show {f['first']:.3f}   later shows median "
-                f"{statistics.median(f['later']):.3f}, max {max(f['later']):.3f} ({len(f['later'])} shows)")
+        line = (
+            f"{size:5d} pictures: first show {f['first']:.3f}   later shows median "
+            f"{statistics.median(f['later']):.3f}, max {max(f['later']):.3f} ({len(f['later'])} shows)"
+        )
         if "reference" in f:
             line += f"   read-copy-save per sheet {f['reference']:.3f}"
         print(line)

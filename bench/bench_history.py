@@ -19,8 +19,8 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
-import bench_console  # noqa: E402
-from bench_console import make_examples  # noqa: E402
+import bench_console
+from bench_console import make_examples
 
 
 def entries(count, pictures, size):
@@ -32,15 +32,18 @@ def entries(count, pictures, size):
     start = datetime.datetime.now().astimezone() - datetime.timedelta(minutes=count)
     for n in range(count):
         i = 1 + n % pictures
-        yield awb_history.Entry(start + datetime.timedelta(minutes=n), bench_console.picture(i),
-                                f"Results/{bench_console.picture(i)[:-4]}-main_awb_dbg_info.txt",
-                                "正常", samples[n % len(samples)])
+        yield awb_history.Entry(
+            start + datetime.timedelta(minutes=n),
+            bench_console.picture(i),
+            f"Results/{bench_console.picture(i)[:-4]}-main_awb_dbg_info.txt",
+            "正常",
+            samples[n % len(samples)],
+        )
 
 
 def child(count, pictures, shows, size):
-    from awb_desk import history as awb_history
-
     import Lumvik
+    from awb_desk import history as awb_history
 
     show = bench_console.prepare(size, random.Random(size))
     real = awb_history.record_show
@@ -78,14 +81,28 @@ def main():
     args = parser.parse_args()
     if args.child:
         return child(args.entries, args.pictures, args.shows, args.size)
-    f = bench_console.spawn([sys.executable, str(Path(__file__).resolve()), "--child", "--entries", str(args.entries),
-                             "--pictures", str(args.pictures), "--shows", str(args.shows),
-                             "--size", str(args.size)])
+    f = bench_console.spawn(
+        [
+            sys.executable,
+            str(Path(__file__).resolve()),
+            "--child",
+            "--entries",
+            str(args.entries),
+            "--pictures",
+            str(args.pictures),
+            "--shows",
+            str(args.shows),
+            "--size",
+            str(args.size),
+        ]
+    )
     ms = {kind: 1000 * statistics.median(f[kind]) for kind in ("none", "empty", "large")}
     print(f"tuning history (console show on a {args.size}-picture workbook, median of {args.shows} shows each)")
     print(f"  history of {f['stored']} entries ({f['size'] / 1e6:.0f} MB) built in {f['built']:.1f} s")
-    print(f"  show without history {ms['none']:.1f} ms, with a new history {ms['empty']:.1f} ms, "
-          f"with {f['stored']} entries {ms['large']:.1f} ms: +{ms['large'] - ms['none']:.1f} ms")
+    print(
+        f"  show without history {ms['none']:.1f} ms, with a new history {ms['empty']:.1f} ms, "
+        f"with {f['stored']} entries {ms['large']:.1f} ms: +{ms['large'] - ms['none']:.1f} ms"
+    )
     return 0
 
 

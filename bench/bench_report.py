@@ -21,7 +21,7 @@ import sys
 import time
 from pathlib import Path
 
-from bench_batch import ROOT, make_folder, make_examples, run_tavrin
+from bench_batch import ROOT, make_examples, make_folder, run_tavrin
 
 OUT = ROOT / "bench" / "out" / "report"
 BIN = Path(sys.executable).parent
@@ -53,8 +53,13 @@ def make_history(workbook, count, shows):
             values = dict(samples[i % len(samples)])
             for tag, step in (("AWB_TAG_CCT", 40), ("AWB_TAG_GAIN_R", 6), ("AWB_TAG_GAIN_B", 6)):
                 values[tag] += rng.randint(-step, step) * show
-            yield awb_history.Entry(start + datetime.timedelta(seconds=3 * n), names[i],
-                                    f"Results/{names[i][:-4]}-main_awb_dbg_info.txt", "正常", values)
+            yield awb_history.Entry(
+                start + datetime.timedelta(seconds=3 * n),
+                names[i],
+                f"Results/{names[i][:-4]}-main_awb_dbg_info.txt",
+                "正常",
+                values,
+            )
 
     path = Path(awb_history.history_path(workbook))
     for old in path.parent.glob(path.name + "*"):
@@ -75,8 +80,10 @@ def batch_history(folder, workbook):
         dump = folder / "EXIF" / f"{picture}.exif"
         if dump.exists():
             text = dump.read_text(encoding="utf-8")
-            values = {tag: int(re.search(rf"{tag}\b[ |:\t]*(-?\d+)", text).group(1))
-                      for tag in ("AWB_TAG_CCT", "AWB_TAG_GAIN_R", "AWB_TAG_GAIN_G", "AWB_TAG_GAIN_B")}
+            values = {
+                tag: int(re.search(rf"{tag}\b[ |:\t]*(-?\d+)", text).group(1))
+                for tag in ("AWB_TAG_CCT", "AWB_TAG_GAIN_R", "AWB_TAG_GAIN_G", "AWB_TAG_GAIN_B")
+            }
             entries.append(awb_history.Entry(now, f"{picture} {raw}", str(dump), "", values))
     path = Path(awb_history.history_path(workbook))
     for old in path.parent.glob(path.name + "*"):
@@ -98,7 +105,7 @@ def make_runs(count):
 
     if not Path(awb_history.history_path(moved)).exists():  # a batch that leaves the history where it was
         for path in folder.glob(f"{old.stem}.history.sqlite*"):
-            path.replace(moved.with_name(moved.stem + path.name[len(old.stem):]))
+            path.replace(moved.with_name(moved.stem + path.name[len(old.stem) :]))
     batch_history(folder, old)
     return old, moved
 
@@ -115,8 +122,12 @@ def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("sizes", nargs="*", type=int, default=[100, 1000])
     parser.add_argument("--repeat", type=int, default=3, help="runs per size (best is shown)")
-    parser.add_argument("--shows", type=int, default=20,
-                        help="shows of each picture in the history beside the largest workbook (0: none)")
+    parser.add_argument(
+        "--shows",
+        type=int,
+        default=20,
+        help="shows of each picture in the history beside the largest workbook (0: none)",
+    )
     parser.add_argument("--no-compare", action="store_true", help="leave out the comparison of two runs")
     args = parser.parse_args(argv)
 
@@ -128,7 +139,7 @@ def main(argv=None):
         page = OUT / f"{name}.html"
         wall = min(timed([str(BIN / "awb-report"), str(workbook), "-o", str(page), *more]) for _ in range(args.repeat))
         text = page.read_text(encoding="utf-8")
-        script = len(text[text.index("<script>"):text.index("</script>")].encode("utf-8"))
+        script = len(text[text.index("<script>") : text.index("</script>")].encode("utf-8"))
         print(f"{count:>8}  {history:>14}  {wall:>7.2f}  {page.stat().st_size / 1e6:>7.2f}  {script / 1e6:>9.2f}")
 
     workbooks = {count: make_workbook(count) for count in args.sizes}

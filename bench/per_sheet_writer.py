@@ -7,8 +7,9 @@ import datetime
 
 import xlrd
 import xlwt
-from awb_desk._tables import LIGHT_SOURCES, VALUE_COLUMNS
 from xlutils.copy import copy
+
+from awb_desk._tables import LIGHT_SOURCES, VALUE_COLUMNS
 
 
 def row_styles():
@@ -48,6 +49,14 @@ def create_lumvik_data(lumvik):
             lumvik.insert_row_num = lumvik.insert_row_num or sheet.nrows
         lumvik.Create_Data(code)
         book = copy(xlrd.open_workbook(lumvik.Excle_File, formatting_info=True))
-        write_row(book.get_sheet(k), k, lumvik.insert_row_num, lumvik.Target_Awb_Target_Pic,
-                  lumvik.AWB_TAG_DATA_List, issues, datetime.datetime.now(), *row_styles())
+        write_row(
+            book.get_sheet(k),
+            k,
+            lumvik.insert_row_num,
+            lumvik.Target_Awb_Target_Pic,
+            lumvik.AWB_TAG_DATA_List,
+            issues,
+            datetime.datetime.now(),
+            *row_styles(),
+        )
         book.save(lumvik.Excle_File)

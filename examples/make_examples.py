@@ -19,20 +19,53 @@ import re
 from awb_desk._tables import LIGHT_SOURCES
 
 # Colour temperature band and nominal temperature of each light source.
-CCT_BANDS = {"T": (2300, 2900), "WF": (2900, 3400), "F": (3400, 3900), "CWF": (3900, 4600),
-             "D": (5000, 6200), "DF": (6200, 6800), "S": (6800, 7500)}
+CCT_BANDS = {
+    "T": (2300, 2900),
+    "WF": (2900, 3400),
+    "F": (3400, 3900),
+    "CWF": (3900, 4600),
+    "D": (5000, 6200),
+    "DF": (6200, 6800),
+    "S": (6800, 7500),
+}
 NOMINAL_CCT = {"T": 2700, "WF": 3200, "F": 3700, "CWF": 4200, "D": 5500, "DF": 6500, "S": 7200}
 
-GLOBAL_TAGS = ("AWB_TAG_DATE", "AWB_TAG_CCT", "AWB_TAG_ALGO_SCENE_LV",
-               *(f"AWB_TAG_P_{c}" for c in LIGHT_SOURCES),
-               "AWB_TAG_GAIN_R", "AWB_TAG_GAIN_G", "AWB_TAG_GAIN_B")
-SOURCE_FIELDS = ("DAYLIGHT_PROB", "EQV_DAYLIGHT_PROB", "DAY_LOCUS_OFFSET", "GM_OFFSET",
-                 "GM_OFFSET_THR", "NEW_OFFSET", "OFFSET_RATIO", "RATIO_OFFSET",
-                 "IS_ABOVE_DAY_LOCUS", "LUT_OFFSET", "WEIGHT",
-                 *(f"{kind}_GAIN_{ch}" for kind in ("STA", "SPAT", "EQV") for ch in "RGB"))
+GLOBAL_TAGS = (
+    "AWB_TAG_DATE",
+    "AWB_TAG_CCT",
+    "AWB_TAG_ALGO_SCENE_LV",
+    *(f"AWB_TAG_P_{c}" for c in LIGHT_SOURCES),
+    "AWB_TAG_GAIN_R",
+    "AWB_TAG_GAIN_G",
+    "AWB_TAG_GAIN_B",
+)
+SOURCE_FIELDS = (
+    "DAYLIGHT_PROB",
+    "EQV_DAYLIGHT_PROB",
+    "DAY_LOCUS_OFFSET",
+    "GM_OFFSET",
+    "GM_OFFSET_THR",
+    "NEW_OFFSET",
+    "OFFSET_RATIO",
+    "RATIO_OFFSET",
+    "IS_ABOVE_DAY_LOCUS",
+    "LUT_OFFSET",
+    "WEIGHT",
+    *(f"{kind}_GAIN_{ch}" for kind in ("STA", "SPAT", "EQV") for ch in "RGB"),
+)
 
-NOTES = ("室外偏红", "室内偏黄", "阴天偏蓝", "荧光灯下偏绿", "肤色偏黄", "白墙偏青",
-         "夜景偏紫", "草地偏黄", "正常", "正常")
+NOTES = (
+    "室外偏红",
+    "室内偏黄",
+    "阴天偏蓝",
+    "荧光灯下偏绿",
+    "肤色偏黄",
+    "白墙偏青",
+    "夜景偏紫",
+    "草地偏黄",
+    "正常",
+    "正常",
+)
 
 
 def _clamp(v, lo, hi):
@@ -72,24 +105,31 @@ def tag_values(rng, index):
     outdoor = dominant in ("D", "DF", "S")
     probs = _probabilities(rng, dominant)
     gain_r, gain_b = _gains_for(cct, rng, spread=25)
-    values = {"AWB_TAG_DATE": 20261200 + rng.randint(1, 28), "AWB_TAG_CCT": cct,
-              "AWB_TAG_ALGO_SCENE_LV": rng.randint(95, 160) if outdoor else rng.randint(20, 90)}
+    values = {
+        "AWB_TAG_DATE": 20261200 + rng.randint(1, 28),
+        "AWB_TAG_CCT": cct,
+        "AWB_TAG_ALGO_SCENE_LV": rng.randint(95, 160) if outdoor else rng.randint(20, 90),
+    }
     values.update((f"AWB_TAG_P_{c}", p) for c, p in probs.items())
-    values.update(AWB_TAG_GAIN_R=_clamp(gain_r, 300, 900), AWB_TAG_GAIN_G=256,
-                  AWB_TAG_GAIN_B=_clamp(gain_b, 300, 900))
+    values.update(AWB_TAG_GAIN_R=_clamp(gain_r, 300, 900), AWB_TAG_GAIN_G=256, AWB_TAG_GAIN_B=_clamp(gain_b, 300, 900))
     # Every fourth picture has a light source the algorithm skipped.
     skipped = rng.choice([c for c in LIGHT_SOURCES if probs[c] == 0]) if index % 4 == 0 else None
     for c in LIGHT_SOURCES:
         daylight = {"D": 90, "DF": 70, "S": 80, "CWF": 35}.get(c, 10)
         above = rng.randint(0, 1)
-        per = {"DAYLIGHT_PROB": _clamp(daylight + rng.randint(-15, 10), 0, 100),
-               "EQV_DAYLIGHT_PROB": _clamp(daylight + rng.randint(-25, 20), 0, 100),
-               "DAY_LOCUS_OFFSET": rng.randint(-60, 60) if above else rng.randint(-60, 0),
-               "GM_OFFSET": rng.randint(-40, 40), "GM_OFFSET_THR": rng.randint(10, 60),
-               "NEW_OFFSET": rng.randint(-50, 50), "OFFSET_RATIO": rng.randint(0, 100),
-               "RATIO_OFFSET": rng.randint(-30, 30), "IS_ABOVE_DAY_LOCUS": above,
-               "LUT_OFFSET": rng.randint(-20, 20),
-               "WEIGHT": _clamp(probs[c] + rng.randint(0, 12), 0, 99)}
+        per = {
+            "DAYLIGHT_PROB": _clamp(daylight + rng.randint(-15, 10), 0, 100),
+            "EQV_DAYLIGHT_PROB": _clamp(daylight + rng.randint(-25, 20), 0, 100),
+            "DAY_LOCUS_OFFSET": rng.randint(-60, 60) if above else rng.randint(-60, 0),
+            "GM_OFFSET": rng.randint(-40, 40),
+            "GM_OFFSET_THR": rng.randint(10, 60),
+            "NEW_OFFSET": rng.randint(-50, 50),
+            "OFFSET_RATIO": rng.randint(0, 100),
+            "RATIO_OFFSET": rng.randint(-30, 30),
+            "IS_ABOVE_DAY_LOCUS": above,
+            "LUT_OFFSET": rng.randint(-20, 20),
+            "WEIGHT": _clamp(probs[c] + rng.randint(0, 12), 0, 99),
+        }
         sta_r, sta_b = _gains_for(NOMINAL_CCT[c], rng)
         spat_r, spat_b = _clamp(sta_r + rng.randint(-20, 20), 200, 999), _clamp(sta_b + rng.randint(-20, 20), 200, 999)
         eqv_r, eqv_b = _clamp(spat_r + rng.randint(-12, 12), 200, 999), _clamp(spat_b + rng.randint(-12, 12), 200, 999)
@@ -125,10 +165,14 @@ def _stat_lines(rng, count):
 
 def debug_text(values, rng):
     """AWB debug text holding every tag of `values` once, among ordinary noise lines."""
-    lines = ["==== AWB DEBUG INFO ====", f"frame_id: {rng.randint(1, 400)}",
-             f"[AWB] stat window {rng.choice(('32x24', '64x48', '16x12'))}",
-             f"ae_exp_time(us): {rng.choice((1000, 5000, 10000, 20000, 33333))}",
-             f"gain_table_version: {rng.randint(1, 5)}", ""]
+    lines = [
+        "==== AWB DEBUG INFO ====",
+        f"frame_id: {rng.randint(1, 400)}",
+        f"[AWB] stat window {rng.choice(('32x24', '64x48', '16x12'))}",
+        f"ae_exp_time(us): {rng.choice((1000, 5000, 10000, 20000, 33333))}",
+        f"gain_table_version: {rng.randint(1, 5)}",
+        "",
+    ]
     done = set()
 
     def emit(tag):
@@ -261,9 +305,10 @@ def rerun_batch(folder, shift_every=5, shift=250, flip_every=7):
         probabilities = {c: _tag(text, f"AWB_TAG_P_{c}") for c in LIGHT_SOURCES}
         first, second = sorted(LIGHT_SOURCES, key=lambda c: -probabilities[c])[:2]
         if i % flip_every == 3 and probabilities[first] > probabilities[second]:
-            text = _set_tags(text, {f"AWB_TAG_P_{first}": probabilities[second],
-                                    f"AWB_TAG_P_{second}": probabilities[first]})
-            flipped.append(name[:-len(".exif")])
+            text = _set_tags(
+                text, {f"AWB_TAG_P_{first}": probabilities[second], f"AWB_TAG_P_{second}": probabilities[first]}
+            )
+            flipped.append(name[: -len(".exif")])
         _write(path, text)
     return flipped
 
@@ -288,16 +333,24 @@ def write_batch(folder, names, rng, missing=()):
             if os.path.exists(path):
                 os.remove(path)
             continue
-        exif = ["ExifVersion: 0231", "Make: Lumora", f"Model: LX-{rng.randint(3, 9)} Pro",
-                f"ExposureTime: 1/{rng.choice((30, 50, 100, 250, 1000))}",
-                f"FNumber: {rng.choice(('1.8', '2.2', '2.8'))}",
-                f"ISO: {rng.choice((50, 100, 200, 400, 800, 1600))}",
-                "ImageWidth: 4000", "ImageHeight: 3000", ""]
+        exif = [
+            "ExifVersion: 0231",
+            "Make: Lumora",
+            f"Model: LX-{rng.randint(3, 9)} Pro",
+            f"ExposureTime: 1/{rng.choice((30, 50, 100, 250, 1000))}",
+            f"FNumber: {rng.choice(('1.8', '2.2', '2.8'))}",
+            f"ISO: {rng.choice((50, 100, 200, 400, 800, 1600))}",
+            "ImageWidth: 4000",
+            "ImageHeight: 3000",
+            "",
+        ]
         _write(path, "\n".join(exif) + "\n" + debug_text(tag_values(rng, _number(name)), rng))
-    _write(os.path.join(folder, "global_values.py"),
-           '# Settings of the batch recorder: folder prefix of rawfilename.txt ("" = this working folder).\n'
-           "class global_val:\n"
-           '    rawfilename_txt = ""\n')
+    _write(
+        os.path.join(folder, "global_values.py"),
+        '# Settings of the batch recorder: folder prefix of rawfilename.txt ("" = this working folder).\n'
+        "class global_val:\n"
+        '    rawfilename_txt = ""\n',
+    )
 
 
 def main(argv=None):

@@ -21,8 +21,9 @@ def symbolized(text):
     def look_up(match):
         module, offset = match.groups()
         try:
-            found = subprocess.run(["addr2line", "-f", "-C", "-e", module, offset], capture_output=True,
-                                   text=True, timeout=60).stdout.splitlines()
+            found = subprocess.run(
+                ["addr2line", "-f", "-C", "-e", module, offset], capture_output=True, text=True, timeout=60
+            ).stdout.splitlines()
         except (OSError, subprocess.SubprocessError):
             return match.group(0)
         return f"{match.group(0)} in {found[0]} {found[1]}" if len(found) == 2 and found[0] != "??" else match.group(0)

@@ -41,8 +41,10 @@ def chromium():
 NEEDS = {
     "libreoffice": (soffice, "LibreOffice (soffice) is missing: apt-get install libreoffice-calc-nogui"),
     "chromium": (chromium, "Chromium is missing: apt-get install chromium"),
-    "gbk_locale": (lambda: shutil.which("localedef") and os.path.exists("/usr/share/i18n/charmaps/GBK.gz"),
-                   "localedef or the GBK charmap is missing: apt-get install locales"),
+    "gbk_locale": (
+        lambda: shutil.which("localedef") and os.path.exists("/usr/share/i18n/charmaps/GBK.gz"),
+        "localedef or the GBK charmap is missing: apt-get install locales",
+    ),
     "sigkill": (lambda: hasattr(signal, "SIGKILL"), "this system has no SIGKILL (it is not POSIX)"),
 }
 
@@ -106,22 +108,42 @@ class Sandbox:
 
     def env(self, extra=None):
         env = {k: v for k, v in os.environ.items() if not k.startswith("PYTHON")}
-        env.update(HOME=str(self.home), USERPROFILE=str(self.home), LC_ALL="C.UTF-8",
-                   PYTHONUTF8="1", PYTHONDONTWRITEBYTECODE="1")
+        env.update(
+            HOME=str(self.home),
+            USERPROFILE=str(self.home),
+            LC_ALL="C.UTF-8",
+            PYTHONUTF8="1",
+            PYTHONDONTWRITEBYTECODE="1",
+        )
         env.update(extra or {})
         return env
 
     def run(self, code, stdin="", args=(), cwd=None, env=None, timeout=120):
         """Runs a Python snippet; `report(x)` in it prints x as JSON on the last line. The test
         support modules can be imported after everything else (read_workbook, say)."""
-        prelude = (f"import json, sys\nsys.path.append({str(TESTS)!r})\n"
-                   "def report(x):\n    print(json.dumps(x, ensure_ascii=False, default=repr))\n")
-        return self.command([sys.executable, "-c", prelude + textwrap.dedent(code), *args],
-                            stdin=stdin, cwd=cwd, env=env, timeout=timeout)
+        prelude = (
+            f"import json, sys\nsys.path.append({str(TESTS)!r})\n"
+            "def report(x):\n    print(json.dumps(x, ensure_ascii=False, default=repr))\n"
+        )
+        return self.command(
+            [sys.executable, "-c", prelude + textwrap.dedent(code), *args],
+            stdin=stdin,
+            cwd=cwd,
+            env=env,
+            timeout=timeout,
+        )
 
     def command(self, argv, stdin="", cwd=None, env=None, timeout=120):
-        proc = subprocess.run(argv, input=stdin, capture_output=True, text=True, encoding="utf-8",
-                              cwd=cwd or self.work, env=self.env(env), timeout=timeout)
+        proc = subprocess.run(
+            argv,
+            input=stdin,
+            capture_output=True,
+            text=True,
+            encoding="utf-8",
+            cwd=cwd or self.work,
+            env=self.env(env),
+            timeout=timeout,
+        )
         return Result(proc.returncode, proc.stdout, proc.stderr)
 
     # ---- console set-up ----
@@ -154,7 +176,8 @@ class Sandbox:
 
     def settings(self, prefix=""):
         (self.work / "global_values.py").write_text(
-            f"class global_val:\n    rawfilename_txt = {prefix!r}\n", encoding="utf-8")
+            f"class global_val:\n    rawfilename_txt = {prefix!r}\n", encoding="utf-8"
+        )
 
     def dump(self, picture, text):
         folder = self.work / "EXIF"
@@ -186,7 +209,7 @@ def tag_rule(lines, tag):
     for line in lines:
         cleaned = tag_matches(line, tag)
         if cleaned is not None:
-            value = int(cleaned[cleaned.index(":") + 1:])
+            value = int(cleaned[cleaned.index(":") + 1 :])
     return value
 
 
@@ -213,6 +236,10 @@ def write_result(raw, stem, values, marker="-main", mtime=None):
 def workbook_cells(path):
     """Every cell of a workbook that is not empty, as read back with its formatting:
     {(sheet, row, column): (type, value, font colour, bold, horizontal, vertical, fill)}."""
-    return {(name, r, col): (c.type, c.value, c.font_colour, c.bold, c.horizontal, c.vertical, c.fill)
-            for name, rows in read_workbook(path).items() for r, row in enumerate(rows)
-            for col, c in enumerate(row) if c.type != 0}
+    return {
+        (name, r, col): (c.type, c.value, c.font_colour, c.bold, c.horizontal, c.vertical, c.fill)
+        for name, rows in read_workbook(path).items()
+        for r, row in enumerate(rows)
+        for col, c in enumerate(row)
+        if c.type != 0
+    }

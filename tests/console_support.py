@@ -8,6 +8,7 @@ import time
 from pathlib import Path
 
 import xlrd
+
 from read_workbook import date_of, read_workbook
 
 TESTS = Path(__file__).resolve().parent
@@ -16,8 +17,13 @@ TESTS = Path(__file__).resolve().parent
 def read_back(path):
     """{sheet: rows of cells}, a cell as [type, value (a date as [y, m, d]), number format,
     font colour, bold, fill pattern, fill colour, horizontal and vertical alignment]."""
-    return {name: [[[c.type, date_of(c.value) if c.type == xlrd.XL_CELL_DATE else c.value, *c[2:]] for c in row]
-                   for row in rows] for name, rows in read_workbook(path).items()}
+    return {
+        name: [
+            [[c.type, date_of(c.value) if c.type == xlrd.XL_CELL_DATE else c.value, *c[2:]] for c in row]
+            for row in rows
+        ]
+        for name, rows in read_workbook(path).items()
+    }
 
 
 def simulate(raw, stem, marker="-main", cct=5000, **tags):
@@ -57,6 +63,9 @@ def session(sandbox, raw, stdin, setup="", cwd=None):
     """The console as the main program on piped input (in the working folder `cwd`, the
     sandbox's by default): its result and the workbook after it."""
     work = cwd or sandbox.work
-    result = sandbox.run(SESSION.format(tests=str(TESTS), bench=str(TESTS.parent / "bench"), raw=str(raw), setup=setup),
-                         stdin=stdin, cwd=work)
+    result = sandbox.run(
+        SESSION.format(tests=str(TESTS), bench=str(TESTS.parent / "bench"), raw=str(raw), setup=setup),
+        stdin=stdin,
+        cwd=work,
+    )
     return result, json.loads((work / "book.json").read_text())

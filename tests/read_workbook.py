@@ -38,9 +38,17 @@ def read_workbook(path, formats=True):
             return Cell(c.ctype, c.value)
         xf = book.xf_list[c.xf_index]
         font = book.font_list[xf.font_index]
-        return Cell(c.ctype, c.value, book.format_map[xf.format_key].format_str, font.colour_index, font.bold,
-                    xf.background.fill_pattern, xf.background.pattern_colour_index, xf.alignment.hor_align,
-                    xf.alignment.vert_align)
+        return Cell(
+            c.ctype,
+            c.value,
+            book.format_map[xf.format_key].format_str,
+            font.colour_index,
+            font.bold,
+            xf.background.fill_pattern,
+            xf.background.pattern_colour_index,
+            xf.alignment.hor_align,
+            xf.alignment.vert_align,
+        )
 
     sheets = {}
     for sheet in book.sheets():

@@ -9,9 +9,10 @@ import sys
 import zipfile
 from pathlib import Path
 
-import make_examples
 import pytest
 import xlwt
+
+import make_examples
 from conftest import LIGHT_SOURCES, tag_matches, tag_rule
 from console_support import session, simulate
 from read_workbook import read_workbook
@@ -79,8 +80,10 @@ def read_only_folder(path, module):
 
 
 CASES = {  # how the file goes bad (returns code for the module), the words of the one line
-    "text-file": (lambda p, m: p.write_text("File Name\tCT\nP050.jpg\t5000\n", encoding="utf-8"),
-                  "不是可读的 .xls 工作簿"),
+    "text-file": (
+        lambda p, m: p.write_text("File Name\tCT\nP050.jpg\t5000\n", encoding="utf-8"),
+        "不是可读的 .xls 工作簿",
+    ),
     "xlsx": (lambda p, m: xlsx(p), "(XLRDError: Excel xlsx file; not supported)"),
     "six-sheets": (lambda p, m: six_sheets(p), "缺少工作表 S (有 T, WF, F, CWF, D, DF)"),
     "read-only": (lambda p, m: p.chmod(0o444), READ_ONLY),
@@ -88,13 +91,21 @@ CASES = {  # how the file goes bad (returns code for the module), the words of t
     "gbk-capture-list": (None, "rawfilename.txt 不是 utf-8 编码的文本"),
 }
 # DP_DUMP reads no capture list; test_console_faults has the console's six-sheet workbook.
-PAIRS = [(case, tool) for case in CASES for tool in ("console", "tavrin", "DP_DUMP")
-         if (case, tool) not in {("gbk-capture-list", "DP_DUMP"), ("six-sheets", "console")}]
+PAIRS = [
+    (case, tool)
+    for case in CASES
+    for tool in ("console", "tavrin", "DP_DUMP")
+    if (case, tool) not in {("gbk-capture-list", "DP_DUMP"), ("six-sheets", "console")}
+]
 
 
 def files(*folders):
-    return {p: p.read_bytes() for folder in folders for p in folder.rglob("*")
-            if p.is_file() and p.name not in ("log.txt", "book.json") and p.suffix != ".lock"}
+    return {
+        p: p.read_bytes()
+        for folder in folders
+        for p in folder.rglob("*")
+        if p.is_file() and p.name not in ("log.txt", "book.json") and p.suffix != ".lock"
+    }
 
 
 def gbk(path):
@@ -132,8 +143,7 @@ def batch(sandbox, case, tool):
     make_examples.write_batch(str(sandbox.work), names, random.Random(3))
     first = sandbox.command([str(Path(sys.executable).with_name("tavrin"))])
     assert first.returncode == 0, first.stderr
-    setup = spoil(case, next(sandbox.work.glob("Corvane*.xls")) if bad else sandbox.work / "rawfilename.txt",
-                  "Tavrin")
+    setup = spoil(case, next(sandbox.work.glob("Corvane*.xls")) if bad else sandbox.work / "rawfilename.txt", "Tavrin")
     if tool == "tavrin" and case in ("text-file", "xlsx", "six-sheets"):
         setup += HELD_OPEN  # else the batch would simply make the day's workbook afresh
     before = files(sandbox.work)
@@ -222,6 +232,7 @@ def test_odd_debug_texts_record_what_the_rule_reads(sandbox):
     assert result.returncode == 0, result.stderr
     sheet = read_workbook(next(sandbox.work.glob("Corvane*.xls")), formats=False)["T"]
     got = {row[0].value: {tag: row[c].value for tag, c in tags.items()} for row in sheet[1:]}
-    assert got == {name: {tag: float(v) for tag, v in values.items()}
-                   for name, values in expected.items() if values is not None}
+    assert got == {
+        name: {tag: float(v) for tag, v in values.items()} for name, values in expected.items() if values is not None
+    }
     assert 10 < len(got) < len(expected)

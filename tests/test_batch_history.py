@@ -21,10 +21,21 @@ def column0(workbook):
 
 def test_a_run_and_its_rerun_keep_their_values_beside_their_workbooks(sandbox):
     sandbox.settings()
-    sandbox.capture_list(["a.jpg:a.raw:偏红", "gone.jpg:g.raw:正常", "bad.jpg:b.raw:", "c.jpg:c.raw:"],
-                         folder=sandbox.work)
-    sandbox.dump("a.jpg", tag_text({"AWB_TAG_CCT": 5100, "AWB_TAG_WEIGHT_S": 7, "AWB_TAG_GAIN_R": 612,
-                                    "AWB_TAG_GAIN_G": 256, "AWB_TAG_GAIN_B": 519}))
+    sandbox.capture_list(
+        ["a.jpg:a.raw:偏红", "gone.jpg:g.raw:正常", "bad.jpg:b.raw:", "c.jpg:c.raw:"], folder=sandbox.work
+    )
+    sandbox.dump(
+        "a.jpg",
+        tag_text(
+            {
+                "AWB_TAG_CCT": 5100,
+                "AWB_TAG_WEIGHT_S": 7,
+                "AWB_TAG_GAIN_R": 612,
+                "AWB_TAG_GAIN_G": 256,
+                "AWB_TAG_GAIN_B": 519,
+            }
+        ),
+    )
     sandbox.dump("bad.jpg", "AWB_TAG_CCT: 5000\nAWB_TAG_DATE: 2026-12-08\n")  # fails: no row, no entry
     sandbox.dump("c.jpg", tag_text({"AWB_TAG_CCT": 4000, "AWB_TAG_GAIN_R": 1.5}))  # a gain that is no number
 
@@ -34,12 +45,21 @@ def test_a_run_and_its_rerun_keep_their_values_beside_their_workbooks(sandbox):
     path = Path(awb_history.history_path(workbook))
     assert sorted(p.name for p in sandbox.work.glob("Corvane*.history.sqlite*")) == [path.name]
     history = awb_history.read_history(path)
-    assert [name for name, entries in history.items() for _ in entries] == column0(workbook) == [
-        "a.jpg a.raw", "gone.jpg g.raw", "c.jpg c.raw"]
+    assert (
+        [name for name, entries in history.items() for _ in entries]
+        == column0(workbook)
+        == ["a.jpg a.raw", "gone.jpg g.raw", "c.jpg c.raw"]
+    )
     a, gone, c = (entries[0] for entries in history.values())
     assert (a.result_path, a.issue_note, gone.issue_note) == (str(sandbox.work / "EXIF/a.jpg.exif"), "偏红", "正常")
     assert [a.values[t] for t in ("AWB_TAG_CCT", "AWB_TAG_WEIGHT_S", "AWB_TAG_P_D", *GAINS)] == [
-        5100, 7, 0, 612, 256, 519]
+        5100,
+        7,
+        0,
+        612,
+        256,
+        519,
+    ]
     assert len(a.values) == 10 + 7 * 11 + 3 and "AWB_TAG_WEIGHT_T" in a.values
     assert [gone.values[t] for t in ("AWB_TAG_CCT", *GAINS)] == [0, None, None, None]
     assert [c.values[t] for t in ("AWB_TAG_CCT", *GAINS)] == [4000, None, 0, 0]
@@ -49,8 +69,7 @@ def test_a_run_and_its_rerun_keep_their_values_beside_their_workbooks(sandbox):
     second = sandbox.command([TAVRIN])
     assert second.returncode == 0, second.stderr
     [kept] = (sandbox.work / "备份").glob("*.xls")
-    assert sorted(p.name for p in (sandbox.work / "备份").iterdir()) == [
-        kept.stem + ".history.sqlite", kept.name]
+    assert sorted(p.name for p in (sandbox.work / "备份").iterdir()) == [kept.stem + ".history.sqlite", kept.name]
     assert len(awb_history.read_history(kept.with_name(kept.stem + ".history.sqlite"))["a.jpg a.raw"]) == 1
     assert len(awb_history.read_history(path)["a.jpg a.raw"]) == 1
 

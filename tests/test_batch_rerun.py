@@ -11,8 +11,9 @@ import sys
 import time
 from pathlib import Path
 
-import make_examples
 import pytest
+
+import make_examples
 from read_workbook import read_workbook
 from test_kills import PACED_BATCH, Run
 
@@ -77,7 +78,8 @@ def test_reruns_keep_every_earlier_workbook_under_a_name_of_its_own(sandbox):
     assert kept == {f"Corvane20261208-153012{n}.xls": made[k] for k, n in enumerate(["", "-2", "-3"])}
     # Each run's history went with its workbook, under the same name.
     assert {p.name for p in (sandbox.work / "备份").glob("*.history.sqlite")} == {
-        f"Corvane20261208-153012{n}.history.sqlite" for n in ["", "-2", "-3"]}
+        f"Corvane20261208-153012{n}.history.sqlite" for n in ["", "-2", "-3"]
+    }
     assert f"之前的表格文件已移入备份: {Path('备份', 'Corvane20261208-153012-3.xls')}\n" in result.stdout
 
 
@@ -112,8 +114,9 @@ def test_a_capture_list_without_picture_lines_changes_nothing(sandbox, text):
     (sandbox.work / "rawfilename.txt").write_text(text, encoding="utf-8")
     result = sandbox.command([TAVRIN])
     assert (result.returncode, result.stdout) == (1, "")
-    assert result.stderr == ("数据处理失败: rawfilename.txt 中没有照片行 (每行应为 照片名:RAW名:问题描述), "
-                             "表格文件未改动: rawfilename.txt\n")
+    assert result.stderr == (
+        "数据处理失败: rawfilename.txt 中没有照片行 (每行应为 照片名:RAW名:问题描述), 表格文件未改动: rawfilename.txt\n"
+    )
     assert path.read_bytes() == before and not (sandbox.work / "备份").exists()
     assert not Path(f"{path}.lock").exists()  # nothing written, nothing locked
 
@@ -159,12 +162,16 @@ def test_a_second_ctrl_c_waits_for_the_final_save(sandbox):
     assert int(saved) == 99 and rows(sandbox.work / workbook) == [99] * 7  # all before the first Ctrl-C
 
 
-@pytest.mark.parametrize("settings, line", [
-    (None, None),
-    ("class global_val:\n    rawfilename_txt = ''\n)\n", "第 3 行: SyntaxError"),
-    ("import os\nclass global_val:\n    rawfilename_txt = missing_name\n", "第 3 行: NameError"),
-    ("x = 1\n", "其中没有 global_val"),
-], ids=["stray-modules", "syntax-error", "error-at-load", "no-global_val"])
+@pytest.mark.parametrize(
+    "settings, line",
+    [
+        (None, None),
+        ("class global_val:\n    rawfilename_txt = ''\n)\n", "第 3 行: SyntaxError"),
+        ("import os\nclass global_val:\n    rawfilename_txt = missing_name\n", "第 3 行: NameError"),
+        ("x = 1\n", "其中没有 global_val"),
+    ],
+    ids=["stray-modules", "syntax-error", "error-at-load", "no-global_val"],
+)
 def test_only_the_settings_are_loaded_from_the_working_folder(sandbox, settings, line):
     batch_folder(sandbox, 2)
     for stray in ("numpy.py", "xlwt.py", "filelock.py"):

@@ -31,10 +31,16 @@ def done(sandbox):
 
 
 def test_two_runs_in_one_process(sandbox):
-    output, rows = batch(sandbox, ["a.jpg:a.raw:偏 红", "b.jpg:b.raw:正常", "c.jpg: c.raw :"],
-                         dumps=["a.jpg", "c.jpg"], code="Tavrin.Tavrin(); Tavrin.Tavrin()")
-    run = (f"{{}} a.jpg:a.raw:偏红\n{{}} b.jpg:b.raw:正常\nexif文件不存在： ./EXIF/b.jpg.exif\n"
-           f"{{}} c.jpg:c.raw:\n{MISSING_HEAD}\n./全部照片/b.jpg\n{done(sandbox)}")
+    output, rows = batch(
+        sandbox,
+        ["a.jpg:a.raw:偏 红", "b.jpg:b.raw:正常", "c.jpg: c.raw :"],
+        dumps=["a.jpg", "c.jpg"],
+        code="Tavrin.Tavrin(); Tavrin.Tavrin()",
+    )
+    run = (
+        f"{{}} a.jpg:a.raw:偏红\n{{}} b.jpg:b.raw:正常\nexif文件不存在： ./EXIF/b.jpg.exif\n"
+        f"{{}} c.jpg:c.raw:\n{MISSING_HEAD}\n./全部照片/b.jpg\n{done(sandbox)}"
+    )
     [kept] = (sandbox.work / "备份").glob("*.xls")
     moved = f"之前的表格文件已移入备份: {Path('备份', kept.name)}\n"
     assert output == run.format("01", "02", "03") + moved + run.format("04", "05", "06")
@@ -51,10 +57,18 @@ def test_pictures_whose_dump_fails_get_no_row_and_are_reported(sandbox):
     assert [line for line in lines if "已跳过" in line] == [
         "exif数据有误,照片已跳过: dir.jpg (IsADirectoryError: [Errno 21] Is a directory: './EXIF/dir.jpg.exif')",
         "exif数据有误,照片已跳过: text.jpg (ValueError: invalid literal for int() with base 10: '2026-12-08\\n')",
-        next(line for line in lines if line.startswith(
-            "exif数据有误,照片已跳过: bytes.jpg (./EXIF/bytes.jpg.exif 不是 utf-8 编码的文本, 无法解码 ("))]
-    assert output.endswith(f"{MISSING_HEAD}\n./全部照片/gone.jpg\n\n有照片的exif数据有误,未写入表格,请检查对应图片"
-                           f"的exif数据！\ndir.jpg\ntext.jpg\nbytes.jpg\n{done(sandbox)}")
+        next(
+            line
+            for line in lines
+            if line.startswith(
+                "exif数据有误,照片已跳过: bytes.jpg (./EXIF/bytes.jpg.exif 不是 utf-8 编码的文本, 无法解码 ("
+            )
+        ),
+    ]
+    assert output.endswith(
+        f"{MISSING_HEAD}\n./全部照片/gone.jpg\n\n有照片的exif数据有误,未写入表格,请检查对应图片"
+        f"的exif数据！\ndir.jpg\ntext.jpg\nbytes.jpg\n{done(sandbox)}"
+    )
     assert rows == ["a.jpg r", "gone.jpg r", "z.jpg r"]
 
 
@@ -66,8 +80,9 @@ Tavrin.os = types.SimpleNamespace(**{**vars(os), "rename": rename})
 Tavrin.Tavrin()"""
     output, rows = batch(sandbox, ["a.jpg:a.raw:n"], dumps=["a.jpg"], code=code)
     name = done(sandbox).split(":")[-1].strip()
-    assert output.splitlines()[3] == (f"旧表格文件无法移入备份,本次数据将追加到其中: {name} "
-                                      f"(PermissionError: [Errno 13] Permission denied: '{name}')")
+    assert output.splitlines()[3] == (
+        f"旧表格文件无法移入备份,本次数据将追加到其中: {name} (PermissionError: [Errno 13] Permission denied: '{name}')"
+    )
     assert rows == ["a.jpg a.raw"] * 2
 
 
@@ -76,14 +91,20 @@ def test_dp_dump_records_every_file_of_a_tree_where_it_lies(sandbox):
     for path, cct in files.items():
         (sandbox.work / "walk" / path).parent.mkdir(parents=True, exist_ok=True)
         (sandbox.work / "walk" / path).write_text(tag_text({"AWB_TAG_CCT": cct}), encoding="utf-8")
-    output, rows = batch(sandbox, [], dumps=["a.jpg", "b.jpg"],
-                         code="import os\nfrom read_workbook import read_workbook\n"
-                              "Tavrin.DP_DUMP('nowhere'); print(Tavrin.Excle_File in os.listdir())\n"
-                              "Tavrin.DP_DUMP('walk'); print(repr(Tavrin.Target_Awb_Target_Pic))\n"
-                              "print([row[1].value for row in read_workbook(Tavrin.Excle_File, formats=False)['T'][1:]])")
+    output, rows = batch(
+        sandbox,
+        [],
+        dumps=["a.jpg", "b.jpg"],
+        code="import os\nfrom read_workbook import read_workbook\n"
+        "Tavrin.DP_DUMP('nowhere'); print(Tavrin.Excle_File in os.listdir())\n"
+        "Tavrin.DP_DUMP('walk'); print(repr(Tavrin.Target_Awb_Target_Pic))\n"
+        "print([row[1].value for row in read_workbook(Tavrin.Excle_File, formats=False)['T'][1:]])",
+    )
     # Each file is named by its path below the walked folder, with "/", in name order.
-    assert output == ("False\n(1, 'a.jpg.exif')\n(1, 'other/b.jpg.exif')\n(1, 'sub/b.jpg.exif')\n"
-                      "(1, 'sub/deeper/notes.txt')\n'sub/deeper/notes.txt'\n[1.0, 3.0, 2.0, 4.0]\n")
+    assert output == (
+        "False\n(1, 'a.jpg.exif')\n(1, 'other/b.jpg.exif')\n(1, 'sub/b.jpg.exif')\n"
+        "(1, 'sub/deeper/notes.txt')\n'sub/deeper/notes.txt'\n[1.0, 3.0, 2.0, 4.0]\n"
+    )
     assert rows == ["a.jpg ", "other/b.jpg ", "sub/b.jpg ", "sub/deeper/notes.txt "]
 
 
@@ -103,13 +124,28 @@ def test_capture_list_lines_dump_names_and_echoes(sandbox):
     # name in any letter case, long lines echoed cut.
     # A copy named with blanks ("IMG_1 - 副本.jpg") is read from the dump of its name as written.
     long = "x" * 300
-    output, rows = batch(sandbox, ["a.jpg:a.raw:n", "", "bad line", "X.JPG:x.raw:n", "Y.Jpg:y.raw", " ",
-                                   "Y.Jpg:y.raw:n", long, f"Z.jpg:z.raw:{long}", " IMG_1 - 副本.jpg :r:n"],
-                         dumps=["a.jpg", "X.JPG", "Z.jpg", "IMG_1 - 副本.jpg"])
-    assert output == (f"01 a.jpg:a.raw:n\n第3行格式错误,已跳过: badline\n02 X.JPG:x.raw:n\n"
-                      f"第5行格式错误,已跳过: Y.Jpg:y.raw\n03 Y.Jpg:y.raw:n\nexif文件不存在： ./EXIF/Y.Jpg.exif\n"
-                      f"第8行格式错误,已跳过: {long[:200]}…\n04 {('Z.jpg:z.raw:' + long)[:200]}…\n"
-                      f"05 IMG_1-副本.jpg:r:n\n{MISSING_HEAD}\n./全部照片/Y.Jpg\n{done(sandbox)}")
+    output, rows = batch(
+        sandbox,
+        [
+            "a.jpg:a.raw:n",
+            "",
+            "bad line",
+            "X.JPG:x.raw:n",
+            "Y.Jpg:y.raw",
+            " ",
+            "Y.Jpg:y.raw:n",
+            long,
+            f"Z.jpg:z.raw:{long}",
+            " IMG_1 - 副本.jpg :r:n",
+        ],
+        dumps=["a.jpg", "X.JPG", "Z.jpg", "IMG_1 - 副本.jpg"],
+    )
+    assert output == (
+        f"01 a.jpg:a.raw:n\n第3行格式错误,已跳过: badline\n02 X.JPG:x.raw:n\n"
+        f"第5行格式错误,已跳过: Y.Jpg:y.raw\n03 Y.Jpg:y.raw:n\nexif文件不存在： ./EXIF/Y.Jpg.exif\n"
+        f"第8行格式错误,已跳过: {long[:200]}…\n04 {('Z.jpg:z.raw:' + long)[:200]}…\n"
+        f"05 IMG_1-副本.jpg:r:n\n{MISSING_HEAD}\n./全部照片/Y.Jpg\n{done(sandbox)}"
+    )
     assert rows == ["a.jpg a.raw", "X.JPG x.raw", "Y.Jpg y.raw", "Z.jpg z.raw", "IMG_1-副本.jpg r"]
 
 
@@ -117,8 +153,9 @@ def test_tavrin_command_settings_and_a_missing_capture_list(sandbox):
     tavrin = str(Path(sys.executable).with_name("tavrin"))
     sandbox.capture_list(["a.jpg:a.raw:n"], folder=sandbox.work)
     result = sandbox.command([tavrin])
-    assert result.stdout.startswith("未找到设置模块 global_values, 使用默认设置: rawfilename.txt 在当前文件夹\n"
-                                    "01 a.jpg:a.raw:n\n"), result.stderr
+    assert result.stdout.startswith(
+        "未找到设置模块 global_values, 使用默认设置: rawfilename.txt 在当前文件夹\n01 a.jpg:a.raw:n\n"
+    ), result.stderr
     assert "ModuleNotFoundError: No module named 'global_values'" in sandbox.run("import Tavrin").stderr
     sandbox.settings("lists/")  # the working folder's own settings: no list there, the workbook stays
     workbook = next(sandbox.work.glob("Corvane*.xls"))
@@ -136,7 +173,10 @@ except FileNotFoundError as e:
     report([e.errno == errno.ENOENT, e.strerror, e.filename, e.__notes__])
 Tavrin.DP_DUMP("EXIF"); Tavrin.DP_DUMP("nowhere")
 """).json()
-    assert error == [True, "No such file or directory", "lists/rawfilename.txt",
-                     ["rawfilename.txt 文件不存在: lists/rawfilename.txt"]]
+    assert error == [
+        True,
+        "No such file or directory",
+        "lists/rawfilename.txt",
+        ["rawfilename.txt 文件不存在: lists/rawfilename.txt"],
+    ]
     assert sorted(p.name for p in sandbox.work.glob("*.lock")) == []
-

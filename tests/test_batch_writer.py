@@ -2,8 +2,9 @@
 
 import random
 
-import make_examples
 import pytest
+
+import make_examples
 from conftest import LIGHT_SOURCES, workbook_cells
 
 RED = 10  # xlwt's "red" in the standard palette
@@ -50,23 +51,35 @@ def test_cells_and_styles_on_full_and_reduced_sheets(work):
             assert row[20][1] == VALUES[f"AWB_TAG_WEIGHT_{code}"]
 
 
-@pytest.mark.parametrize("start, rows", [
-    # a sheet searched after the name was found keeps that row, even where the name is absent
-    ('T.Create_Excel("", "", ""); put_names({0: {1: "x", 2: "y"}, 2: {1: "a.jpg.exif"}, 4: {1: "x", 2: "y"}, '
-     '6: {1: "x", 2: "a.jpg.exif"}})', [3, 1, 1, 1, 1, 1, 2]),
-    # sheets without even a title row: the row after the last value column of the sheet before
-    ('book = xlwt.Workbook()\nfor code in "T WF F CWF D DF S".split(): book.add_sheet(code)\n'
-     'book.save(T.Excle_File)', [1, 21, 21, 12, 12, 12, 12]),
-])
+@pytest.mark.parametrize(
+    "start, rows",
+    [
+        # a sheet searched after the name was found keeps that row, even where the name is absent
+        (
+            'T.Create_Excel("", "", ""); put_names({0: {1: "x", 2: "y"}, 2: {1: "a.jpg.exif"}, 4: {1: "x", 2: "y"}, '
+            '6: {1: "x", 2: "a.jpg.exif"}})',
+            [3, 1, 1, 1, 1, 1, 2],
+        ),
+        # sheets without even a title row: the row after the last value column of the sheet before
+        (
+            'book = xlwt.Workbook()\nfor code in "T WF F CWF D DF S".split(): book.add_sheet(code)\n'
+            "book.save(T.Excle_File)",
+            [1, 21, 21, 12, 12, 12, 12],
+        ),
+    ],
+)
 def test_row_search(work, start, rows):
     result = work.run(HELPERS + start + '\nT.Create_DP_Log_DATA("a", "b", "")\nreport(rows_of("a b"))')
     assert result.json() == [[row] for row in rows]
 
 
 def test_a_workbook_changed_by_another_program_is_read_afresh(work):
-    result = work.run(HELPERS + """T.Create_Excel("", "", "")
+    result = work.run(
+        HELPERS
+        + """T.Create_Excel("", "", "")
 T.Create_DP_Log_DATA("a", "1", "")
 put_names({0: {2: "by hand"}})
 T.Create_DP_Log_DATA("a", "2", "")
-report([rows_of("a 2"), rows_of("by hand")[0]])""")
+report([rows_of("a 2"), rows_of("by hand")[0]])"""
+    )
     assert result.json() == [[[3]] + [[2]] * 6, [2]]

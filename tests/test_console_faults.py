@@ -21,7 +21,8 @@ class Locked:  # the workbook held open by a spreadsheet program, as Windows rep
 Lumvik.os = Locked()
 """
 DISK_FAILS = LOCKED.replace("replace(self, src, dst)", "fsync(self, fd)").replace(
-    'PermissionError(13, "The process cannot access the file", dst)', 'OSError(5, "Input/output error")')
+    'PermissionError(13, "The process cannot access the file", dst)', 'OSError(5, "Input/output error")'
+)
 
 
 def recorded(sandbox, raw, stem="P050"):
@@ -41,16 +42,28 @@ def six_sheets(sandbox):
 CASES = {  # how the show is made to fail, code run in the console first, the line's words
     "no-result-text": (lambda s, raw: None, "", "{results}/ 中没有仿真结果文本"),
     "no-results-folder": (lambda s, raw: (raw / "Results").rmdir(), "", "{results}/ 不存在"),
-    "malformed-text": (lambda s, raw: simulate(raw, "P100", AWB_TAG_DATE="2026-12-08"), "",
-                       "P100-main_awb_dbg_info.txt 中有不是整数的值"),
-    "malformed-text-old-workbook": (lambda s, raw: (recorded(s, raw), simulate(raw, "P100", AWB_TAG_GAIN_R="7.5")),
-                                    "", "P100-main_awb_dbg_info.txt 中有不是整数的值"),
-    "not-an-xls": (lambda s, raw: (simulate(raw, "P100"), s.workbook.parent.mkdir(), s.workbook.write_bytes(b"PK")),
-                   "", "不是可读的 .xls 工作簿"),
+    "malformed-text": (
+        lambda s, raw: simulate(raw, "P100", AWB_TAG_DATE="2026-12-08"),
+        "",
+        "P100-main_awb_dbg_info.txt 中有不是整数的值",
+    ),
+    "malformed-text-old-workbook": (
+        lambda s, raw: (recorded(s, raw), simulate(raw, "P100", AWB_TAG_GAIN_R="7.5")),
+        "",
+        "P100-main_awb_dbg_info.txt 中有不是整数的值",
+    ),
+    "not-an-xls": (
+        lambda s, raw: (simulate(raw, "P100"), s.workbook.parent.mkdir(), s.workbook.write_bytes(b"PK")),
+        "",
+        "不是可读的 .xls 工作簿",
+    ),
     "six-sheets": (lambda s, raw: (simulate(raw, "P100"), six_sheets(s)), "", "缺少工作表 S (有 T, WF, F, CWF, D, DF)"),
     "held-open": (lambda s, raw: (recorded(s, raw), simulate(raw, "P100")), LOCKED, "正被表格程序打开"),
-    "disk-fails": (lambda s, raw: (recorded(s, raw), simulate(raw, "P100")), DISK_FAILS,
-                   "无法保存 (OSError: [Errno 5] Input/output error)"),
+    "disk-fails": (
+        lambda s, raw: (recorded(s, raw), simulate(raw, "P100")),
+        DISK_FAILS,
+        "无法保存 (OSError: [Errno 5] Input/output error)",
+    ),
 }
 
 
@@ -81,8 +94,11 @@ def test_next_show_works_once_the_workbook_is_closed(sandbox):
     assert [row[0][1] for row in book["S"][1:]] == ["P050.jpg", "P100.jpg"]
 
 
-@pytest.mark.parametrize("setup, last", [("", "输入参数: "), ("def ctrl_c(prompt):\n    raise KeyboardInterrupt\nLumvik.input = ctrl_c", "")],
-                         ids=["end-of-input", "ctrl-c"])
+@pytest.mark.parametrize(
+    "setup, last",
+    [("", "输入参数: "), ("def ctrl_c(prompt):\n    raise KeyboardInterrupt\nLumvik.input = ctrl_c", "")],
+    ids=["end-of-input", "ctrl-c"],
+)
 def test_loop_ends_quietly(sandbox, setup, last):
     raw = sandbox.simulator()
     simulate(raw, "P100")
@@ -95,25 +111,37 @@ def test_loop_ends_quietly(sandbox, setup, last):
 # written), while the saved file is being written, and right after it replaced the workbook.
 CTRL_C = "import signal, types\n"
 CTRL_C_AT = {
-    "reading": (CTRL_C + """
+    "reading": (
+        CTRL_C
+        + """
 _create_data = Lumvik.Create_Data
 def _reading(code):
     code == "CWF" and signal.raise_signal(signal.SIGINT)
     return _create_data(code)
 Lumvik.Create_Data = _reading
-""", False),
-    "saving": (CTRL_C + """
+""",
+        False,
+    ),
+    "saving": (
+        CTRL_C
+        + """
 def _fsync(fd):
     signal.raise_signal(signal.SIGINT)
     os.fsync(fd)
 Lumvik.os = types.SimpleNamespace(**{**vars(os), "fsync": _fsync})
-""", True),
-    "replaced": (CTRL_C + """
+""",
+        True,
+    ),
+    "replaced": (
+        CTRL_C
+        + """
 def _replace(*args):
     os.replace(*args)
     signal.raise_signal(signal.SIGINT)
 Lumvik.os = types.SimpleNamespace(**{**vars(os), "replace": _replace})
-""", True),
+""",
+        True,
+    ),
 }
 
 
@@ -131,13 +159,16 @@ def test_ctrl_c_during_a_show_saves_all_seven_sheets_or_none(sandbox, moment):
     assert not list(sandbox.home.glob("Desktop/*.tmp"))
 
 
-@pytest.mark.parametrize("config, status, console", [
-    ([], 1, "Config.ini 中没有任何行"),
-    (["Path"], 1, 'Config.ini 第 1 行没有 "="'),
-    (["", "Path={root}/sim"], 1, 'Config.ini 第 1 行没有 "="'),
-    (["Path={root}/missing"], 0, "{root}/missing 文件夹不存在!"),
-    (["Path={root}/sim"], 0, "HalvexSimulator信息查询"),
-])
+@pytest.mark.parametrize(
+    "config, status, console",
+    [
+        ([], 1, "Config.ini 中没有任何行"),
+        (["Path"], 1, 'Config.ini 第 1 行没有 "="'),
+        (["", "Path={root}/sim"], 1, 'Config.ini 第 1 行没有 "="'),
+        (["Path={root}/missing"], 0, "{root}/missing 文件夹不存在!"),
+        (["Path={root}/sim"], 0, "HalvexSimulator信息查询"),
+    ],
+)
 def test_lumvik_command_start_up(sandbox, config, status, console):
     (sandbox.root / "sim" / "Results").mkdir(parents=True)
     sandbox.config(*(line.format(root=sandbox.root) for line in config))

@@ -41,10 +41,12 @@ def shows_of(stdout):
 def test_comparison_with_the_previous_show(sandbox):
     raw = sandbox.simulator()
     sandbox.capture_list(["P100.jpg:P100.raw:室外偏红"])
-    stdin = ("!shown('P200', 3000)\n"
-             "!shown('P100', 5311, AWB_TAG_GAIN_R=598, AWB_TAG_GAIN_B=530)\n"
-             "\n"  # the same result again
-             "q\n")
+    stdin = (
+        "!shown('P200', 3000)\n"
+        "!shown('P100', 5311, AWB_TAG_GAIN_R=598, AWB_TAG_GAIN_B=530)\n"
+        "\n"  # the same result again
+        "q\n"
+    )
     setup = SIMULATE + "shown('P100', 5123, AWB_TAG_GAIN_R=612, AWB_TAG_GAIN_B=519)"
     result, book = session(sandbox, raw, stdin, setup)
 
@@ -55,7 +57,8 @@ def test_comparison_with_the_previous_show(sandbox):
     lv = first.values["AWB_TAG_ALGO_SCENE_LV"]
     shows = shows_of(result.stdout)
     assert [COMPARISON.findall(show) for show in shows] == [
-        [], [],  # first shows of P100 and P200
+        [],
+        [],  # first shows of P100 and P200
         [(clock[0], f"相比: CT 5123→5311 (+188), LV {lv}→{lv} (0), R 612→598 (-14), B 519→530 (+11)")],
         [(clock[1], "相同")],
     ]
@@ -68,10 +71,14 @@ def test_comparison_with_the_previous_show(sandbox):
     written = {stem: json.loads((sandbox.work / f"{stem}.values").read_text()) for stem in ("P100", "P200")}
     assert [e.values for e in history["P100.jpg"]] == [
         {**written["P100"], "AWB_TAG_CCT": 5123, "AWB_TAG_GAIN_R": 612, "AWB_TAG_GAIN_B": 519},
-        written["P100"], written["P100"]]
+        written["P100"],
+        written["P100"],
+    ]
     assert history["P200.jpg"][0].values == written["P200"] and len(written["P200"]) == 13 + 7 * 20
     assert [(e.issue_note, os.path.basename(e.result_path)) for e in (first, history["P200.jpg"][0])] == [
-        ("室外偏红", "P100-main_awb_dbg_info.txt"), ("无", "P200-main_awb_dbg_info.txt")]
+        ("室外偏红", "P100-main_awb_dbg_info.txt"),
+        ("无", "P200-main_awb_dbg_info.txt"),
+    ]
     assert [row[0][1] for row in book["T"][1:]] == ["P100.jpg", "P200.jpg"]
 
 
@@ -92,9 +99,15 @@ def test_two_consoles_share_one_history(sandbox):
     assert all(r.returncode == 0 and "操作失败" not in r.stdout and "历史记录未保存" not in r.stdout for r in results)
     history = history_of(sandbox)
     for n in (0, 1):
-        shown = [(p, e.values["AWB_TAG_CCT"]) for p, entries in history.items() for e in entries
-                 if f"sim{'AB'[n]}" in e.result_path]
-        assert sorted(shown) == sorted([("P9.jpg", 3000)] + [(f"P{i % 3}.jpg", 4000 + 100 * n + i) for i in range(rounds)])
+        shown = [
+            (p, e.values["AWB_TAG_CCT"])
+            for p, entries in history.items()
+            for e in entries
+            if f"sim{'AB'[n]}" in e.result_path
+        ]
+        assert sorted(shown) == sorted(
+            [("P9.jpg", 3000)] + [(f"P{i % 3}.jpg", 4000 + 100 * n + i) for i in range(rounds)]
+        )
     # Each comparison line names the entry that came before it in the shared history.
     assert sum(len(COMPARISON.findall(r.stdout)) for r in results) == 2 * rounds + 2 - 4
 
@@ -108,11 +121,14 @@ holder.execute("BEGIN EXCLUSIVE")  # another console's write that does not end
 """
 
 
-@pytest.mark.parametrize("case, setup, reason", [
-    ("read-only", "", "数据库文件是只读的"),
-    ("corrupt", "", "文件不是完好的 SQLite 数据库"),
-    ("locked", LOCKED, "被其他程序占用超过 0.3 秒"),
-])
+@pytest.mark.parametrize(
+    "case, setup, reason",
+    [
+        ("read-only", "", "数据库文件是只读的"),
+        ("corrupt", "", "文件不是完好的 SQLite 数据库"),
+        ("locked", LOCKED, "被其他程序占用超过 0.3 秒"),
+    ],
+)
 def test_unusable_history_costs_no_show(sandbox, case, setup, reason):
     raw = sandbox.simulator()
     path = sandbox.workbook.with_name("Corvane.history.sqlite")
@@ -120,7 +136,9 @@ def test_unusable_history_costs_no_show(sandbox, case, setup, reason):
     if case == "corrupt":
         path.write_bytes(b"Corvane history, not a database\n" * 64)
     else:
-        earlier = awb_history.Entry(datetime.datetime.now().astimezone(), "P100.jpg", "old.txt", "无", {"AWB_TAG_CCT": 1})
+        earlier = awb_history.Entry(
+            datetime.datetime.now().astimezone(), "P100.jpg", "old.txt", "无", {"AWB_TAG_CCT": 1}
+        )
         awb_history.append(path, [earlier])
     if case == "read-only":
         path.chmod(0o444)
@@ -174,12 +192,24 @@ def test_a_held_history_costs_no_other_console_its_show(sandbox):
         work.mkdir()
         (raw / "Results").mkdir(parents=True)
         (work / "Config.ini").write_text(f"Path={raw}\n", encoding="utf-8")
-        code = code.format(tests=str(TESTS), examples=str(TESTS.parent / "examples"),
-                           bench=str(TESTS.parent / "bench"), raw=str(raw), busy=BUSY,
-                           setup=f"awb_history.BUSY_SECONDS = {BUSY}\nsimulate(raw, 'P{n}')")
-        return subprocess.Popen([sys.executable, "-c", code], cwd=work, env=sandbox.env(), text=True,
-                                encoding="utf-8", stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                stderr=subprocess.PIPE)
+        code = code.format(
+            tests=str(TESTS),
+            examples=str(TESTS.parent / "examples"),
+            bench=str(TESTS.parent / "bench"),
+            raw=str(raw),
+            busy=BUSY,
+            setup=f"awb_history.BUSY_SECONDS = {BUSY}\nsimulate(raw, 'P{n}')",
+        )
+        return subprocess.Popen(
+            [sys.executable, "-c", code],
+            cwd=work,
+            env=sandbox.env(),
+            text=True,
+            encoding="utf-8",
+            stdin=subprocess.PIPE,
+            stdout=subprocess.PIPE,
+            stderr=subprocess.PIPE,
+        )
 
     def pictures():
         try:
@@ -236,7 +266,10 @@ def test_a_history_replaced_under_a_running_console(sandbox):
 
     shows = shows_of(result.stdout)
     assert [[line for line in show.splitlines() if "历史" in line] for show in shows] == [
-        [], [f"历史记录未保存: {path} (文件不是完好的 SQLite 数据库: DatabaseError: file is not a database)"], []]
+        [],
+        [f"历史记录未保存: {path} (文件不是完好的 SQLite 数据库: DatabaseError: file is not a database)"],
+        [],
+    ]
     assert (sandbox.root / "garbage.kept").read_bytes() == b"not a history\n" * 300
     history = history_of(sandbox)
     assert list(history) == ["P0.jpg", "P3.jpg"] and history["P0.jpg"][0].result_path == "older.txt"

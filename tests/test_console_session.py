@@ -5,13 +5,21 @@ import re
 
 from console_support import session, simulate
 
-BANNER = ["                             HalvexSimulator信息查询", "参数: 回车 查看仿真数据！",
-          "参数: -r   清除仿真数据！", "参数: -q   退出！"]
+BANNER = [
+    "                             HalvexSimulator信息查询",
+    "参数: 回车 查看仿真数据！",
+    "参数: -r   清除仿真数据！",
+    "参数: -q   退出！",
+]
 
 
 def test_session(sandbox):
     # The raw folder's own path holds "Results": the clear must not go to <root>/Results.
-    raw, results, decoy = sandbox.simulator("Results_old"), sandbox.root / "Results_old/Results", sandbox.root / "Results"
+    raw, results, decoy = (
+        sandbox.simulator("Results_old"),
+        sandbox.root / "Results_old/Results",
+        sandbox.root / "Results",
+    )
     decoy.mkdir()
     (decoy / "other.txt").write_text("not the simulator's")
     simulate(raw, "P100", cct=4000)

@@ -14,19 +14,29 @@ def source(code, probability, *values):
     return {f"AWB_TAG_P_{code}": probability, **{f"AWB_TAG_{n}_{code}": v for n, v in zip(names, values)}}
 
 
-CHOSEN = {"AWB_TAG_CCT": 5000, "AWB_TAG_ALGO_SCENE_LV": 120, "AWB_TAG_GAIN_R": 64, "AWB_TAG_GAIN_G": 256,
-          "AWB_TAG_GAIN_B": 1024, "AWB_TAG_P_F": 3,  # F not evaluated (STA green gain 0): no line
-          **source("WF", 5, 410, 256, 770, 415, 256, 765, 420, 256, 760, 10, 12, 9),
-          **source("CWF", -2, 450, 256, 700, 1, 1, 1, 1, 1, 1, 1, 1, 1),  # probability below 1: no line
-          **source("D", 87, 512, 256, 640, 520, 256, 630, 530, 256, 620, 90, 85, 7),
-          **source("DF", 4, 1024, 256, 480, 500, 256, 470, 510, 256, 460, 70, 60, 100),
-          **source("S", 1, 0, 256, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0)}
-CHOSEN_LINES = ["                           CT=5000   LV=120", *HEAD,
-                "|  WF:5: 410 256 770 | 415 256 765 | 420 256 760 |  10  12  09   |",
-                "|  D:87: 512 256 640 | 520 256 630 | 530 256 620 |  90  85  07   |",
-                "|  DF:4: 1024 256 480 | 500 256 470 | 510 256 460 |  70  60  100   |",  # widened, not cut
-                "|   S:1:   0 256   0 |   0   0   0 |   0   0   0 |   0   0  00   |",
-                RULE, "                            R:064 G:256 B:1024"]
+CHOSEN = {
+    "AWB_TAG_CCT": 5000,
+    "AWB_TAG_ALGO_SCENE_LV": 120,
+    "AWB_TAG_GAIN_R": 64,
+    "AWB_TAG_GAIN_G": 256,
+    "AWB_TAG_GAIN_B": 1024,
+    "AWB_TAG_P_F": 3,  # F not evaluated (STA green gain 0): no line
+    **source("WF", 5, 410, 256, 770, 415, 256, 765, 420, 256, 760, 10, 12, 9),
+    **source("CWF", -2, 450, 256, 700, 1, 1, 1, 1, 1, 1, 1, 1, 1),  # probability below 1: no line
+    **source("D", 87, 512, 256, 640, 520, 256, 630, 530, 256, 620, 90, 85, 7),
+    **source("DF", 4, 1024, 256, 480, 500, 256, 470, 510, 256, 460, 70, 60, 100),
+    **source("S", 1, 0, 256, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0),
+}
+CHOSEN_LINES = [
+    "                           CT=5000   LV=120",
+    *HEAD,
+    "|  WF:5: 410 256 770 | 415 256 765 | 420 256 760 |  10  12  09   |",
+    "|  D:87: 512 256 640 | 520 256 630 | 530 256 620 |  90  85  07   |",
+    "|  DF:4: 1024 256 480 | 500 256 470 | 510 256 460 |  70  60  100   |",  # widened, not cut
+    "|   S:1:   0 256   0 |   0   0   0 |   0   0   0 |   0   0  00   |",
+    RULE,
+    "                            R:064 G:256 B:1024",
+]
 
 
 def test_summary_lines(sandbox):

@@ -8,16 +8,20 @@ import pytest
 from conftest import Sandbox, tag_text
 from console_support import session, simulate
 
-GREEN = [1, 3, 1, 1]                  # solid fill, colour 3, left, vertically centred
-PLAIN, RED = [32767, 0], [10, 0]      # font colour, bold
+GREEN = [1, 3, 1, 1]  # solid fill, colour 3, left, vertically centred
+PLAIN, RED = [32767, 0], [10, 0]  # font colour, bold
 
 
 def test_rows_as_the_per_sheet_writer_writes_them(tmp_path):
-    sessions = ["!simulate(raw, 'P200', cct=3000)\n!simulate(raw, 'P100', '-mfll', 4100)\n!simulate(raw, 'P300')\nq\n",
-                "!simulate(raw, 'P200', cct=3100)\nq\n"]  # the second session reads the file afresh
+    sessions = [
+        "!simulate(raw, 'P200', cct=3000)\n!simulate(raw, 'P100', '-mfll', 4100)\n!simulate(raw, 'P300')\nq\n",
+        "!simulate(raw, 'P200', cct=3100)\nq\n",
+    ]  # the second session reads the file afresh
     books = []
-    per_sheet = ("from per_sheet_writer import create_lumvik_data\n"
-                 "Lumvik.Create_Lumvik_DATA = lambda: create_lumvik_data(Lumvik)")
+    per_sheet = (
+        "from per_sheet_writer import create_lumvik_data\n"
+        "Lumvik.Create_Lumvik_DATA = lambda: create_lumvik_data(Lumvik)"
+    )
     for name, setup in (("ours", ""), ("per-sheet", per_sheet)):
         (tmp_path / name).mkdir()
         box = Sandbox(tmp_path / name)
@@ -35,21 +39,28 @@ def test_rows_as_the_per_sheet_writer_writes_them(tmp_path):
     t_row, d_row = books[0]["T"][2], books[0]["D"][2]
     assert t_row[:2] == [[1, "P200.jpg", "YYYYMMDD", *PLAIN, *GREEN], [2, 3100, "General", *PLAIN, *GREEN]]
     assert [c for c in range(1, 21) if t_row[c][3:5] == RED] == [3, 7]
-    assert t_row[21:] == [[6, "", "YYYYMMDD", *PLAIN, *GREEN], [3, today, "YYYYMMDD", *PLAIN, *GREEN],
-                          [6, "", "YYYYMMDD", *PLAIN, *GREEN], [1, "室内偏黄", "General", *RED, *GREEN]]
+    assert t_row[21:] == [
+        [6, "", "YYYYMMDD", *PLAIN, *GREEN],
+        [3, today, "YYYYMMDD", *PLAIN, *GREEN],
+        [6, "", "YYYYMMDD", *PLAIN, *GREEN],
+        [1, "室内偏黄", "General", *RED, *GREEN],
+    ]
     assert len(d_row) == 16 and [c for c in range(1, 12) if d_row[c][3:5] == RED] == [7]
     assert d_row[12:] == t_row[21:]
 
 
-@pytest.mark.parametrize("names, picture, row, current", [
-    (["IMG_12.jpg"], "IMG_1.jpg", 2, "IMG_1.jpg"),
-    (["IMG_12.jpg", "IMG_1.jpg"], "IMG_1.jpg", 2, "IMG_1.jpg"),
-    (["IMG_0001.jpg"], "1.jpg", 2, "1.jpg"),                 # a short name is no match
-    (["x.jpg"], ".jpg", 2, ".jpg"),                          # nor is an empty one
-    (["照片IMG_1.jpg"], "IMG_1.jpg", 2, "IMG_1.jpg"),        # a letter beyond ASCII
-    (["旧-IMG_1.jpg RAW_1.raw"], "IMG_1.jpg", 1, "旧-IMG_1.jpg RAW_1.raw"),
-    ([12345], "12345.jpg", 1, "12345.0"),                    # a number: its text form
-])
+@pytest.mark.parametrize(
+    "names, picture, row, current",
+    [
+        (["IMG_12.jpg"], "IMG_1.jpg", 2, "IMG_1.jpg"),
+        (["IMG_12.jpg", "IMG_1.jpg"], "IMG_1.jpg", 2, "IMG_1.jpg"),
+        (["IMG_0001.jpg"], "1.jpg", 2, "1.jpg"),  # a short name is no match
+        (["x.jpg"], ".jpg", 2, ".jpg"),  # nor is an empty one
+        (["照片IMG_1.jpg"], "IMG_1.jpg", 2, "IMG_1.jpg"),  # a letter beyond ASCII
+        (["旧-IMG_1.jpg RAW_1.raw"], "IMG_1.jpg", 1, "旧-IMG_1.jpg RAW_1.raw"),
+        ([12345], "12345.jpg", 1, "12345.0"),  # a number: its text form
+    ],
+)
 def test_row_search(sandbox, names, picture, row, current):
     text = sandbox.simulator() / "Results" / "x_awb_dbg_info.txt"
     text.write_text(tag_text({"AWB_TAG_CCT": 4321}), encoding="utf-8")

@@ -55,10 +55,16 @@ class Run:
     """A process of the tool, its output collected line by line as it comes."""
 
     def __init__(self, sandbox, code, stdin=""):
-        self.proc = subprocess.Popen([sys.executable, "-c", code], cwd=sandbox.work,
-                                     env=sandbox.env({"PYTHONUNBUFFERED": "1"}), text=True,
-                                     encoding="utf-8", stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                     stderr=subprocess.DEVNULL)
+        self.proc = subprocess.Popen(
+            [sys.executable, "-c", code],
+            cwd=sandbox.work,
+            env=sandbox.env({"PYTHONUNBUFFERED": "1"}),
+            text=True,
+            encoding="utf-8",
+            stdin=subprocess.PIPE,
+            stdout=subprocess.PIPE,
+            stderr=subprocess.DEVNULL,
+        )
         self.lines = []
         self.proc.stdin.write(stdin)  # left open: a console with nothing more to do waits at its prompt
         self.proc.stdin.flush()
@@ -75,6 +81,7 @@ class Run:
     def wait_for(self, ready, what, poll=None):
         """Polls until `ready()`; False when the process ended first. Past the deadline the
         process is killed and the test fails saying what it waited for."""
+
         def done():
             if ready():
                 return "ready"
@@ -106,6 +113,7 @@ def saving(folder, name):
 
 
 # ---------------------------------------------------------------------------------------- batch
+
 
 def whole_pictures(path):
     """The pictures a reader of the file sees on all seven sheets, or None without a workbook."""
@@ -181,6 +189,7 @@ def test_killed_batch(sandbox):
 
 # -------------------------------------------------------------------------------------- console
 
+
 def show_plan(rng, count):
     """(picture, colour temperature) of each show: new pictures and re-shows in turn."""
     plan, shown = [], []
@@ -199,10 +208,17 @@ def console_rows(path):
     rows = {}
     for name, sheet in read_workbook(path).items():
         values = 11 if name in ("F", "CWF", "D", "DF") else 20
-        rows[name] = [(row[0].value, row[1].value, [c.value for c in row[1:10]],
-                       all(c.type == xlrd.XL_CELL_NUMBER for c in row[1:values + 1]),
-                       row[values + 2].type, row[values + 4].value)
-                      for row in sheet[1:]]
+        rows[name] = [
+            (
+                row[0].value,
+                row[1].value,
+                [c.value for c in row[1:10]],
+                all(c.type == xlrd.XL_CELL_NUMBER for c in row[1 : values + 1]),
+                row[values + 2].type,
+                row[values + 4].value,
+            )
+            for row in sheet[1:]
+        ]
     return rows
 
 
@@ -224,7 +240,7 @@ def test_killed_console(sandbox):
     for kill in range(KILLS):
         after = rng.randrange(4)  # shows completed before the kill
         simulate(raw, plan[done][0][:-4], cct=plan[done][1])  # the session's first show
-        stdin = "".join(f"!simulate(raw, {p[:-4]!r}, cct={c})\n" for p, c in plan[done + 1:done + after + 6])
+        stdin = "".join(f"!simulate(raw, {p[:-4]!r}, cct={c})\n" for p, c in plan[done + 1 : done + after + 6])
         run = Run(sandbox, session, stdin)
         shown = lambda: run.count("回写路径:")  # noqa: E731
         run.wait_for(lambda: shown() >= after, f"{after} shows")
@@ -236,11 +252,11 @@ def test_killed_console(sandbox):
         killed = run.kill()
 
         completed = shown()
-        for picture, c in plan[done:done + completed]:
+        for picture, c in plan[done : done + completed]:
             if picture not in order:
                 order.append(picture)
             cct[picture] = {c}
-        may = set(plan[done + completed:done + completed + 1])  # saved or not when killed
+        may = set(plan[done + completed : done + completed + 1])  # saved or not when killed
         read_workbook(sandbox.workbook, formats=False)  # a plain reader opens it too
         rows = console_rows(sandbox.workbook)
         names = [row[0] for row in rows["T"]]

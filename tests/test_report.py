@@ -29,10 +29,24 @@ def browse(page, out, *args):
     if browser is None:
         pytest.fail("Chromium is missing: scripts/test.sh installs chromium")
     return subprocess.run(
-        [browser, "--headless", "--no-sandbox", "--disable-gpu", f"--user-data-dir={out / 'chromium'}",
-         "--proxy-server=127.0.0.1:9", "--proxy-bypass-list=<-loopback>", "--virtual-time-budget=10000",
-         *args, page.as_uri()],
-        capture_output=True, text=True, timeout=180, env=program_env(), check=True).stdout
+        [
+            browser,
+            "--headless",
+            "--no-sandbox",
+            "--disable-gpu",
+            f"--user-data-dir={out / 'chromium'}",
+            "--proxy-server=127.0.0.1:9",
+            "--proxy-bypass-list=<-loopback>",
+            "--virtual-time-budget=10000",
+            *args,
+            page.as_uri(),
+        ],
+        capture_output=True,
+        text=True,
+        timeout=180,
+        env=program_env(),
+        check=True,
+    ).stdout
 
 
 class Rendered(HTMLParser):
@@ -62,7 +76,7 @@ def figure(page_text, div_id):
     """The traces and the layout of a figure of the page, decoded from plotly's own data."""
     key = f'"{div_id}",'
     start = page_text.index(key, page_text.index("Plotly.newPlot(")) + len(key)
-    start += len(page_text[start:start + 200]) - len(page_text[start:start + 200].lstrip())
+    start += len(page_text[start : start + 200]) - len(page_text[start : start + 200].lstrip())
     decoder = json.JSONDecoder()
     traces, end = decoder.raw_decode(page_text, start)
     layout, _ = decoder.raw_decode(page_text, page_text.index("{", end))
@@ -91,7 +105,8 @@ def test_batch_report_in_a_browser(sandbox):
     workbook = next(sandbox.work.glob("Corvane*.xls"))
     page = workbook.with_suffix(".html")
     assert result.returncode == 0 and result.stdout.endswith(
-        f"数据处理完成！表格文件:{workbook.name}\n报告: {page}\n"), result.stdout + result.stderr
+        f"数据处理完成！表格文件:{workbook.name}\n报告: {page}\n"
+    ), result.stdout + result.stderr
     text = page.read_text(encoding="utf-8")
     assert Rendered(text).loads == []  # every script is inside the page
     assert "<b>偏红" not in text and "<td>&lt;b&gt;偏红&lt;/b&gt;&amp;</td>" in text
@@ -181,10 +196,18 @@ REFUSED = {  # the command's arguments in a folder holding Corvane.xls, what the
     "history a folder": (lambda w: ["Corvane.xls", "--history", (w / "h").mkdir() or "h"], "调参历史 h 是文件夹"),
     "old workbook a FIFO": (lambda w: ["Corvane.xls", "--against", _fifo(w / "o.xls")], "旧表 o.xls 不是普通文件"),
     "output the workbook": (lambda w: ["Corvane.xls", "-o", "Corvane.xls"], "报告不能写在表格文件本身上"),
-    "output the journal": (lambda w: ["Corvane.xls", "-o", "Corvane.history.sqlite-wal"], "报告不能写在调参历史的日志文件"),
-    "output the shared memory": (lambda w: ["Corvane.xls", "-o", "Corvane.history.sqlite-shm"], "报告不能写在调参历史的日志文件"),
-    "output the old history": (lambda w: ["Corvane.xls", "--against", "Corvane.xls", "-o", "Corvane.history.sqlite"],
-                               "报告不能写在调参历史本身上"),
+    "output the journal": (
+        lambda w: ["Corvane.xls", "-o", "Corvane.history.sqlite-wal"],
+        "报告不能写在调参历史的日志文件",
+    ),
+    "output the shared memory": (
+        lambda w: ["Corvane.xls", "-o", "Corvane.history.sqlite-shm"],
+        "报告不能写在调参历史的日志文件",
+    ),
+    "output the old history": (
+        lambda w: ["Corvane.xls", "--against", "Corvane.xls", "-o", "Corvane.history.sqlite"],
+        "报告不能写在调参历史本身上",
+    ),
     "output a folder": (lambda w: ["Corvane.xls", "-o", (w / "out").mkdir() or "out"], f"{os.sep}out 是文件夹"),
 }
 

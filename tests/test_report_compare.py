@@ -9,11 +9,11 @@ import re
 import sys
 from pathlib import Path
 
-import make_examples
 import pytest
 import xlrd
-from awb_desk import history as awb_history
 
+import make_examples
+from awb_desk import history as awb_history
 from conftest import LIGHT_SOURCES
 from test_report import Rendered, browse, figure, sheets_with_titles
 
@@ -55,8 +55,13 @@ def write_history(workbook, entries):
     for old in path.parent.glob(path.name + "*"):
         old.unlink()
     now = datetime.datetime.now().astimezone()
-    awb_history.append(path, [awb_history.Entry(now, name, "dump", "", dict(zip(awb_history_gain_tags(), gains)))
-                              for name, gains in entries])
+    awb_history.append(
+        path,
+        [
+            awb_history.Entry(now, name, "dump", "", dict(zip(awb_history_gain_tags(), gains)))
+            for name, gains in entries
+        ],
+    )
 
 
 def white_point(gains):
@@ -87,16 +92,24 @@ def test_two_batches_compared_in_a_browser(sandbox):
     [old] = (sandbox.work / "备份").glob("Corvane*.xls")
     page = day.with_suffix(".html")
     expected = f"对比: 12 对, 3 对 CT 变化超过 ±100K, {len(flipped)} 对最可能光源改变, 仅新表 1 张, 仅旧表 1 张\n"
-    assert result.returncode == 0 and result.stdout.endswith(expected + f"报告: {page}\n"), result.stdout + result.stderr
+    assert result.returncode == 0 and result.stdout.endswith(expected + f"报告: {page}\n"), (
+        result.stdout + result.stderr
+    )
     assert len(flipped) == 2 and INJECTED_NAME in [line.split(":")[0] for line in second_lines]
 
     text = page.read_text(encoding="utf-8")
     new_rows, old_rows = batch_rows(day), batch_rows(old)
-    pairs = sorted((name, old_ct, new_ct) for name in new_rows.keys() & old_rows.keys()
-                   for (old_ct, _), (new_ct, _) in zip(old_rows[name], new_rows[name]))
+    pairs = sorted(
+        (name, old_ct, new_ct)
+        for name in new_rows.keys() & old_rows.keys()
+        for (old_ct, _), (new_ct, _) in zip(old_rows[name], new_rows[name])
+    )
     traces, _ = figure(text, "ct-pairs")
-    drawn = sorted((html.unescape(t.split("<br>")[0]), x, y) for trace in traces
-                   for x, y, t in zip(trace["x"], trace["y"], trace["text"]))
+    drawn = sorted(
+        (html.unescape(t.split("<br>")[0]), x, y)
+        for trace in traces
+        for x, y, t in zip(trace["x"], trace["y"], trace["text"])
+    )
     assert drawn == pairs and len(pairs) == 12
     flips = re.findall(r"<tr><td>([^<]*)</td>", text.split('id="flips"')[1].split("</section>")[0])
     assert sorted(html.unescape(f).split(" ")[0] for f in flips) == sorted(flipped)
@@ -120,8 +133,11 @@ def test_two_batches_compared_in_a_browser(sandbox):
     for gains, entries in ((olds, old_gains), (news, new_gains)):
         for name, value in entries:
             gains.setdefault(name, []).append(white_point(value))
-    expected_lines = sorted((*olds[name][k], *news[name][k]) for name in olds.keys() & news.keys()
-                            for k in range(min(len(olds[name]), len(news[name]))))
+    expected_lines = sorted(
+        (*olds[name][k], *news[name][k])
+        for name in olds.keys() & news.keys()
+        for k in range(min(len(olds[name]), len(news[name])))
+    )
     lines_trace = figure(text, "white-point-pairs")[0][0]
     xs, ys = lines_trace["x"], lines_trace["y"]
     assert sorted((xs[i], ys[i], xs[i + 1], ys[i + 1]) for i in range(0, len(xs), 3)) == expected_lines
@@ -134,7 +150,10 @@ def a_workbook(path, rows):
 
 
 BAD = {
-    "not a workbook": ("旧表 old.xls 不是可读的 .xls 工作簿", lambda p: p.write_text("AWB_TAG_CCT: 1\n", encoding="utf-8")),
+    "not a workbook": (
+        "旧表 old.xls 不是可读的 .xls 工作簿",
+        lambda p: p.write_text("AWB_TAG_CCT: 1\n", encoding="utf-8"),
+    ),
     "six sheets": ("旧表 old.xls 缺少工作表 S", lambda p: sheets_with_titles(p, LIGHT_SOURCES[:6], ["a.jpg", 5000])),
     "no pairs": ("没有同名的照片", lambda p: a_workbook(p, ["b.jpg", 5000, 90])),
     "same file": ("新表和旧表是同一个文件", None),

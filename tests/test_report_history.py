@@ -10,8 +10,8 @@ import sys
 from pathlib import Path
 
 import pytest
-from awb_desk import history as awb_history
 
+from awb_desk import history as awb_history
 from conftest import LIGHT_SOURCES
 from test_report import Rendered, browse, figure, sheets_with_titles
 
@@ -77,10 +77,15 @@ def test_history_beside_the_workbook_in_a_browser(sandbox):
     assert f"{RESHOWN} 张照片显示过多次 (共 {sum(map(len, shown.values()))} 次显示); 只显示一次的 1 张" in text
     assert "P33&lt;33&gt;.jpg" in text and "P33<33>" not in text
 
-    changes = re.findall(r"<tr><td>([^<]*)</td><td class=\"num\">(\d+)</td><td class=\"num\">(\d+)</td>"
-                         r"<td class=\"num\">([^<]*)</td><td class=\"num\">(\d+)</td>", text)
+    changes = re.findall(
+        r"<tr><td>([^<]*)</td><td class=\"num\">(\d+)</td><td class=\"num\">(\d+)</td>"
+        r"<td class=\"num\">([^<]*)</td><td class=\"num\">(\d+)</td>",
+        text,
+    )
     assert len(changes) == 30 and changes[:2] == [
-        ("P33&lt;33&gt;.jpg", "5000", "4671", "-329", "2"), ("P32&lt;32&gt;.jpg", "5000", "5323", "+323", "4")]
+        ("P33&lt;33&gt;.jpg", "5000", "4671", "-329", "2"),
+        ("P32&lt;32&gt;.jpg", "5000", "5323", "+323", "4"),
+    ]
     assert [abs(int(c[3])) for c in changes] == sorted((abs(int(c[3])) for c in changes), reverse=True)
 
     history = browse(page, sandbox.root, "--dump-dom").split('id="history"', 1)[1]
@@ -95,13 +100,17 @@ def newer_schema(path):
         db.execute("PRAGMA user_version = 2")
 
 
-BAD = {"missing": (lambda p: None, "不存在"), "a folder": (lambda p: p.mkdir(), "是文件夹"),
-       "not a database": (lambda p: p.write_bytes(b"AWB_TAG_CCT: 5000\n" * 64), "不是完好的 SQLite 数据库"),
-       "newer schema": (newer_schema, "数据库版本 2 比本程序认识的版本 1 新")}
+BAD = {
+    "missing": (lambda p: None, "不存在"),
+    "a folder": (lambda p: p.mkdir(), "是文件夹"),
+    "not a database": (lambda p: p.write_bytes(b"AWB_TAG_CCT: 5000\n" * 64), "不是完好的 SQLite 数据库"),
+    "newer schema": (newer_schema, "数据库版本 2 比本程序认识的版本 1 新"),
+}
 
 
-@pytest.mark.parametrize("case, named", [(case, named) for case in BAD for named in (False, True)
-                                         if named or case != "missing"])
+@pytest.mark.parametrize(
+    "case, named", [(case, named) for case in BAD for named in (False, True) if named or case != "missing"]
+)
 def test_a_history_that_cannot_be_read(sandbox, case, named):
     """Beside the workbook it costs one line and the section; named on the command line it is
     the command's error."""
@@ -143,6 +152,7 @@ def test_a_hand_edited_history_in_an_odd_folder(sandbox):
     belongs and a show without CT: the page draws the history, the notes of no issue count as
     none, and text with markup or quotes reaches the charts as the engineer typed it."""
     import xlwt
+
     from awb_desk import _tables as awb_tables
 
     folder = sandbox.work / "调参 #1?%20"
@@ -160,13 +170,34 @@ def test_a_hand_edited_history_in_an_odd_folder(sandbox):
             sheet.write(row, titles.index(awb_tables.ISSUE_NOTE_TITLE), note)
     book.save(str(workbook))
     start = datetime.datetime.now().astimezone() - datetime.timedelta(hours=1)
-    shows = [('Q"1<b>.jpg', 5000), ("Q2.jpg", None), ('Q"1<b>.jpg', 5100), ("Q3.jpg", 3000), ("Q2.jpg", 4000),
-             ('Q"1<b>.jpg', 5200), ("Q3.jpg", 3100)]
+    shows = [
+        ('Q"1<b>.jpg', 5000),
+        ("Q2.jpg", None),
+        ('Q"1<b>.jpg', 5100),
+        ("Q3.jpg", 3000),
+        ("Q2.jpg", 4000),
+        ('Q"1<b>.jpg', 5200),
+        ("Q3.jpg", 3100),
+    ]
     path = awb_history.history_path(workbook)
-    awb_history.append(path, [awb_history.Entry(
-        start + datetime.timedelta(minutes=k), name, "r.txt", "", {
-            **({"AWB_TAG_CCT": ct} if ct else {}), "AWB_TAG_GAIN_R": 500 + k, "AWB_TAG_GAIN_G": 256, "AWB_TAG_GAIN_B": 600})
-        for k, (name, ct) in enumerate(shows)])
+    awb_history.append(
+        path,
+        [
+            awb_history.Entry(
+                start + datetime.timedelta(minutes=k),
+                name,
+                "r.txt",
+                "",
+                {
+                    **({"AWB_TAG_CCT": ct} if ct else {}),
+                    "AWB_TAG_GAIN_R": 500 + k,
+                    "AWB_TAG_GAIN_G": 256,
+                    "AWB_TAG_GAIN_B": 600,
+                },
+            )
+            for k, (name, ct) in enumerate(shows)
+        ],
+    )
     with sqlite3.connect(path) as db:  # a hand edit: text where a number belongs
         db.execute("UPDATE shows SET AWB_TAG_CCT = 'abc' WHERE AWB_TAG_CCT = 5100")
     db.close()
@@ -174,15 +205,23 @@ def test_a_hand_edited_history_in_an_odd_folder(sandbox):
     result = sandbox.command([AWB_REPORT, workbook.name], cwd=folder)
     assert result.returncode == 0 and result.stderr == "", result.stderr
     text = workbook.with_suffix(".html").read_text(encoding="utf-8")
-    assert "<th>有问题描述的照片</th><td>1</td>" in text and "<th>无最终增益的行 (不画在白点图上)</th><td>1</td>" in text
-    changes = re.findall(r"<tr><td>([^<]*)</td><td class=\"num\">(\d+)</td><td class=\"num\">(\d+)</td>"
-                         r"<td class=\"num\">([^<]*)</td><td class=\"num\">(\d+)</td><td>([^<]*)</td><td>([^<]*)</td>", text)
-    assert [c[:5] for c in changes] == [("Q&#34;1&lt;b&gt;.jpg", "5000", "5200", "+200", "3"), ("Q3.jpg", "3000", "3100", "+100", "2")]
+    assert (
+        "<th>有问题描述的照片</th><td>1</td>" in text and "<th>无最终增益的行 (不画在白点图上)</th><td>1</td>" in text
+    )
+    changes = re.findall(
+        r"<tr><td>([^<]*)</td><td class=\"num\">(\d+)</td><td class=\"num\">(\d+)</td>"
+        r"<td class=\"num\">([^<]*)</td><td class=\"num\">(\d+)</td><td>([^<]*)</td><td>([^<]*)</td>",
+        text,
+    )
+    assert [c[:5] for c in changes] == [
+        ("Q&#34;1&lt;b&gt;.jpg", "5000", "5200", "+200", "3"),
+        ("Q3.jpg", "3000", "3100", "+100", "2"),
+    ]
     assert all(since < until for *_, since, until in changes)
 
     traces, _ = figure(text, "history")
     assert sorted({t["name"] for t in traces}) == ['Q"1&lt;b&gt;.jpg', "Q2.jpg", "Q3.jpg"]
     hovers = {h.split("<br>")[0]: h for t in figure(text, "ct-lv")[0] for h in t["text"]}
-    assert f"{awb_tables.ISSUE_NOTE_TITLE}: 偏红&lt;script&gt;x&lt;/script&gt;\"" in hovers["Q4.jpg"]
+    assert f'{awb_tables.ISSUE_NOTE_TITLE}: 偏红&lt;script&gt;x&lt;/script&gt;"' in hovers["Q4.jpg"]
     points = figure(text, "white-points")[0]
     assert sorted(h.split("<br>")[0] for t in points for h in t["text"]) == ['Q"1&lt;b&gt;.jpg', "Q2.jpg", "Q3.jpg"]

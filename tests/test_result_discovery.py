@@ -8,11 +8,15 @@ CONSOLE = "import Lumvik\n"
 
 
 def discover(sandbox, extra=""):
-    return sandbox.run(CONSOLE + extra + """
+    return sandbox.run(
+        CONSOLE
+        + extra
+        + """
 Lumvik.Find_Changed_Txt()
 report([Lumvik.Target_Awb_Target_Pic, Lumvik.Lumvik_file_full_path, Lumvik.fp.name,
         Lumvik.fp.closed, Lumvik.fp.mode])
-""")
+"""
+    )
 
 
 def test_newest_colour_statistics_text_opens_its_awb_companion(sandbox):
@@ -26,7 +30,7 @@ def test_newest_colour_statistics_text_opens_its_awb_companion(sandbox):
 
 def test_picture_name_from_the_result_name(sandbox):
     # The naming rule's examples are the C++ unit tests' (tests/cpp/console_rules_test.cpp).
-    raw = sandbox.simulator("sim-main")   # a marker in the folder's name must not matter
+    raw = sandbox.simulator("sim-main")  # a marker in the folder's name must not matter
     name = "照片-mfll-main_dbg_scolor_info.txt"
     (raw / "Results" / name).write_text("AWB_TAG_CCT: 1\n")
     (raw / "Results" / name.replace("_dbg_scolor_info.", "_awb_dbg_info.")).write_text("AWB_TAG_CCT: 1\n")
@@ -37,6 +41,7 @@ def test_an_awb_text_that_is_newest_is_opened_itself(sandbox):
     raw = sandbox.simulator()
     awb = write_result(raw, "P", {"AWB_TAG_CCT": 1}, mtime=1_000)
     import os
+
     os.utime(awb, (5_000, 5_000))
     assert discover(sandbox).json()[1] == str(awb)
 
@@ -57,7 +62,7 @@ def test_a_folder_with_glob_characters_is_taken_literally(sandbox):
 def test_windows_naming_takes_the_name_after_the_backslash(sandbox):
     raw = sandbox.simulator()
     write_result(raw, "W", {"AWB_TAG_CCT": 1})
-    fake = f"""
+    fake = """
 import os, types
 Lumvik.platform = types.SimpleNamespace(system=lambda: "Windows")
 Lumvik.glob = types.SimpleNamespace(escape=lambda p: p,
@@ -69,19 +74,25 @@ Lumvik.os = types.SimpleNamespace(path=types.SimpleNamespace(getmtime=lambda p: 
     assert (picture, full) == ("W.jpg", f"{raw}/Results/W-main_awb_dbg_info.txt")
 
 
-@pytest.mark.parametrize("setup, error", [
-    ("", "ValueError"),                           # nothing in the results folder
-    ("stats_only", "FileNotFoundError"),          # the AWB companion is missing
-])
+@pytest.mark.parametrize(
+    "setup, error",
+    [
+        ("", "ValueError"),  # nothing in the results folder
+        ("stats_only", "FileNotFoundError"),  # the AWB companion is missing
+    ],
+)
 def test_failures_reach_the_caller_and_keep_fp(sandbox, setup, error):
     raw = sandbox.simulator()
     if setup == "stats_only":
         (raw / "Results" / "P-main_dbg_scolor_info.txt").write_text("x\n")
-    result = sandbox.run(CONSOLE + """
+    result = sandbox.run(
+        CONSOLE
+        + """
 try:
     Lumvik.Find_Changed_Txt()
 except Exception as exc:
     report([type(exc).__name__, Lumvik.fp, Lumvik.Target_Awb_Target_Pic])
-""")
+"""
+    )
     expected_picture = "P.jpg" if setup else ""
     assert result.json() == [error, "", expected_picture]

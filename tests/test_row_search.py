@@ -5,9 +5,15 @@ the name it gives the picture, and the note."""
 
 from conftest import tag_text
 
-CAPTURE_LIST = ["IMG_20261208_092039.jpg:a.raw:偏红", "IMG_20261208_092039_1.jpg : b.raw : 偏蓝",
-                "P001_X.jpg:c.raw:室外", "DSC_0000.JPG:d.raw:偏绿", "DSC_0001.JPG:e.raw:偏黄",
-                "_Y.jpg:f.raw:阴天", ".Z.jpg:g.raw:夜景"]
+CAPTURE_LIST = [
+    "IMG_20261208_092039.jpg:a.raw:偏红",
+    "IMG_20261208_092039_1.jpg : b.raw : 偏蓝",
+    "P001_X.jpg:c.raw:室外",
+    "DSC_0000.JPG:d.raw:偏绿",
+    "DSC_0001.JPG:e.raw:偏黄",
+    "_Y.jpg:f.raw:阴天",
+    ".Z.jpg:g.raw:夜景",
+]
 CASES = [  # picture, column 0 of the picture rows -> its row, its name afterwards, its note
     ("X.jpg", ["W.jpg", "P001_X.jpg"], 2, "P001_X.jpg", "室外"),
     ("IMG_20261208_092039.jpg", ["IMG_20261208_092039_1.jpg"], 2, "IMG_20261208_092039.jpg", "偏红"),

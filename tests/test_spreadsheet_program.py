@@ -17,9 +17,19 @@ from test_workbook_creation import FULL, REDUCED
 
 pytestmark = pytest.mark.libreoffice
 
-VALUES = {"AWB_TAG_CCT": 5123, "AWB_TAG_ALGO_SCENE_LV": 98, "AWB_TAG_P_T": 3, "AWB_TAG_P_D": 87,
-          "AWB_TAG_P_DF": 10, "AWB_TAG_DATE": 20261201, "AWB_TAG_WEIGHT_D": 7, "AWB_TAG_WEIGHT_T": 41,
-          "AWB_TAG_DAYLIGHT_PROB_D": 90, "AWB_TAG_STA_GAIN_G_D": 256, "AWB_TAG_GAIN_R": 512}
+VALUES = {
+    "AWB_TAG_CCT": 5123,
+    "AWB_TAG_ALGO_SCENE_LV": 98,
+    "AWB_TAG_P_T": 3,
+    "AWB_TAG_P_D": 87,
+    "AWB_TAG_P_DF": 10,
+    "AWB_TAG_DATE": 20261201,
+    "AWB_TAG_WEIGHT_D": 7,
+    "AWB_TAG_WEIGHT_T": 41,
+    "AWB_TAG_DAYLIGHT_PROB_D": 90,
+    "AWB_TAG_STA_GAIN_G_D": 256,
+    "AWB_TAG_GAIN_R": 512,
+}
 YELLOW, GREEN, RED = "#FFFF00", "#00FF00", "#FF0000"
 
 
@@ -30,14 +40,28 @@ def open_in_spreadsheet(workbook, out):
         pytest.fail("LibreOffice (soffice) is missing: scripts/test.sh installs libreoffice-calc-nogui")
     profile = (out / "profile").as_uri()
     for target in ("csv:Text - txt - csv (StarCalc):44,34,UTF8,1,,0,false,true,true,false,false,-1", "html"):
-        subprocess.run([soffice, "--headless", "--norestore", f"-env:UserInstallation={profile}",
-                        "--convert-to", target, "--outdir", str(out), str(workbook)],
-                       check=True, capture_output=True, env=program_env(), timeout=180)
+        subprocess.run(
+            [
+                soffice,
+                "--headless",
+                "--norestore",
+                f"-env:UserInstallation={profile}",
+                "--convert-to",
+                target,
+                "--outdir",
+                str(out),
+                str(workbook),
+            ],
+            check=True,
+            capture_output=True,
+            env=program_env(),
+            timeout=180,
+        )
     stem = workbook.stem
     sheets = {}
     for path in out.glob(f"{stem}-*.csv"):
         with open(path, encoding="utf-8", newline="") as f:
-            sheets[path.stem[len(stem) + 1:]] = list(csv.reader(f))
+            sheets[path.stem[len(stem) + 1 :]] = list(csv.reader(f))
     html = (out / f"{stem}.html").read_text(encoding="utf-8", errors="replace")
     return sheets, html
 
@@ -64,7 +88,7 @@ def check_layout(sheets, shown):
     for k, code in enumerate(LIGHT_SOURCES):
         titles = REDUCED if code in ("F", "CWF", "D", "DF") else FULL
         assert sheets[code][0] == titles
-        assert {fill for fill, _, _ in shown[k][0]} == {YELLOW}   # the yellow title row
+        assert {fill for fill, _, _ in shown[k][0]} == {YELLOW}  # the yellow title row
 
 
 def console_workbook(sandbox):
@@ -79,8 +103,7 @@ def console_workbook(sandbox):
 
 def batch_workbook(sandbox):
     sandbox.settings()
-    sandbox.capture_list(["IMG_0001.jpg:IMG_0001.raw:室外偏红", "IMG_0002.jpg:IMG_0002.raw:正常"],
-                         folder=sandbox.work)
+    sandbox.capture_list(["IMG_0001.jpg:IMG_0001.raw:室外偏红", "IMG_0002.jpg:IMG_0002.raw:正常"], folder=sandbox.work)
     sandbox.dump("IMG_0001.jpg", tag_text(VALUES))
     result = sandbox.command([str(Path(sys.executable).with_name("tavrin"))])
     assert "数据处理完成" in result.stdout, result.stdout + result.stderr
@@ -94,7 +117,7 @@ def test_console_workbook_in_a_spreadsheet_program(sandbox):
     today = time.strftime("%Y%m%d")
     t, d = sheets["T"][1], sheets["D"][1]
     assert t[:10] == ["IMG_0001.jpg", "5123", "98", "3", "0", "0", "0", "87", "10", "0"]
-    assert t[20:] == ["41", "", today, "", "室外偏红"]              # P2, the date as YYYYMMDD, the note
+    assert t[20:] == ["41", "", today, "", "室外偏红"]  # P2, the date as YYYYMMDD, the note
     assert d[10] == "90" and d[12:] == ["", today, "", "室外偏红"]
     # green rows; red font on the "D" probability, the sheet's own probability and the note
     t_cells, d_cells = shown[0][1], shown[4][1]
@@ -108,9 +131,25 @@ def test_batch_workbook_in_a_spreadsheet_program(sandbox):
     shown = colours(html)
     check_layout(sheets, shown)
     first, second = sheets["D"][1], sheets["D"][2]
-    assert first == ["IMG_0001.jpg IMG_0001.raw", "5123", "98", "3", "0", "0", "0", "87", "10", "0", "90", "0",
-                     "", "20261201", "", "室外偏红"]
-    assert second[0] == "IMG_0002.jpg IMG_0002.raw" and second[13] == "0"   # no dump: zeros
+    assert first == [
+        "IMG_0001.jpg IMG_0001.raw",
+        "5123",
+        "98",
+        "3",
+        "0",
+        "0",
+        "0",
+        "87",
+        "10",
+        "0",
+        "90",
+        "0",
+        "",
+        "20261201",
+        "",
+        "室外偏红",
+    ]
+    assert second[0] == "IMG_0002.jpg IMG_0002.raw" and second[13] == "0"  # no dump: zeros
     assert sheets["T"][1][20] == "41" and sheets["T"][1][22] == "20261201"
     s_cells = shown[6][1]
     assert [i for i, (_, font, _) in enumerate(s_cells) if font == RED] == [7, 9, 22, 24]

@@ -48,7 +48,10 @@ def test_second_start_creates_nothing_prints_nothing_and_empties_the_log(sandbox
         "user_home_path": home,
         "rawfilename_txt": home + "rawfilename.txt",
         "Excle_File": home + "Desktop" + os.sep + "Corvane.xls",
-        "Data_num": 21, "insert_row_num": 0, "fp": "", "Lumvik_file_full_path": "",
+        "Data_num": 21,
+        "insert_row_num": 0,
+        "fp": "",
+        "Lumvik_file_full_path": "",
         "Target_Awb_Target_Pic": "",
         "arrays": [list(range(100)), list(range(100))],
         "stderr_is_log": True,
@@ -67,8 +70,7 @@ def test_the_module_binds_the_designed_names(sandbox):
                 "functions": [n for n in ("Find_Changed_Txt", "LUMVIK_NEW", "Create_Data",
                               "Create_Excel") if callable(getattr(Lumvik, n))]})
     """).json()
-    assert state == {"packages": True,
-                     "functions": ["Find_Changed_Txt", "LUMVIK_NEW", "Create_Data", "Create_Excel"]}
+    assert state == {"packages": True, "functions": ["Find_Changed_Txt", "LUMVIK_NEW", "Create_Data", "Create_Excel"]}
 
 
 @pytest.mark.parametrize("interactive", [False, True])
@@ -107,11 +109,14 @@ def test_config_value_and_results_folder(sandbox):
     assert result.json() == [f"{raw}\\", f"{raw}//Results/*.txt"]
 
 
-@pytest.mark.parametrize("content, error", [
-    ("", "NameError: name 'path' is not defined"),
-    ("Path\n", "IndexError: list index out of range"),
-    (b"Path=\xff\xfe\n", "UnicodeDecodeError"),
-])
+@pytest.mark.parametrize(
+    "content, error",
+    [
+        ("", "NameError: name 'path' is not defined"),
+        ("Path\n", "IndexError: list index out of range"),
+        (b"Path=\xff\xfe\n", "UnicodeDecodeError"),
+    ],
+)
 def test_bad_configuration_raises_the_interpreters_error_into_the_log(sandbox, content, error):
     path = sandbox.work / "Config.ini"
     path.write_bytes(content if isinstance(content, bytes) else content.encode())
@@ -144,10 +149,18 @@ def test_batch_module_loads_its_state_and_touches_no_file(sandbox):
     state = result.json()
     assert state.pop("today") in state["Excle_File"]
     assert state == {
-        "Data_num": 21, "insert_row_num": 0, "Target_Awb_Target_Pic": "", "no_exif_list": [""],
-        "Excle_File": f"Corvane{result.json()['today']}.xls", "exif_file_flage": 0, "data_num": 1,
-        "defaultencoding": "utf-8", "record": list(range(100)), "rawfilename_txt": "",
-        "desktop": f"{sandbox.home}/Desktop/", "files": ["global_values.py"],
+        "Data_num": 21,
+        "insert_row_num": 0,
+        "Target_Awb_Target_Pic": "",
+        "no_exif_list": [""],
+        "Excle_File": f"Corvane{result.json()['today']}.xls",
+        "exif_file_flage": 0,
+        "data_num": 1,
+        "defaultencoding": "utf-8",
+        "record": list(range(100)),
+        "rawfilename_txt": "",
+        "desktop": f"{sandbox.home}/Desktop/",
+        "files": ["global_values.py"],
     }
 
 

@@ -11,10 +11,14 @@ import pytest
 TEXT = "AWB_TAG_CCT: 5100\nAWB_TAG_P_T: 61\n"  # a mark in front would hide the first tag
 MARKED = {"utf-8-bom": b"", "utf-16-le-bom": codecs.BOM_UTF16_LE, "utf-16-be-bom": codecs.BOM_UTF16_BE}
 ENCODINGS = [*MARKED, pytest.param("gbk-on-a-gbk-system", marks=pytest.mark.gbk_locale), "broken-bytes"]
-READ = ("from read_workbook import read_workbook\n"
-        "row = [c.value for c in read_workbook({}.Excle_File, formats=False)['T'][1]]\n")
-RUN = {"console": "import Lumvik\nLumvik._run_console()\nprint()\n" + READ.format("Lumvik"),
-       "batch": "import Tavrin\nTavrin.Tavrin()\n" + READ.format("Tavrin")}
+READ = (
+    "from read_workbook import read_workbook\n"
+    "row = [c.value for c in read_workbook({}.Excle_File, formats=False)['T'][1]]\n"
+)
+RUN = {
+    "console": "import Lumvik\nLumvik._run_console()\nprint()\n" + READ.format("Lumvik"),
+    "batch": "import Tavrin\nTavrin.Tavrin()\n" + READ.format("Tavrin"),
+}
 
 
 def encode(encoding, text, value_text=False):
@@ -32,8 +36,13 @@ def gbk_system(tmp_path_factory):
     """A Chinese Windows desk's default encoding: a zh_CN.GBK locale made with localedef into a
     folder of its own (no administrator needed)."""
     folder = tmp_path_factory.mktemp("locales")
-    subprocess.run(["localedef", "-i", "zh_CN", "-f", "GBK", str(folder / "zh_CN.GBK")], check=True, timeout=120,
-                   capture_output=True, env={k: v for k, v in os.environ.items() if k != "LD_PRELOAD"})
+    subprocess.run(
+        ["localedef", "-i", "zh_CN", "-f", "GBK", str(folder / "zh_CN.GBK")],
+        check=True,
+        timeout=120,
+        capture_output=True,
+        env={k: v for k, v in os.environ.items() if k != "LD_PRELOAD"},
+    )
     return {"LOCPATH": str(folder), "LC_ALL": "zh_CN.GBK", "PYTHONUTF8": "0", "PYTHONIOENCODING": "utf-8"}
 
 

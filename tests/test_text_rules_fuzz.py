@@ -6,7 +6,6 @@ same way, against their plain statements, by the C++ unit tests.)"""
 
 import pytest
 
-
 CAPTURE_LIST_PROPERTY = r"""
 import contextlib, io, os, re, tempfile
 from hypothesis import given, settings, strategies as st, HealthCheck

@@ -13,8 +13,16 @@ from console_support import session, simulate
 from read_workbook import read_workbook
 
 
-@pytest.mark.parametrize("case, text", [("empty", ""), ("tag-less", "readme: see the wiki\n"), ("fifo", None),
-                                        ("stray", "Results\n"), ("one-tag-zero", "AWB_TAG_P_T: 0\n")])
+@pytest.mark.parametrize(
+    "case, text",
+    [
+        ("empty", ""),
+        ("tag-less", "readme: see the wiki\n"),
+        ("fifo", None),
+        ("stray", "Results\n"),
+        ("one-tag-zero", "AWB_TAG_P_T: 0\n"),
+    ],
+)
 def test_console_show(sandbox, case, text):
     raw = sandbox.simulator()
     awb = simulate(raw, "P100")
@@ -42,7 +50,12 @@ def test_batch_goes_on_past_dumps_it_cannot_record(sandbox, tool):
     sandbox.settings()
     dumps = sandbox.work / "EXIF"
     dumps.mkdir()
-    for name, text in (("full", "AWB_TAG_CCT: 5100\n"), ("empty", ""), ("tagless", "readme\n"), ("zero", "AWB_TAG_CCT: 0\n")):
+    for name, text in (
+        ("full", "AWB_TAG_CCT: 5100\n"),
+        ("empty", ""),
+        ("tagless", "readme\n"),
+        ("zero", "AWB_TAG_CCT: 0\n"),
+    ):
         (dumps / f"{name}.jpg.exif").write_text(text)
     os.mkfifo(dumps / "fifo.jpg.exif")
     (dumps / "device.jpg.exif").symlink_to("/dev/zero")
@@ -56,8 +69,11 @@ def test_batch_goes_on_past_dumps_it_cannot_record(sandbox, tool):
         result = sandbox.run("import Tavrin; Tavrin.DP_DUMP('EXIF')", timeout=60)
 
     assert result.returncode == 0, result.stderr
-    skipped = sorted(line.split(": ")[1].split(".")[0]
-                     for line in result.stdout.splitlines() if line.startswith("exif数据有误,照片已跳过: "))
+    skipped = sorted(
+        line.split(": ")[1].split(".")[0]
+        for line in result.stdout.splitlines()
+        if line.startswith("exif数据有误,照片已跳过: ")
+    )
     assert skipped == sorted(["device", "empty", "fifo", "tagless"] + (["folder"] if tool == "tavrin" else []))
     listed = result.stdout.split("有照片的exif数据有误,未写入表格,请检查对应图片的exif数据！\n")[1].split("\n\n")[0]
     assert sorted(listed.split()) == [f"{name}.jpg" for name in skipped]

@@ -4,10 +4,33 @@ import pytest
 
 from conftest import LIGHT_SOURCES
 
-FULL = ["File Name", "CT", "LV", "T", "WF", "F", "CWF", "D", "DF", "S", "DAYLIGHT_PROB",
-        "EQV_DAYLIGHT_PROB", "DAY_LOCUS_OFFSET", "GM_OFFSET", "GM_OFFSET_THR", "NEW_OFFSET",
-        "OFFSET_RATIO", "RATIO_OFFSET", "IS_ABOVE", "LUT_OFFSET", "P2", "Color Egine", "Date",
-        "修改", "问题描述"]
+FULL = [
+    "File Name",
+    "CT",
+    "LV",
+    "T",
+    "WF",
+    "F",
+    "CWF",
+    "D",
+    "DF",
+    "S",
+    "DAYLIGHT_PROB",
+    "EQV_DAYLIGHT_PROB",
+    "DAY_LOCUS_OFFSET",
+    "GM_OFFSET",
+    "GM_OFFSET_THR",
+    "NEW_OFFSET",
+    "OFFSET_RATIO",
+    "RATIO_OFFSET",
+    "IS_ABOVE",
+    "LUT_OFFSET",
+    "P2",
+    "Color Egine",
+    "Date",
+    "修改",
+    "问题描述",
+]
 REDUCED = FULL[:12] + FULL[21:]
 
 READ_BACK = """
@@ -21,43 +44,57 @@ def read_back(path):
 
 def test_console_workbook_has_seven_sheets_titles_styles_and_the_picture_name(sandbox):
     sandbox.simulator()
-    result = sandbox.run("import Lumvik, os\n" + READ_BACK + """
+    result = sandbox.run(
+        "import Lumvik, os\n"
+        + READ_BACK
+        + """
 Lumvik.insert_row_num = 1
 Lumvik.Target_Awb_Target_Pic = "IMG7.jpg"
 Lumvik.Create_Excel()
 report([read_back(Lumvik.Excle_File), Lumvik.AWB_Title, Lumvik.Data_num,
         sorted(os.listdir(os.path.dirname(Lumvik.Excle_File)))])
-""")
+"""
+    )
     sheets, title_list, data_num, desktop = result.json()
     assert [s["name"] for s in sheets] == list(LIGHT_SOURCES)
     for sheet in sheets:
         titles = REDUCED if sheet["name"] in ("F", "CWF", "D", "DF") else FULL
         assert sheet["rows"] == [titles, ["IMG7.jpg"] + [""] * (len(titles) - 1)]
-        assert sheet["title_styles"] == [[1, 5, 2, 1]]   # solid yellow, centred both ways
+        assert sheet["title_styles"] == [[1, 5, 2, 1]]  # solid yellow, centred both ways
     assert title_list == FULL and data_num == 21
     # the missing Desktop folder was made, nothing left beside but the workbook's lock file
     assert desktop == ["Corvane.xls", "Corvane.xls.lock"]
 
 
-@pytest.mark.parametrize("row, name, first_rows", [
-    (0, "IMG7.jpg", [["IMG7.jpg"] + FULL[1:]]),            # row 0 overwrites "File Name"
-    (1, "", [FULL, [""] * 25]),                              # an empty name leaves row 1 empty
-    (3, "X.jpg", [FULL, [""] * 25, [""] * 25, ["X.jpg"] + [""] * 24]),
-])
+@pytest.mark.parametrize(
+    "row, name, first_rows",
+    [
+        (0, "IMG7.jpg", [["IMG7.jpg"] + FULL[1:]]),  # row 0 overwrites "File Name"
+        (1, "", [FULL, [""] * 25]),  # an empty name leaves row 1 empty
+        (3, "X.jpg", [FULL, [""] * 25, [""] * 25, ["X.jpg"] + [""] * 24]),
+    ],
+)
 def test_console_prewrites_the_name_in_row_insert_row_num(sandbox, row, name, first_rows):
     sandbox.simulator()
-    result = sandbox.run("import Lumvik\n" + READ_BACK + f"""
+    result = sandbox.run(
+        "import Lumvik\n"
+        + READ_BACK
+        + f"""
 Lumvik.insert_row_num = {row}
 Lumvik.Target_Awb_Target_Pic = {name!r}
 Lumvik.Create_Excel()
 report(read_back(Lumvik.Excle_File)[0]["rows"])
-""")
+"""
+    )
     assert result.json() == first_rows
 
 
 def test_batch_workbook_widens_column_0_sets_data_num_and_ignores_its_arguments(sandbox):
     sandbox.settings()
-    result = sandbox.run("import Tavrin, os\n" + READ_BACK + """
+    result = sandbox.run(
+        "import Tavrin, os\n"
+        + READ_BACK
+        + """
 Tavrin.Data_num = 5
 with open(Tavrin.Excle_File, "w") as f:
     f.write("an older file that is replaced")
@@ -66,7 +103,8 @@ first = read_back(Tavrin.Excle_File)
 Tavrin.Create_Excel(jpg=1, rawpic=2, issues=3)
 report([first, read_back(Tavrin.Excle_File) == first, Tavrin.Data_num, Tavrin.AWB_Title,
         sorted(f for f in os.listdir(".") if f.endswith(".tmp"))])
-""")
+"""
+    )
     sheets, same, data_num, title_list, leftovers = result.json()
     assert [s["name"] for s in sheets] == list(LIGHT_SOURCES)
     for sheet in sheets:
@@ -123,5 +161,11 @@ Tavrin.Create_Excel("", "", "")
 report(sorted(os.listdir(".")))
 """)
     today = result.json()[0]
-    assert result.json() == [today, today + ".4343.tmp", today + ".lock", today + ".x.tmp",
-                             "global_values.py", "other.xls.1.tmp"]
+    assert result.json() == [
+        today,
+        today + ".4343.tmp",
+        today + ".lock",
+        today + ".x.tmp",
+        "global_values.py",
+        "other.xls.1.tmp",
+    ]

@@ -11,9 +11,10 @@ import time
 
 import pytest
 import xlwt
+from xlwt.CompoundDoc import XlsDoc
+
 from conftest import LIGHT_SOURCES, tag_text
 from console_support import read_back, session, simulate
-from xlwt.CompoundDoc import XlsDoc
 from test_bad_files import ADMIN
 
 # Where folder permissions do not stop the administrator, the module's open refuses to make new
@@ -125,7 +126,7 @@ def with_chart_sheet(path):
     stream, records, at = book.get_biff_data(), [], 0
     while at < len(stream):
         kind, size = struct.unpack_from("<HH", stream, at)
-        records.append([kind, stream[at + 4:at + 4 + size]])
+        records.append([kind, stream[at + 4 : at + 4 + size]])
         at += 4 + size
     name = "图表1".encode("utf-16-le")
     chart = [0x85, struct.pack("<IBBBB", 0, 0, 2, 3, 1) + name]  # visible, a chart, 3 UTF-16 characters
@@ -160,11 +161,17 @@ def test_formulas_and_comments_are_kept_aside_before_the_first_rewrite(sandbox):
     if soffice is None:
         pytest.fail("LibreOffice (soffice) is missing: scripts/test.sh installs libreoffice-calc-nogui")
     cell = '<table:table-cell office:value-type="string"><text:p>{}</text:p>{}</table:table-cell>'
-    tables = "".join(f'<table:table table:name="{code}"><table:table-row>{cell.format("File Name", "")}'
-                     "</table:table-row></table:table>" for code in LIGHT_SOURCES[1:])
-    held = (cell.format("OLD.jpg", "").replace("<text:p>", "<office:annotation><text:p>看这里</text:p>"
-                                                "</office:annotation><text:p>", 1) +
-            '<table:table-cell table:formula="of:=20+22" office:value-type="float" office:value="42"/>')
+    tables = "".join(
+        f'<table:table table:name="{code}"><table:table-row>{cell.format("File Name", "")}'
+        "</table:table-row></table:table>"
+        for code in LIGHT_SOURCES[1:]
+    )
+    held = (
+        cell.format("OLD.jpg", "").replace(
+            "<text:p>", "<office:annotation><text:p>看这里</text:p></office:annotation><text:p>", 1
+        )
+        + '<table:table-cell table:formula="of:=20+22" office:value-type="float" office:value="42"/>'
+    )
     ods = sandbox.root / "Corvane.fods"
     ods.write_text(
         '<?xml version="1.0" encoding="UTF-8"?><office:document office:version="1.2" '
@@ -175,11 +182,27 @@ def test_formulas_and_comments_are_kept_aside_before_the_first_rewrite(sandbox):
         'office:mimetype="application/vnd.oasis.opendocument.spreadsheet"><office:body><office:spreadsheet>'
         f'<table:table table:name="T"><table:table-row>{cell.format("File Name", "")}</table:table-row>'
         f"<table:table-row>{held}</table:table-row></table:table>{tables}"
-        "</office:spreadsheet></office:body></office:document>", encoding="utf-8")
+        "</office:spreadsheet></office:body></office:document>",
+        encoding="utf-8",
+    )
     env = {k: v for k, v in os.environ.items() if not k.startswith(("LD_PRELOAD", "ASAN", "LSAN", "UBSAN"))}
-    subprocess.run([soffice, "--headless", "--norestore", f"-env:UserInstallation={(sandbox.root / 'lo').as_uri()}",
-                    "--convert-to", "xls:MS Excel 97", "--outdir", str(sandbox.workbook.parent), str(ods)],
-                   check=True, capture_output=True, env=env, timeout=180)
+    subprocess.run(
+        [
+            soffice,
+            "--headless",
+            "--norestore",
+            f"-env:UserInstallation={(sandbox.root / 'lo').as_uri()}",
+            "--convert-to",
+            "xls:MS Excel 97",
+            "--outdir",
+            str(sandbox.workbook.parent),
+            str(ods),
+        ],
+        check=True,
+        capture_output=True,
+        env=env,
+        timeout=180,
+    )
     original = sandbox.workbook.read_bytes()
 
     raw = sandbox.simulator()

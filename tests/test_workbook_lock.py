@@ -13,13 +13,13 @@ import time
 from pathlib import Path
 
 import pytest
+
+import make_examples
 from conftest import LIGHT_SOURCES, wait_until
 from console_support import SESSION, TESTS, session, simulate
 from read_workbook import read_workbook
 from test_batch_rerun import PACED_COMMAND, TAVRIN
 from test_kills import PACED_BATCH, Run
-
-import make_examples
 
 ROUNDS, PICTURES = 2, 25  # per console and round
 
@@ -52,9 +52,16 @@ def start_console(sandbox, work, raw, stdin, setup=""):
     code = SESSION.format(tests=str(TESTS), bench=str(TESTS.parent / "bench"), raw=str(raw), setup=setup)
     (work / "stdin.txt").write_text(stdin, encoding="utf-8")
     with open(work / "stdin.txt", encoding="utf-8") as commands:
-        return subprocess.Popen([sys.executable, "-c", code], cwd=work, env=sandbox.env(), text=True,
-                                encoding="utf-8", stdin=commands, stdout=subprocess.PIPE,
-                                stderr=subprocess.PIPE)
+        return subprocess.Popen(
+            [sys.executable, "-c", code],
+            cwd=work,
+            env=sandbox.env(),
+            text=True,
+            encoding="utf-8",
+            stdin=commands,
+            stdout=subprocess.PIPE,
+            stderr=subprocess.PIPE,
+        )
 
 
 def test_two_consoles_share_one_workbook(sandbox):
@@ -108,11 +115,15 @@ def test_the_lock_is_held_for_the_whole_show(sandbox, lock):
         paused, go, waiting = (sandbox.root / name for name in ("paused", "go", "waiting"))
         simulate(raws["A"], "P100")
         simulate(raws["B"], "P200")
-        consoles.append(start_console(sandbox, sandbox.root / "workA", raws["A"], "q\n",
-                                      PAUSED_SAVE.format(paused=str(paused), go=str(go))))
+        consoles.append(
+            start_console(
+                sandbox, sandbox.root / "workA", raws["A"], "q\n", PAUSED_SAVE.format(paused=str(paused), go=str(go))
+            )
+        )
         wait_until(paused.exists, "console A inside its save")
-        consoles.append(start_console(sandbox, sandbox.root / "workB", raws["B"], "q\n",
-                                      WATCHED_LOCK.format(waiting=str(waiting))))
+        consoles.append(
+            start_console(sandbox, sandbox.root / "workB", raws["B"], "q\n", WATCHED_LOCK.format(waiting=str(waiting)))
+        )
         wait_until(waiting.exists, "console B asking for the workbook's lock")
         time.sleep(0.5)  # B waits for the lock while A is inside its save
         go.touch()
@@ -151,11 +162,19 @@ def test_a_second_writer_waits_or_stops(sandbox):
     lock = Path(str(sandbox.workbook) + ".lock")
     sandbox.workbook.parent.mkdir()
     held = sandbox.root / "held"
-    holder = subprocess.Popen([sys.executable, "-c", f"import filelock, time\nwith filelock.FileLock({str(lock)!r}):\n"
-                               f"    open({str(held)!r}, 'w').close(); time.sleep(7)"])
+    holder = subprocess.Popen(
+        [
+            sys.executable,
+            "-c",
+            f"import filelock, time\nwith filelock.FileLock({str(lock)!r}):\n"
+            f"    open({str(held)!r}, 'w').close(); time.sleep(7)",
+        ]
+    )
     wait_until(held.exists, "the other program to take the lock")
-    result = sandbox.run(SESSION.format(tests=str(TESTS), bench=str(TESTS.parent / "bench"), raw=str(raw),
-                                        setup=""), stdin="!time.sleep(3)\nq\n")
+    result = sandbox.run(
+        SESSION.format(tests=str(TESTS), bench=str(TESTS.parent / "bench"), raw=str(raw), setup=""),
+        stdin="!time.sleep(3)\nq\n",
+    )
     holder.communicate(timeout=30)
     failure = f"操作失败: 工作簿 {sandbox.workbook} 正被另一个程序写入, 等了 5 秒仍未写完, 本次未记录, 稍后再按回车"
     assert result.stdout.count("操作失败") == 1 and failure in result.stdout
@@ -195,9 +214,12 @@ def test_a_lock_file_deleted_or_replaced_mid_batch_never_lets_two_batches_write(
     if case == "deleted-while-first-paused":  # the first stops, its pictures kept in 备份
         assert second.returncode == 0 and "数据处理完成" in second.stdout and pictures_in(workbook) == names
         assert first.proc.returncode == 1 and told.count("\n") == 1 and "数据处理完成" not in "".join(first.lines)
-        saved, aside = re.fullmatch(r"数据处理失败: 工作簿 \S+ 已被另一个程序加锁写入 \(锁文件曾被删除或替换\), "
-                                    r"本次不再写入它; 本次的表格 \((\d+) 张照片\) 另存到: (\S+)\n", told).groups()
-        assert kept[Path(aside).name] == names[:int(saved)] and int(saved) >= first.count(".jpg:") - 1
+        saved, aside = re.fullmatch(
+            r"数据处理失败: 工作簿 \S+ 已被另一个程序加锁写入 \(锁文件曾被删除或替换\), "
+            r"本次不再写入它; 本次的表格 \((\d+) 张照片\) 另存到: (\S+)\n",
+            told,
+        ).groups()
+        assert kept[Path(aside).name] == names[: int(saved)] and int(saved) >= first.count(".jpg:") - 1
     else:  # the second stops at once, the first records every picture in the day's workbook
         assert first.proc.returncode == 0 and pictures_in(workbook) == names and told == ""
         reason = "正被另一个程序写入" if case == "deleted" else "无法加锁: 锁文件"

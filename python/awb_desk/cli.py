@@ -16,13 +16,14 @@ SETTINGS_FILE = "global_values.py"
 
 # ---- lumvik ----
 
+
 def lumvik():
     """Loading Lumvik runs its start-up (which makes the error log the process's error stream);
     the console itself, banner included, is the module's own main block."""
     console = sys.stderr
     try:
         import Lumvik  # loading runs the console's start-up; its SystemExit passes through
-    except Exception as exc:
+    except Exception as exc:  # noqa: BLE001 - any start-up failure is told in one line
         return _start_up_failed(exc, console)
     try:
         Lumvik._run_console()
@@ -47,6 +48,7 @@ def _start_up_failed(exc, console):
 
 # ---- tavrin ----
 
+
 def tavrin(argv=None):
     args = _tavrin_arguments(argv)
     problem = _load_settings()
@@ -54,6 +56,7 @@ def tavrin(argv=None):
         print(problem, file=sys.stderr)
         return 1
     import Tavrin
+
     workbook = Tavrin.Excle_File
     earlier = None
     if args.against is not None:
@@ -61,6 +64,7 @@ def tavrin(argv=None):
         # costs one line and nothing is written, and the day's workbook itself, which the rerun
         # moves into "备份", is compared as it was.
         from awb_desk import report
+
         try:
             earlier = report.read_earlier(args.against)
         except Exception as exc:  # noqa: BLE001 - told in one line, as the report tells it
@@ -71,7 +75,7 @@ def tavrin(argv=None):
     except KeyboardInterrupt as exc:
         print(first_note(exc, "已中断"), file=sys.stderr)
         return 130
-    except Exception as exc:
+    except Exception as exc:  # noqa: BLE001 - any failure of the batch is told in one line
         # One line in the engineer's terms; the batch has saved every picture it recorded.
         print("数据处理失败: " + one_line(first_note(exc, described(exc))), file=sys.stderr)
         return 1
@@ -86,12 +90,15 @@ def _tavrin_arguments(argv):
 
     from awb_desk.report import tolerance_argument
 
-    parser = argparse.ArgumentParser(prog="tavrin",
-                                     description="按 rawfilename.txt 把 EXIF 目录中的 AWB 数据写入当天的表格")
-    parser.add_argument("--against", metavar="OLD.xls",
-                        help="批处理结束时写出与这个旧表的对比报告 (而不是本次表格的报告)")
-    parser.add_argument("--tolerance", metavar="K", type=tolerance_argument,
-                        help="对比时 CT 变化的容差, 单位 K (默认 100)")
+    parser = argparse.ArgumentParser(
+        prog="tavrin", description="按 rawfilename.txt 把 EXIF 目录中的 AWB 数据写入当天的表格"
+    )
+    parser.add_argument(
+        "--against", metavar="OLD.xls", help="批处理结束时写出与这个旧表的对比报告 (而不是本次表格的报告)"
+    )
+    parser.add_argument(
+        "--tolerance", metavar="K", type=tolerance_argument, help="对比时 CT 变化的容差, 单位 K (默认 100)"
+    )
     args = parser.parse_args(argv)
     if args.tolerance is not None and args.against is None:
         parser.error("--tolerance 只用于 --against 的对比")
@@ -114,8 +121,9 @@ def _line_of(exc, path):
     """The line of the settings file where loading it failed."""
     if isinstance(exc, SyntaxError) and exc.lineno:
         return exc.lineno
-    lines = [frame.lineno for frame in traceback.extract_tb(exc.__traceback__)
-             if os.path.abspath(frame.filename) == path]
+    lines = [
+        frame.lineno for frame in traceback.extract_tb(exc.__traceback__) if os.path.abspath(frame.filename) == path
+    ]
     return lines[-1] if lines else None
 
 
@@ -150,7 +158,7 @@ def _load_settings():
         return f"设置文件 {path} 无法加载: {where}{one_line(described(exc))}"
     if not hasattr(settings, "global_val"):
         del sys.modules["global_values"]
-        return f"设置文件 {path} 无法加载: 其中没有 global_val (应为 class global_val: rawfilename_txt = \"\")"
+        return f'设置文件 {path} 无法加载: 其中没有 global_val (应为 class global_val: rawfilename_txt = "")'
     return None
 
 
@@ -167,6 +175,7 @@ def _write_report(workbook, earlier=None, tolerance=None):
 
 
 # ---- awb-report ----
+
 
 def awb_report(argv=None):
     from awb_desk import report

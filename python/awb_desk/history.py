@@ -85,8 +85,7 @@ def record_show(path, picture, result_path, issue_note, values, shown_at=None):
     to a WAL database checkpoints it, which costs more than the show's own write); it is opened
     again when the file at `path` is no longer the one it has open: before each show it checks
     that the file there is still the one it opened (device and inode)."""
-    entry = Entry(shown_at or datetime.datetime.now().astimezone(), picture, result_path,
-                  issue_note, dict(values))
+    entry = Entry(shown_at or datetime.datetime.now().astimezone(), picture, result_path, issue_note, dict(values))
     path = os.fspath(path)
     db = _kept(path)
     try:
@@ -238,9 +237,9 @@ DATABASE_COMPANIONS = (*JOURNALS, "-journal")
 
 @dataclass
 class _Kept:
-    identity: tuple   # the history file's (device, inode) when it was opened
+    identity: tuple  # the history file's (device, inode) when it was opened
     db: "_Database"
-    journals: dict    # {suffix: (device, inode)} of the journal files it used, as last seen
+    journals: dict  # {suffix: (device, inode)} of the journal files it used, as last seen
 
 
 _kept_open = {}  # path: _Kept
@@ -299,8 +298,7 @@ def _let_go(path, kept):
             except FileNotFoundError:
                 pass
             except OSError as e:
-                raise HistoryError(f"{_REPLACED}, 原来的历史的日志文件 {path + suffix} 无法移走: "
-                                   f"{described(e)}") from e
+                raise HistoryError(f"{_REPLACED}, 原来的历史的日志文件 {path + suffix} 无法移走: {described(e)}") from e
     _forget(path)
 
 
@@ -403,8 +401,16 @@ class _Database:
 
     def append(self, entries, previous_of=None):
         tags = list(dict.fromkeys(tag for entry in entries for tag in entry.values))
-        rows = ([e.shown_at.isoformat(timespec="milliseconds"), e.picture, e.result_path, e.issue_note,
-                 *(_storable(e.values.get(t)) for t in tags)] for e in entries)
+        rows = (
+            [
+                e.shown_at.isoformat(timespec="milliseconds"),
+                e.picture,
+                e.result_path,
+                e.issue_note,
+                *(_storable(e.values.get(t)) for t in tags),
+            ]
+            for e in entries
+        )
         return self.insert(tags, rows, previous_of)
 
     def insert(self, tags, rows, previous_of=None, commit=True):
@@ -419,8 +425,8 @@ class _Database:
                 previous = self._previous(previous_of.picture, list(previous_of.values))
             columns = list(COMMON) + tags
             self.db.executemany(
-                f"INSERT INTO shows ({', '.join(map(_column, columns))}) "
-                f"VALUES ({', '.join('?' * len(columns))})", rows)
+                f"INSERT INTO shows ({', '.join(map(_column, columns))}) VALUES ({', '.join('?' * len(columns))})", rows
+            )
             if commit:
                 self.db.execute("COMMIT")
         except BaseException:
@@ -436,7 +442,9 @@ class _Database:
             self.db.execute(
                 "CREATE TABLE shows (id INTEGER PRIMARY KEY, shown_at TEXT NOT NULL, "
                 "picture TEXT NOT NULL, result_path TEXT NOT NULL, issue_note TEXT NOT NULL"
-                + "".join(f", {_quoted(t)} INTEGER" for t in tags) + ")")
+                + "".join(f", {_quoted(t)} INTEGER" for t in tags)
+                + ")"
+            )
             self.db.execute("CREATE INDEX shows_picture ON shows(picture)")
             self.db.execute(f"PRAGMA user_version = {SCHEMA_VERSION}")
             return
@@ -448,7 +456,9 @@ class _Database:
     def _previous(self, picture, tags):
         row = self.db.execute(
             f"SELECT id, {', '.join(map(_column, COMMON + tuple(tags)))} FROM shows "
-            "WHERE picture = ? ORDER BY id DESC LIMIT 1", (picture,)).fetchone()
+            "WHERE picture = ? ORDER BY id DESC LIMIT 1",
+            (picture,),
+        ).fetchone()
         return None if row is None else _entry(row, tags)
 
     # ---- reading ----
@@ -460,8 +470,7 @@ class _Database:
         if tags is None:
             tags = [name for name in known if name != "id" and name not in COMMON]
         present = [t for t in tags if t in known]
-        rows = self.db.execute(
-            f"SELECT id, {', '.join(map(_column, COMMON + tuple(present)))} FROM shows ORDER BY id")
+        rows = self.db.execute(f"SELECT id, {', '.join(map(_column, COMMON + tuple(present)))} FROM shows ORDER BY id")
         history = {}
         for row in rows:
             entry = _entry(row, present)
@@ -473,7 +482,7 @@ class _Database:
 def _storable(value):
     """A value as SQLite can keep it: a whole number beyond 64 bits, which a debug text may
     hold, goes in as its digits and is kept as the nearest real number, as in the workbook."""
-    if isinstance(value, int) and not -2**63 <= value < 2**63:
+    if isinstance(value, int) and not -(2**63) <= value < 2**63:
         return str(value)
     return value
 
@@ -484,8 +493,9 @@ def _column(name):
 
 def _entry(row, tags):
     shown_at, picture, result_path, issue_note = row[1:5]
-    return Entry(datetime.datetime.fromisoformat(shown_at), picture, result_path, issue_note,
-                 dict(zip(tags, row[5:])), row[0])
+    return Entry(
+        datetime.datetime.fromisoformat(shown_at), picture, result_path, issue_note, dict(zip(tags, row[5:])), row[0]
+    )
 
 
 def _uri_path(path):

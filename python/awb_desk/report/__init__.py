@@ -18,14 +18,32 @@ import math
 import os
 import sys
 
-from awb_desk.report.inputs import (ReportError, check_output, guarded_paths, plain_file, problem,
-                                    read_with_history, same_place, write_page)
+from awb_desk.report.inputs import (
+    ReportError,
+    check_output,
+    guarded_paths,
+    plain_file,
+    problem,
+    read_with_history,
+    same_place,
+    write_page,
+)
 
 FAILED = "报告生成失败: "
 WRITTEN = "报告: "
 
-__all__ = ["FAILED", "WRITTEN", "ReportError", "main", "problem", "read_earlier", "run", "tolerance_argument",
-           "write_comparison", "write_report"]
+__all__ = [
+    "FAILED",
+    "WRITTEN",
+    "ReportError",
+    "main",
+    "problem",
+    "read_earlier",
+    "run",
+    "tolerance_argument",
+    "write_comparison",
+    "write_report",
+]
 
 
 def render(template, context):
@@ -34,8 +52,12 @@ def render(template, context):
     from markupsafe import Markup
     from plotly.offline import get_plotlyjs
 
-    environment = Environment(loader=PackageLoader("awb_desk.report", "templates"),
-                              autoescape=select_autoescape(["html"]), trim_blocks=True, lstrip_blocks=True)
+    environment = Environment(
+        loader=PackageLoader("awb_desk.report", "templates"),
+        autoescape=select_autoescape(["html"]),
+        trim_blocks=True,
+        lstrip_blocks=True,
+    )
     return environment.get_template(template).render(plotlyjs=Markup(get_plotlyjs()), **context)
 
 
@@ -116,7 +138,7 @@ def run(workbook_path, out=None, history_path=None, against=None, tolerance=None
     except KeyboardInterrupt:
         print(FAILED + "已中断", file=sys.stderr)
         return 130
-    except Exception as exc:
+    except Exception as exc:  # noqa: BLE001 - any failure of the report is told in one line
         print(FAILED + problem(exc), file=sys.stderr)
         return 1
     print(WRITTEN + path)
@@ -138,11 +160,13 @@ def main(argv=None):
     parser = argparse.ArgumentParser(prog="awb-report", description="把 AWB 分析表格写成一个离线打开的 HTML 报告")
     parser.add_argument("workbook", help="lumvik 或 tavrin 写的表格文件 (.xls); 与 --against 一起时为新表")
     parser.add_argument("-o", "--output", metavar="OUT.html", help="报告文件 (默认: 表格旁边, 扩展名 .html)")
-    parser.add_argument("--history", metavar="FILE",
-                        help="表格的调参历史数据库 (默认: 表格旁边的 <表格名>.history.sqlite, 有则用)")
+    parser.add_argument(
+        "--history", metavar="FILE", help="表格的调参历史数据库 (默认: 表格旁边的 <表格名>.history.sqlite, 有则用)"
+    )
     parser.add_argument("--against", metavar="OLD.xls", help="与这个旧表对比 (同一拍摄列表的上一次运行)")
-    parser.add_argument("--tolerance", metavar="K", type=tolerance_argument,
-                        help="对比时 CT 变化的容差, 单位 K (默认 100)")
+    parser.add_argument(
+        "--tolerance", metavar="K", type=tolerance_argument, help="对比时 CT 变化的容差, 单位 K (默认 100)"
+    )
     args = parser.parse_args(argv)
     if args.tolerance is not None and args.against is None:
         parser.error("--tolerance 只用于 --against 的对比")

@@ -11,21 +11,35 @@ from awb_desk.report.inputs import CT, LV, NO_SOURCE, shown
 
 # One colour per light source, warm to cold, the same in every part of the pages; pictures
 # whose probabilities are all 0 (no AWB values) are grey.
-COLOURS = dict(zip(tables.LIGHT_SOURCES,
-                   ("#e8590c", "#f59f00", "#74b816", "#0ca678", "#1c7ed6", "#5f3dc4", "#c2255c")))
+COLOURS = dict(zip(tables.LIGHT_SOURCES, ("#e8590c", "#f59f00", "#74b816", "#0ca678", "#1c7ed6", "#5f3dc4", "#c2255c")))
 NO_SOURCE_COLOUR = "#868e96"
 ISSUE_MARKER = "diamond"  # pictures with an issue note; the others are circles
 
 PLOT_CONFIG = {"displaylogo": False, "responsive": True}
 
 # The look of every figure: white, light grid lines (a few settings, not a whole theme).
-_AXIS = {"gridcolor": "#EBF0F8", "linecolor": "#EBF0F8", "zerolinecolor": "#EBF0F8", "zerolinewidth": 2,
-         "ticks": "", "automargin": True, "title": {"standoff": 15}}
+_AXIS = {
+    "gridcolor": "#EBF0F8",
+    "linecolor": "#EBF0F8",
+    "zerolinecolor": "#EBF0F8",
+    "zerolinewidth": 2,
+    "ticks": "",
+    "automargin": True,
+    "title": {"standoff": 15},
+}
 FONTS = '"Microsoft YaHei", "PingFang SC", "Noto Sans CJK SC", sans-serif'  # Chinese on every desk
-TEMPLATE = {"layout": {"font": {"color": "#2a3f5f", "family": FONTS}, "hovermode": "closest",
-                       "hoverlabel": {"align": "left"},
-                       "paper_bgcolor": "white", "plot_bgcolor": "white", "title": {"x": 0.05},
-                       "xaxis": _AXIS, "yaxis": _AXIS}}
+TEMPLATE = {
+    "layout": {
+        "font": {"color": "#2a3f5f", "family": FONTS},
+        "hovermode": "closest",
+        "hoverlabel": {"align": "left"},
+        "paper_bgcolor": "white",
+        "plot_bgcolor": "white",
+        "title": {"x": 0.05},
+        "xaxis": _AXIS,
+        "yaxis": _AXIS,
+    }
+}
 
 WHITE_POINT_AXES = ("R/G (G 增益 / R 增益)", "B/G (G 增益 / B 增益)")
 
@@ -57,9 +71,13 @@ def source_order(items, source=lambda picture: picture.source):
 
 
 def layout(title, x_title, y_title, **more):
-    base = {"title": {"text": title}, "template": TEMPLATE,
-            "xaxis": {"title": {"text": x_title}}, "yaxis": {"title": {"text": y_title}},
-            "margin": {"l": 70, "r": 30, "t": 70, "b": 60}}
+    base = {
+        "title": {"text": title},
+        "template": TEMPLATE,
+        "xaxis": {"title": {"text": x_title}},
+        "yaxis": {"title": {"text": y_title}},
+        "margin": {"l": 70, "r": 30, "t": 70, "b": 60},
+    }
     for key, value in more.items():
         base[key] = {**base[key], **value} if isinstance(value, dict) and isinstance(base.get(key), dict) else value
     return base
@@ -69,8 +87,9 @@ def figure_html(figure, div_id):
     """The figure as a <div> and its script, plotly.js being in the page's head."""
     import plotly.io as pio
 
-    return Markup(pio.to_html(figure, include_plotlyjs=False, full_html=False, div_id=div_id,
-                              config=PLOT_CONFIG, validate=False))
+    return Markup(
+        pio.to_html(figure, include_plotlyjs=False, full_html=False, div_id=div_id, config=PLOT_CONFIG, validate=False)
+    )
 
 
 def gains_text(gains):
@@ -81,10 +100,12 @@ def gains_text(gains):
 def hover(picture):
     """The text shown when the pointer rests on a picture, in every figure of one workbook."""
     top = " · ".join(f"{code} {shown(p)}" for code, p in picture.ranked()[:3])
-    lines = [chart_text(picture.name) or "(无名)",
-             f"{tables.ISSUE_NOTE_TITLE}: {chart_text(picture.note) or '(空)'}",
-             f"{CT} {shown(picture.ct)}   {LV} {shown(picture.lv)}",
-             f"最可能的光源: {top}" if picture.has_values else "无 AWB 数据 (全为 0)"]
+    lines = [
+        chart_text(picture.name) or "(无名)",
+        f"{tables.ISSUE_NOTE_TITLE}: {chart_text(picture.note) or '(空)'}",
+        f"{CT} {shown(picture.ct)}   {LV} {shown(picture.lv)}",
+        f"最可能的光源: {top}" if picture.has_values else "无 AWB 数据 (全为 0)",
+    ]
     if picture.white_point is not None:
         lines.append(gains_text(picture.gains))
     lines.append(f"第 {picture.row} 行")
@@ -92,9 +113,13 @@ def hover(picture):
 
 
 def marker(source, with_issue, **more):
-    return {"color": colour(source), "size": 11 if with_issue else 8,
-            "symbol": ISSUE_MARKER if with_issue else "circle",
-            "line": {"color": "#212529" if with_issue else "white", "width": 1.5 if with_issue else 0.5}, **more}
+    return {
+        "color": colour(source),
+        "size": 11 if with_issue else 8,
+        "symbol": ISSUE_MARKER if with_issue else "circle",
+        "line": {"color": "#212529" if with_issue else "white", "width": 1.5 if with_issue else 0.5},
+        **more,
+    }
 
 
 def point_traces(items, source, issue, x, y, text):
@@ -105,10 +130,17 @@ def point_traces(items, source, issue, x, y, text):
         for with_issue in (False, True):
             group = [i for i in items if source(i) == code and issue(i) == with_issue]
             if group:
-                traces.append({"type": "scatter", "mode": "markers", "legendgroup": code,
-                               "name": f"{code} (有问题描述)" if with_issue else code,
-                               "marker": marker(code, with_issue), "x": [x(i) for i in group],
-                               "y": [y(i) for i in group], "text": [text(i) for i in group],
-                               "hovertemplate": "%{text}<extra></extra>"})
+                traces.append(
+                    {
+                        "type": "scatter",
+                        "mode": "markers",
+                        "legendgroup": code,
+                        "name": f"{code} (有问题描述)" if with_issue else code,
+                        "marker": marker(code, with_issue),
+                        "x": [x(i) for i in group],
+                        "y": [y(i) for i in group],
+                        "text": [text(i) for i in group],
+                        "hovertemplate": "%{text}<extra></extra>",
+                    }
+                )
     return traces
-

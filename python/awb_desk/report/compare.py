@@ -10,8 +10,16 @@ import statistics
 from dataclasses import dataclass
 
 from awb_desk import _tables as tables
-from awb_desk.report.charts import (WHITE_POINT_AXES, chart_text, colour, figure_html, layout, plain, point_traces,
-                                    rounded)
+from awb_desk.report.charts import (
+    WHITE_POINT_AXES,
+    chart_text,
+    colour,
+    figure_html,
+    layout,
+    plain,
+    point_traces,
+    rounded,
+)
 from awb_desk.report.inputs import CT, LV, NO_ISSUE_NOTES, Picture, ReportError, shown
 from awb_desk.report.single import signed
 
@@ -42,10 +50,10 @@ class Pair:
 
 @dataclass
 class Comparison:
-    new: object                             # inputs.Workbook
+    new: object  # inputs.Workbook
     old: object
     pairs: list
-    only_new: list                          # pictures of the new workbook without a partner, in row order
+    only_new: list  # pictures of the new workbook without a partner, in row order
     only_old: list
     tolerance: float
 
@@ -62,8 +70,10 @@ class Comparison:
         return [p for p in self.pairs if p.flipped]
 
     def summary(self):
-        return (f"对比: {len(self.pairs)} 对, {len(self.moved)} 对 CT 变化超过 ±{shown(self.tolerance)}K, "
-                f"{len(self.flipped)} 对最可能光源改变, 仅新表 {len(self.only_new)} 张, 仅旧表 {len(self.only_old)} 张")
+        return (
+            f"对比: {len(self.pairs)} 对, {len(self.moved)} 对 CT 变化超过 ±{shown(self.tolerance)}K, "
+            f"{len(self.flipped)} 对最可能光源改变, 仅新表 {len(self.only_new)} 张, 仅旧表 {len(self.only_old)} 张"
+        )
 
 
 def compare(new, old, tolerance=DEFAULT_TOLERANCE):
@@ -80,17 +90,20 @@ def compare(new, old, tolerance=DEFAULT_TOLERANCE):
             pairs.append(Pair(picture, partners[k]))
         else:
             only_new.append(picture)
-    only_old = sorted((p for name, same in olds.items() for p in same[taken.get(name, 0):]), key=lambda p: p.row)
+    only_old = sorted((p for name, same in olds.items() for p in same[taken.get(name, 0) :]), key=lambda p: p.row)
     if not pairs:
-        raise ReportError(f"新表 {new.path} ({len(new.pictures)} 张) 与旧表 {old.path} ({len(old.pictures)} 张) "
-                          f"没有同名的照片 (按第一列配对), 无法对比")
+        raise ReportError(
+            f"新表 {new.path} ({len(new.pictures)} 张) 与旧表 {old.path} ({len(old.pictures)} 张) "
+            f"没有同名的照片 (按第一列配对), 无法对比"
+        )
     return Comparison(new, old, pairs, only_new, only_old, tolerance)
 
 
 # ---- the page ----
 
+
 def _both(old, new, text=shown):
-    """"old → new" of a value of both runs; one value when they are the same."""
+    """ "old → new" of a value of both runs; one value when they are the same."""
     old, new = text(old), text(new)
     return old if old == new else f"{old or '-'} → {new or '-'}"
 
@@ -108,9 +121,13 @@ def _hover(pair):
     ct = f"{CT} {_both(old.ct, new.ct)}"
     if pair.comparable:
         ct += f" ({signed(pair.change)})"
-    lines = [chart_text(new.name) or "(无名)", f"{tables.ISSUE_NOTE_TITLE}: {note}", ct,
-             f"{LV} {_both(old.lv, new.lv)}",
-             f"最可能的光源: {_both(old, new, _source_text)}"]
+    lines = [
+        chart_text(new.name) or "(无名)",
+        f"{tables.ISSUE_NOTE_TITLE}: {note}",
+        ct,
+        f"{LV} {_both(old.lv, new.lv)}",
+        f"最可能的光源: {_both(old, new, _source_text)}",
+    ]
     if old.white_point or new.white_point:
         lines.append(f"最终增益 R {_both(old.gains[0], new.gains[0])} · B {_both(old.gains[2], new.gains[2])}")
     lines.append(f"新表第 {new.row} 行, 旧表第 {old.row} 行")
@@ -129,19 +146,30 @@ def header(comparison):
         path = workbook.path
         if workbook.read_before:
             path += " (本次批处理开始前读取的内容; 批处理重跑时把旧表移入 备份 文件夹)"
-        return [("表格文件", path), ("照片数", len(workbook.pictures)),
-                ("调参历史", history_text),
-                ("无最终增益的行 (不画在白点图上)", len(workbook.without_gains))]
+        return [
+            ("表格文件", path),
+            ("照片数", len(workbook.pictures)),
+            ("调参历史", history_text),
+            ("无最终增益的行 (不画在白点图上)", len(workbook.without_gains)),
+        ]
 
     c = comparison
     without_values = len(c.pairs) - len(c.comparable)
-    facts = [("配对的照片", f"{len(c.pairs)} 对 (按第一列的文字配对)"),
-             (f"CT 变化超过 ±{shown(c.tolerance)}K", f"{len(c.moved)} 对"),
-             ("最可能光源改变", f"{len(c.flipped)} 对"),
-             ("任一次无 AWB 数据的对 (不比较)", f"{without_values} 对")]
-    return {"new": workbook_facts(c.new), "old": workbook_facts(c.old), "facts": facts,
-            "only_new": [p.name for p in c.only_new], "only_old": [p.name for p in c.only_old],
-            "new_name": os.path.basename(c.new.path), "old_name": os.path.basename(c.old.path)}
+    facts = [
+        ("配对的照片", f"{len(c.pairs)} 对 (按第一列的文字配对)"),
+        (f"CT 变化超过 ±{shown(c.tolerance)}K", f"{len(c.moved)} 对"),
+        ("最可能光源改变", f"{len(c.flipped)} 对"),
+        ("任一次无 AWB 数据的对 (不比较)", f"{without_values} 对"),
+    ]
+    return {
+        "new": workbook_facts(c.new),
+        "old": workbook_facts(c.old),
+        "facts": facts,
+        "only_new": [p.name for p in c.only_new],
+        "only_old": [p.name for p in c.only_old],
+        "new_name": os.path.basename(c.new.path),
+        "old_name": os.path.basename(c.old.path),
+    }
 
 
 def ct_figure(comparison):
@@ -150,20 +178,52 @@ def ct_figure(comparison):
     pairs, tolerance = comparison.comparable, comparison.tolerance
     if not pairs:
         return None
-    traces = point_traces(pairs, lambda p: p.new.source, lambda p: p.new.has_issue,
-                          lambda p: plain(p.old.ct), lambda p: plain(p.new.ct), _hover)
+    traces = point_traces(
+        pairs,
+        lambda p: p.new.source,
+        lambda p: p.new.has_issue,
+        lambda p: plain(p.old.ct),
+        lambda p: plain(p.new.ct),
+        _hover,
+    )
     values = [p.old.ct for p in pairs] + [p.new.ct for p in pairs]
     margin = max(tolerance, 0.05 * (max(values) - min(values)), 50)
     lo, hi = min(values) - margin, max(values) + margin
-    shapes = [{"type": "path", "layer": "below", "line": {"width": 0}, "fillcolor": "rgba(134,142,150,0.18)",
-               "path": f"M {lo},{lo - tolerance} L {hi},{hi - tolerance} L {hi},{hi + tolerance} "
-                       f"L {lo},{lo + tolerance} Z"},
-              {"type": "line", "layer": "below", "x0": lo, "y0": lo, "x1": hi, "y1": hi,
-               "line": {"color": "#495057", "width": 1, "dash": "dash"}}]
-    return figure_html({"data": traces, "layout": layout(
-        f"{CT}: 旧表与新表 (每对一个点; 虚线: 无变化, 灰带: ±{shown(tolerance)}K; 颜色: 新表最可能的光源; "
-        "◆: 有问题描述)", f"旧表 {CT}", f"新表 {CT}", height=600, shapes=shapes,
-        xaxis={"range": [lo, hi], "constrain": "domain"}, yaxis={"range": [lo, hi], "scaleanchor": "x"})}, "ct-pairs")
+    shapes = [
+        {
+            "type": "path",
+            "layer": "below",
+            "line": {"width": 0},
+            "fillcolor": "rgba(134,142,150,0.18)",
+            "path": f"M {lo},{lo - tolerance} L {hi},{hi - tolerance} L {hi},{hi + tolerance} "
+            f"L {lo},{lo + tolerance} Z",
+        },
+        {
+            "type": "line",
+            "layer": "below",
+            "x0": lo,
+            "y0": lo,
+            "x1": hi,
+            "y1": hi,
+            "line": {"color": "#495057", "width": 1, "dash": "dash"},
+        },
+    ]
+    return figure_html(
+        {
+            "data": traces,
+            "layout": layout(
+                f"{CT}: 旧表与新表 (每对一个点; 虚线: 无变化, 灰带: ±{shown(tolerance)}K; 颜色: 新表最可能的光源; "
+                "◆: 有问题描述)",
+                f"旧表 {CT}",
+                f"新表 {CT}",
+                height=600,
+                shapes=shapes,
+                xaxis={"range": [lo, hi], "constrain": "domain"},
+                yaxis={"range": [lo, hi], "scaleanchor": "x"},
+            ),
+        },
+        "ct-pairs",
+    )
 
 
 def white_point_figure(comparison):
@@ -179,20 +239,51 @@ def white_point_figure(comparison):
         if p.old.white_point is not None and p.new.white_point is not None:
             x += [rounded(p.old.white_point[0]), rounded(p.new.white_point[0]), None]
             y += [rounded(p.old.white_point[1]), rounded(p.new.white_point[1]), None]
-    traces = [{"type": "scatter", "mode": "lines", "name": "旧 → 新", "x": x, "y": y, "hoverinfo": "skip",
-               "line": {"color": "#868e96", "width": 1}}]
+    traces = [
+        {
+            "type": "scatter",
+            "mode": "lines",
+            "name": "旧 → 新",
+            "x": x,
+            "y": y,
+            "hoverinfo": "skip",
+            "line": {"color": "#868e96", "width": 1},
+        }
+    ]
     if olds:
-        traces.append({"type": "scatter", "mode": "markers", "name": "旧表",
-                       "x": [rounded(p.old.white_point[0]) for p in olds],
-                       "y": [rounded(p.old.white_point[1]) for p in olds],
-                       "marker": {"color": "white", "size": 7, "line": {"color": OLD_COLOUR, "width": 1.5}},
-                       "text": [f"{chart_text(p.old.name) or '(无名)'} (旧表第 {p.old.row} 行)" for p in olds],
-                       "hovertemplate": "%{text}<br>R/G %{x} · B/G %{y}<extra>旧表</extra>"})
-    traces += point_traces(news, lambda p: p.new.source, lambda p: p.new.has_issue,
-                           lambda p: rounded(p.new.white_point[0]), lambda p: rounded(p.new.white_point[1]), _hover)
-    return figure_html({"data": traces, "layout": layout(
-        "白点: 旧表 (空心灰点) 到新表 (彩色点), 每对一条线 (颜色: 新表最可能的光源; ◆: 有问题描述)", *WHITE_POINT_AXES,
-        height=600, xaxis={"constrain": "domain"}, yaxis={"scaleanchor": "x"})}, "white-point-pairs")
+        traces.append(
+            {
+                "type": "scatter",
+                "mode": "markers",
+                "name": "旧表",
+                "x": [rounded(p.old.white_point[0]) for p in olds],
+                "y": [rounded(p.old.white_point[1]) for p in olds],
+                "marker": {"color": "white", "size": 7, "line": {"color": OLD_COLOUR, "width": 1.5}},
+                "text": [f"{chart_text(p.old.name) or '(无名)'} (旧表第 {p.old.row} 行)" for p in olds],
+                "hovertemplate": "%{text}<br>R/G %{x} · B/G %{y}<extra>旧表</extra>",
+            }
+        )
+    traces += point_traces(
+        news,
+        lambda p: p.new.source,
+        lambda p: p.new.has_issue,
+        lambda p: rounded(p.new.white_point[0]),
+        lambda p: rounded(p.new.white_point[1]),
+        _hover,
+    )
+    return figure_html(
+        {
+            "data": traces,
+            "layout": layout(
+                "白点: 旧表 (空心灰点) 到新表 (彩色点), 每对一条线 (颜色: 新表最可能的光源; ◆: 有问题描述)",
+                *WHITE_POINT_AXES,
+                height=600,
+                xaxis={"constrain": "domain"},
+                yaxis={"scaleanchor": "x"},
+            ),
+        },
+        "white-point-pairs",
+    )
 
 
 def change_figure(comparison):
@@ -201,15 +292,41 @@ def change_figure(comparison):
     if not changes:
         return None
     tolerance = comparison.tolerance
-    lines = [{"type": "line", "xref": "x", "yref": "paper", "x0": x, "x1": x, "y0": 0, "y1": 1,
-              "line": {"color": "#495057", "width": 1, "dash": "dot" if x else "dash"}}
-             for x in (-tolerance, 0, tolerance)]
-    histogram = {"type": "histogram", "x": changes, "marker": {"color": "#1c7ed6"}, "name": "对数",
-                 "xbins": {"size": _bin_width(changes, tolerance)},
-                 "hovertemplate": f"{CT} 变化 %{{x}}<br>%{{y}} 对<extra></extra>"}
-    return figure_html({"data": [histogram], "layout": layout(
-        f"{CT} 变化 (新表 − 旧表) 的分布 (点线: ±{shown(tolerance)}K)", f"{CT} 变化 (K)", "对数", height=420,
-        shapes=lines, bargap=0.05)}, "ct-change")
+    lines = [
+        {
+            "type": "line",
+            "xref": "x",
+            "yref": "paper",
+            "x0": x,
+            "x1": x,
+            "y0": 0,
+            "y1": 1,
+            "line": {"color": "#495057", "width": 1, "dash": "dot" if x else "dash"},
+        }
+        for x in (-tolerance, 0, tolerance)
+    ]
+    histogram = {
+        "type": "histogram",
+        "x": changes,
+        "marker": {"color": "#1c7ed6"},
+        "name": "对数",
+        "xbins": {"size": _bin_width(changes, tolerance)},
+        "hovertemplate": f"{CT} 变化 %{{x}}<br>%{{y}} 对<extra></extra>",
+    }
+    return figure_html(
+        {
+            "data": [histogram],
+            "layout": layout(
+                f"{CT} 变化 (新表 − 旧表) 的分布 (点线: ±{shown(tolerance)}K)",
+                f"{CT} 变化 (K)",
+                "对数",
+                height=420,
+                shapes=lines,
+                bargap=0.05,
+            ),
+        },
+        "ct-change",
+    )
 
 
 def _bin_width(changes, tolerance):
@@ -230,34 +347,56 @@ def note_groups(comparison):
         note = pair.new.note
         groups.setdefault(NO_ISSUE_GROUP if note in NO_ISSUE_NOTES else note, []).append(pair)
     order = sorted(groups, key=lambda note: (note != NO_ISSUE_GROUP, -len(groups[note])))
-    return [{"note": note, "pairs": len(groups[note]),
-             "mean": signed(round(statistics.fmean(p.change for p in groups[note]), 1)),
-             "median": signed(statistics.median(p.change for p in groups[note])),
-             "moved": sum(abs(p.change) > comparison.tolerance for p in groups[note])}
-            for note in order]
+    return [
+        {
+            "note": note,
+            "pairs": len(groups[note]),
+            "mean": signed(round(statistics.fmean(p.change for p in groups[note]), 1)),
+            "median": signed(statistics.median(p.change for p in groups[note])),
+            "moved": sum(abs(p.change) > comparison.tolerance for p in groups[note]),
+        }
+        for note in order
+    ]
 
 
 def _gain_change(old, new):
-    """"old → new" of a final gain, each side empty without it, and all empty without both."""
+    """ "old → new" of a final gain, each side empty without it, and all empty without both."""
     return f"{shown(old)} → {shown(new)}" if old is not None or new is not None else ""
 
 
 def _row(pair):
     new, old = pair.new, pair.old
-    return {"name": new.name, "note": new.note, "old_note": old.note if old.note != new.note else None,
-            "ct": f"{shown(old.ct)} → {shown(new.ct)}", "change": signed(pair.change) if pair.comparable else "",
-            "r": _gain_change(old.gains[0], new.gains[0]), "b": _gain_change(old.gains[2], new.gains[2]),
-            "old_source": _source_text(old), "new_source": _source_text(new),
-            "old_colour": colour(old.source), "new_colour": colour(new.source)}
+    return {
+        "name": new.name,
+        "note": new.note,
+        "old_note": old.note if old.note != new.note else None,
+        "ct": f"{shown(old.ct)} → {shown(new.ct)}",
+        "change": signed(pair.change) if pair.comparable else "",
+        "r": _gain_change(old.gains[0], new.gains[0]),
+        "b": _gain_change(old.gains[2], new.gains[2]),
+        "old_source": _source_text(old),
+        "new_source": _source_text(new),
+        "old_colour": colour(old.source),
+        "new_colour": colour(new.source),
+    }
 
 
 def context(comparison):
     """Everything the comparison page shows, for its template."""
     largest = sorted((p for p in comparison.comparable if p.change), key=lambda p: -abs(p.change))[:LARGEST]
-    return {"title": f"AWB 对比 - {os.path.basename(comparison.new.path)} 与 {os.path.basename(comparison.old.path)}",
-            "header": header(comparison), "summary": comparison.summary(),
-            "ct_pairs": ct_figure(comparison), "white_points": white_point_figure(comparison),
-            "change": change_figure(comparison), "notes": note_groups(comparison),
-            "flips": [_row(p) for p in comparison.flipped], "largest": [_row(p) for p in largest],
-            "largest_limit": LARGEST, "changed": sum(1 for p in comparison.comparable if p.change), "CT": CT,
-            "note_title": tables.ISSUE_NOTE_TITLE, "tolerance": shown(comparison.tolerance)}
+    return {
+        "title": f"AWB 对比 - {os.path.basename(comparison.new.path)} 与 {os.path.basename(comparison.old.path)}",
+        "header": header(comparison),
+        "summary": comparison.summary(),
+        "ct_pairs": ct_figure(comparison),
+        "white_points": white_point_figure(comparison),
+        "change": change_figure(comparison),
+        "notes": note_groups(comparison),
+        "flips": [_row(p) for p in comparison.flipped],
+        "largest": [_row(p) for p in largest],
+        "largest_limit": LARGEST,
+        "changed": sum(1 for p in comparison.comparable if p.change),
+        "CT": CT,
+        "note_title": tables.ISSUE_NOTE_TITLE,
+        "tolerance": shown(comparison.tolerance),
+    }

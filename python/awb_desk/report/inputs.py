@@ -23,7 +23,7 @@ NO_ISSUE_NOTES = ("", "正常", "无")
 
 CT, LV = tables.RECORD_TITLES[0], tables.RECORD_TITLES[1]  # record slots 0 and 1
 _FIRST = tables.FIRST_PROBABILITY_SLOT
-PROBABILITY_TITLES = tables.RECORD_TITLES[_FIRST:_FIRST + len(tables.LIGHT_SOURCES)]
+PROBABILITY_TITLES = tables.RECORD_TITLES[_FIRST : _FIRST + len(tables.LIGHT_SOURCES)]
 NO_SOURCE = "无数据"
 
 # What the report reads of each show in a tuning history.
@@ -45,13 +45,13 @@ def problem(exc):
 
 @dataclass
 class Picture:
-    row: int                                # row number as a spreadsheet program shows it
+    row: int  # row number as a spreadsheet program shows it
     name: str
     note: str
     ct: Optional[float]
     lv: Optional[float]
     probabilities: Tuple[Optional[float], ...]  # in light-source order
-    has_values: bool                        # any value column not 0 and not empty
+    has_values: bool  # any value column not 0 and not empty
     gains: Tuple[Optional[float], ...] = (None, None, None)  # final R, G, B from the history
 
     @property
@@ -85,7 +85,7 @@ class History:
     for a history beside the workbook that could not be read, why."""
 
     path: str
-    pictures: Dict[str, list]               # {picture: [tuning_history.Entry, ...]}, first shown first
+    pictures: Dict[str, list]  # {picture: [tuning_history.Entry, ...]}, first shown first
     problem: Optional[str] = None
 
     @property
@@ -96,10 +96,10 @@ class History:
 @dataclass
 class Workbook:
     path: str
-    sheet: str                              # the sheet the pictures were read from
+    sheet: str  # the sheet the pictures were read from
     pictures: List[Picture]
-    history: Optional[History] = None       # set when the workbook has a tuning history
-    read_before: bool = False               # read before a batch replaced the file at `path`
+    history: Optional[History] = None  # set when the workbook has a tuning history
+    read_before: bool = False  # read before a batch replaced the file at `path`
 
     @property
     def issues(self):
@@ -115,6 +115,7 @@ class Workbook:
 
 
 # ---- plain files only ----
+
 
 def plain_file(path, what=""):
     """Refuses a path that is not a plain file (a folder, a FIFO, a device) before anything
@@ -133,6 +134,7 @@ def plain_file(path, what=""):
 
 
 # ---- reading the workbook ----
+
 
 def _number(cell):
     """A cell's number: numbers as they are, numeric text read, anything else None."""
@@ -197,13 +199,13 @@ def read_workbook(path, what="", empty_ok=False):
             if all(title in columns for title in NEEDED_TITLES):
                 titled = code, columns
                 break
-        if titled is None and not any(tables.NAME_TITLE in _title_columns(book.sheet_by_name(n))
-                                      for n in names):
+        if titled is None and not any(tables.NAME_TITLE in _title_columns(book.sheet_by_name(n)) for n in names):
             raise ReportError(f"{what}{path} 不是 AWB 分析表格: 没有以 {tables.NAME_TITLE} 为标题的工作表")
         missing = [code for code in tables.LIGHT_SOURCES if code not in names]
         if missing:
-            raise ReportError(f"{what}{path} 缺少工作表 {', '.join(missing)} "
-                              f"(应有七个: {', '.join(tables.LIGHT_SOURCES)})")
+            raise ReportError(
+                f"{what}{path} 缺少工作表 {', '.join(missing)} (应有七个: {', '.join(tables.LIGHT_SOURCES)})"
+            )
         if titled is None:
             first = _title_columns(book.sheet_by_name(tables.LIGHT_SOURCES[0]))
             lacking = [title for title in NEEDED_TITLES if title not in first]
@@ -217,29 +219,41 @@ def read_workbook(path, what="", empty_ok=False):
     return Workbook(os.path.abspath(path), code, pictures)
 
 
+def _cell(row, col):
+    """A row's cell: a row may be shorter than the title row, and a hand-deleted note column reads
+    as empty."""
+    return row[col] if col is not None and col < len(row) else xlrd.empty_cell
+
+
 def _pictures(sheet, code, columns):
     # The value columns follow the name column: the AWB values a missing dump leaves at 0.
-    value_titles = tables.SHEET_TITLES[code][1:1 + tables.VALUE_COLUMNS[code]]
+    value_titles = tables.SHEET_TITLES[code][1 : 1 + tables.VALUE_COLUMNS[code]]
     value_columns = [columns[t] for t in value_titles if t in columns]
     note_column = columns.get(tables.ISSUE_NOTE_TITLE)
     pictures = []
     for r in range(1, sheet.nrows):
         row = sheet.row(r)
-        # A row may be shorter than the title row; a hand-deleted note column reads as empty.
-        cell = lambda col: row[col] if col is not None and col < len(row) else xlrd.empty_cell  # noqa: E731
+        cell = functools.partial(_cell, row)
         name = _text(cell(columns[tables.NAME_TITLE]))
         values = [_number(cell(col)) for col in value_columns]
         if not name and all(v is None for v in values):
             continue  # a blank row
-        pictures.append(Picture(
-            row=r + 1, name=name, note=_text(cell(note_column)),
-            ct=_number(cell(columns[CT])), lv=_number(cell(columns[LV])),
-            probabilities=tuple(_number(cell(columns[t])) for t in PROBABILITY_TITLES),
-            has_values=any(v for v in values)))
+        pictures.append(
+            Picture(
+                row=r + 1,
+                name=name,
+                note=_text(cell(note_column)),
+                ct=_number(cell(columns[CT])),
+                lv=_number(cell(columns[LV])),
+                probabilities=tuple(_number(cell(columns[t])) for t in PROBABILITY_TITLES),
+                has_values=any(v for v in values),
+            )
+        )
     return pictures
 
 
 # ---- reading the tuning history ----
+
 
 def _measure(value):
     """A history value the page can draw: a finite number, else None (a hand-edited text, say)."""
@@ -303,6 +317,7 @@ def read_with_history(path, history_path=None, what="", empty_ok=False):
 
 
 # ---- the page's path ----
+
 
 def same_place(a, b):
     """Whether two paths name one file: the same name once links are resolved, or one file."""

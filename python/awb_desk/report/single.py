@@ -7,8 +7,18 @@ shows."""
 import os
 
 from awb_desk import _tables as tables
-from awb_desk.report.charts import (WHITE_POINT_AXES, chart_text, colour, figure_html, hover, layout, plain,
-                                    point_traces, rounded, source_order)
+from awb_desk.report.charts import (
+    WHITE_POINT_AXES,
+    chart_text,
+    colour,
+    figure_html,
+    hover,
+    layout,
+    plain,
+    point_traces,
+    rounded,
+    source_order,
+)
 from awb_desk.report.inputs import CT, CT_TAG, LV, NO_SOURCE, shown
 
 # What the history part draws of each show: the tag in the history, its name on the page.
@@ -18,10 +28,38 @@ HISTORY_DRAWN = tuple(tag for tag, _ in HISTORY_QUANTITIES)
 HISTORY_TOP = 30  # pictures in the table of the largest CT changes, drawn in a colour of their own
 HISTORY_POINTS = 2000  # shows of those pictures up to which each show is drawn as a point
 TIME_FORMAT = "%Y-%m-%d %H:%M:%S"
-PALETTE = ("#2E91E5", "#E15F99", "#1CA71C", "#FB0D0D", "#DA16FF", "#222A2A", "#B68100", "#750D86",
-           "#EB663B", "#511CFB", "#00A08B", "#FB00D1", "#FC0080", "#B2828D", "#6C7C32", "#778AAE",
-           "#862A16", "#A777F1", "#620042", "#1616A7", "#DA60CA", "#6C4516", "#0D2A63", "#AF0038",
-           "#FD3216", "#00FE35", "#6A76FC", "#FED4C4", "#FE00CE", "#0DF9FF")
+PALETTE = (
+    "#2E91E5",
+    "#E15F99",
+    "#1CA71C",
+    "#FB0D0D",
+    "#DA16FF",
+    "#222A2A",
+    "#B68100",
+    "#750D86",
+    "#EB663B",
+    "#511CFB",
+    "#00A08B",
+    "#FB00D1",
+    "#FC0080",
+    "#B2828D",
+    "#6C7C32",
+    "#778AAE",
+    "#862A16",
+    "#A777F1",
+    "#620042",
+    "#1616A7",
+    "#DA60CA",
+    "#6C4516",
+    "#0D2A63",
+    "#AF0038",
+    "#FD3216",
+    "#00FE35",
+    "#6A76FC",
+    "#FED4C4",
+    "#FE00CE",
+    "#0DF9FF",
+)
 
 
 def _clock(moment):
@@ -36,12 +74,14 @@ def _instant(moment):
 
 
 def header(workbook):
-    facts = [("表格文件", workbook.path),
-             ("照片数", len(workbook.pictures)),
-             ("有问题描述的照片", len(workbook.issues)),
-             ("无 AWB 数据的行 (全为 0 或空)", len(workbook.without_values)),
-             ("无最终增益的行 (不画在白点图上)", _gains_note(workbook)),
-             ("数据来源", f"工作表 {workbook.sheet}")]
+    facts = [
+        ("表格文件", workbook.path),
+        ("照片数", len(workbook.pictures)),
+        ("有问题描述的照片", len(workbook.issues)),
+        ("无 AWB 数据的行 (全为 0 或空)", len(workbook.without_values)),
+        ("无最终增益的行 (不画在白点图上)", _gains_note(workbook)),
+        ("数据来源", f"工作表 {workbook.sheet}"),
+    ]
     return {"name": os.path.basename(workbook.path), "facts": facts}
 
 
@@ -53,10 +93,18 @@ def _gains_note(workbook):
 
 
 def ct_lv_figure(workbook, hover=hover):
-    traces = point_traces(workbook.pictures, lambda p: p.source, lambda p: p.has_issue,
-                          lambda p: plain(p.ct), lambda p: plain(p.lv), hover)
-    return figure_html({"data": traces, "layout": layout(
-        f"{CT} 与 {LV} (颜色: 最可能的光源; ◆: 有问题描述)", CT, LV, height=560)}, "ct-lv")
+    traces = point_traces(
+        workbook.pictures,
+        lambda p: p.source,
+        lambda p: p.has_issue,
+        lambda p: plain(p.ct),
+        lambda p: plain(p.lv),
+        hover,
+    )
+    return figure_html(
+        {"data": traces, "layout": layout(f"{CT} 与 {LV} (颜色: 最可能的光源; ◆: 有问题描述)", CT, LV, height=560)},
+        "ct-lv",
+    )
 
 
 def white_point_figure(pictures, hover=hover, div_id="white-points"):
@@ -64,11 +112,26 @@ def white_point_figure(pictures, hover=hover, div_id="white-points"):
     drawn = [p for p in pictures if p.white_point is not None]
     if not drawn:
         return None
-    traces = point_traces(drawn, lambda p: p.source, lambda p: p.has_issue,
-                          lambda p: rounded(p.white_point[0]), lambda p: rounded(p.white_point[1]), hover)
-    return figure_html({"data": traces, "layout": layout(
-        "白点 (最终增益的 G/R 与 G/B; 颜色: 最可能的光源; ◆: 有问题描述)", *WHITE_POINT_AXES, height=560,
-        yaxis={"scaleanchor": "x"})}, div_id)
+    traces = point_traces(
+        drawn,
+        lambda p: p.source,
+        lambda p: p.has_issue,
+        lambda p: rounded(p.white_point[0]),
+        lambda p: rounded(p.white_point[1]),
+        hover,
+    )
+    return figure_html(
+        {
+            "data": traces,
+            "layout": layout(
+                "白点 (最终增益的 G/R 与 G/B; 颜色: 最可能的光源; ◆: 有问题描述)",
+                *WHITE_POINT_AXES,
+                height=560,
+                yaxis={"scaleanchor": "x"},
+            ),
+        },
+        div_id,
+    )
 
 
 def probability_figure(workbook, hover=hover):
@@ -78,14 +141,35 @@ def probability_figure(workbook, hover=hover):
     # the axis shows the pictures' running numbers instead.
     columns = [hover(p) for p in pictures]
     ticks = range(0, len(pictures), max(1, len(pictures) // 10))
-    heatmap = {"type": "heatmap", "x": columns, "y": list(tables.LIGHT_SOURCES), "colorscale": "YlOrRd", "zmin": 0,
-               "z": [[plain(p.probabilities[k]) for p in pictures] for k in range(len(tables.LIGHT_SOURCES))],
-               "hovertemplate": "%{y}: %{z}<br>%{x}<extra></extra>", "colorbar": {"title": {"text": "概率"}}}
-    return figure_html({"data": [heatmap], "layout": layout(
-        "七种光源的概率 (照片按表格顺序)", "照片 (表格中的顺序)", "光源", height=380,
-        xaxis={"type": "category", "tickmode": "array", "tickvals": [columns[i] for i in ticks],
-               "ticktext": [str(i + 1) for i in ticks]},
-        yaxis={"autorange": "reversed", "type": "category"})}, "probabilities")
+    heatmap = {
+        "type": "heatmap",
+        "x": columns,
+        "y": list(tables.LIGHT_SOURCES),
+        "colorscale": "YlOrRd",
+        "zmin": 0,
+        "z": [[plain(p.probabilities[k]) for p in pictures] for k in range(len(tables.LIGHT_SOURCES))],
+        "hovertemplate": "%{y}: %{z}<br>%{x}<extra></extra>",
+        "colorbar": {"title": {"text": "概率"}},
+    }
+    return figure_html(
+        {
+            "data": [heatmap],
+            "layout": layout(
+                "七种光源的概率 (照片按表格顺序)",
+                "照片 (表格中的顺序)",
+                "光源",
+                height=380,
+                xaxis={
+                    "type": "category",
+                    "tickmode": "array",
+                    "tickvals": [columns[i] for i in ticks],
+                    "ticktext": [str(i + 1) for i in ticks],
+                },
+                yaxis={"autorange": "reversed", "type": "category"},
+            ),
+        },
+        "probabilities",
+    )
 
 
 def distribution_figure(workbook):
@@ -95,17 +179,39 @@ def distribution_figure(workbook):
             continue  # rows of zeros have no colour temperature to show
         cts = [plain(p.ct) for p in workbook.pictures if p.source == source]
         # Boxes only: the pictures' own points are the scatter's, and the page draws each once.
-        boxes.append({"type": "box", "y": cts, "name": f"{source} ({len(cts)})", "marker": {"color": colour(source)},
-                      "boxpoints": False, "boxmean": True})
+        boxes.append(
+            {
+                "type": "box",
+                "y": cts,
+                "name": f"{source} ({len(cts)})",
+                "marker": {"color": colour(source)},
+                "boxpoints": False,
+                "boxmean": True,
+            }
+        )
     if not boxes:
         return None
-    return figure_html({"data": boxes, "layout": layout(
-        f"各最可能光源的 {CT} 分布", "最可能的光源 (照片数)", CT, height=460, showlegend=False)}, "ct-distribution")
+    return figure_html(
+        {
+            "data": boxes,
+            "layout": layout(f"各最可能光源的 {CT} 分布", "最可能的光源 (照片数)", CT, height=460, showlegend=False),
+        },
+        "ct-distribution",
+    )
 
 
 def issue_rows(workbook):
-    return [{"name": p.name, "note": p.note, "ct": shown(p.ct), "lv": shown(p.lv), "source": p.source,
-             "colour": colour(p.source)} for p in workbook.issues]
+    return [
+        {
+            "name": p.name,
+            "note": p.note,
+            "ct": shown(p.ct),
+            "lv": shown(p.lv),
+            "source": p.source,
+            "colour": colour(p.source),
+        }
+        for p in workbook.issues
+    ]
 
 
 def _history_figure(reshown, changes):
@@ -118,13 +224,19 @@ def _history_figure(reshown, changes):
     order = [*changed, *(name for name in reshown if name not in changed)]
     coloured, rest = order[:HISTORY_TOP], order[HISTORY_TOP:]
     # Each show: its time, and CT, R, B and the show's number, which the hover tells.
-    points = {name: ([_instant(e.shown_at) for e in shows],
-                     [[*(plain(e.values[t]) for t in HISTORY_DRAWN), k] for k, e in enumerate(shows, 1)])
-              for name, shows in reshown.items()}
+    points = {
+        name: (
+            [_instant(e.shown_at) for e in shows],
+            [[*(plain(e.values[t]) for t in HISTORY_DRAWN), k] for k, e in enumerate(shows, 1)],
+        )
+        for name, shows in reshown.items()
+    }
 
     def hover_of(name):  # the picture's name, where plotly finds it, then the show
-        return (f"<b>%{{{name}}}</b> (第 %{{customdata[3]}} 次显示)<br>%{{x|{TIME_FORMAT}}}<br>"
-                f"{CT} %{{customdata[0]}} · R %{{customdata[1]}} · B %{{customdata[2]}}<extra></extra>")
+        return (
+            f"<b>%{{{name}}}</b> (第 %{{customdata[3]}} 次显示)<br>%{{x|{TIME_FORMAT}}}<br>"
+            f"{CT} %{{customdata[0]}} · R %{{customdata[1]}} · B %{{customdata[2]}}<extra></extra>"
+        )
 
     # What every coloured line shares is said once, in the figure's template; a point per show
     # unless the coloured pictures were shown thousands of times.
@@ -132,20 +244,36 @@ def _history_figure(reshown, changes):
     title = f"显示多次的照片: {CT} 与最终 R、B 增益随显示时间的变化 (每张照片一条线"
     title += f"; 彩色: {CT} 变化最大的 {len(coloured)} 张, 灰色: 其余 {len(rest)} 张)" if rest else ")"
     figure_layout = layout(title, None, None, height=860, legend={"title": {"text": "照片"}})
-    figure_layout["template"] = {**figure_layout["template"], "data": {"scatter": [{
-        "mode": "lines+markers" if markers else "lines", "marker": {"size": 5}, "line": {"width": 1.5},
-        "hovertemplate": hover_of("fullData.name"), "showlegend": False}]}}
+    figure_layout["template"] = {
+        **figure_layout["template"],
+        "data": {
+            "scatter": [
+                {
+                    "mode": "lines+markers" if markers else "lines",
+                    "marker": {"size": 5},
+                    "line": {"width": 1.5},
+                    "hovertemplate": hover_of("fullData.name"),
+                    "showlegend": False,
+                }
+            ]
+        },
+    }
     rows, spacing = len(HISTORY_QUANTITIES), 0.04
     height = (1 - spacing * (rows - 1)) / rows
     traces = []
-    for q, (tag, label) in enumerate(HISTORY_QUANTITIES):
+    for q, (_tag, label) in enumerate(HISTORY_QUANTITIES):
         suffix = str(q + 1) if q else ""  # plotly's names of the plots' axes: x, x2, x3
         top = 1 - q * (height + spacing)
-        figure_layout[f"xaxis{suffix}"] = {"anchor": f"y{suffix}", "domain": [0, 1],
-                                           **({"matches": f"x{rows}", "showticklabels": False} if q < rows - 1
-                                              else {"title": {"text": "显示时间"}})}
-        figure_layout[f"yaxis{suffix}"] = {"anchor": f"x{suffix}", "domain": [max(0, top - height), top],
-                                           "title": {"text": label}}
+        figure_layout[f"xaxis{suffix}"] = {
+            "anchor": f"y{suffix}",
+            "domain": [0, 1],
+            **({"matches": f"x{rows}", "showticklabels": False} if q < rows - 1 else {"title": {"text": "显示时间"}}),
+        }
+        figure_layout[f"yaxis{suffix}"] = {
+            "anchor": f"x{suffix}",
+            "domain": [max(0, top - height), top],
+            "title": {"text": label},
+        }
         axes = {"xaxis": f"x{suffix}", "yaxis": f"y{suffix}"}
         if rest:
             x, y, data = [], [], []
@@ -154,15 +282,33 @@ def _history_figure(reshown, changes):
                 x += [*times, None]
                 y += [*(show[q] for show in shows), None]
                 data += [*([*show, chart_text(name)] for show in shows), None]
-            traces.append({"type": "scatter", "mode": "lines", "name": f"其余 {len(rest)} 张照片",
-                           "legendgroup": "rest",
-                           "showlegend": q == 0, "line": {"color": "#ced4da", "width": 1}, "x": x, "y": y,
-                           "customdata": data, "hovertemplate": hover_of("customdata[4]"), **axes})
+            traces.append(
+                {
+                    "type": "scatter",
+                    "mode": "lines",
+                    "name": f"其余 {len(rest)} 张照片",
+                    "legendgroup": "rest",
+                    "showlegend": q == 0,
+                    "line": {"color": "#ced4da", "width": 1},
+                    "x": x,
+                    "y": y,
+                    "customdata": data,
+                    "hovertemplate": hover_of("customdata[4]"),
+                    **axes,
+                }
+            )
         for n, name in enumerate(coloured):
             times, shows = points[name]
-            trace = {"type": "scatter", "name": chart_text(name), "legendgroup": str(n),
-                     "line": {"color": PALETTE[n % len(PALETTE)]}, "x": times, "y": [show[q] for show in shows],
-                     "customdata": shows, **axes}
+            trace = {
+                "type": "scatter",
+                "name": chart_text(name),
+                "legendgroup": str(n),
+                "line": {"color": PALETTE[n % len(PALETTE)]},
+                "x": times,
+                "y": [show[q] for show in shows],
+                "customdata": shows,
+                **axes,
+            }
             if q == 0:
                 trace["showlegend"] = True
             traces.append(trace)
@@ -177,9 +323,17 @@ def _ct_changes(reshown):
         known = [e for e in shows if e.values[CT_TAG] is not None]
         if len(known) > 1:
             first, last = known[0], known[-1]
-            changes.append({"picture": name, "first": first.values[CT_TAG], "last": last.values[CT_TAG],
-                            "change": last.values[CT_TAG] - first.values[CT_TAG], "shows": len(shows),
-                            "since": first.shown_at, "until": last.shown_at})
+            changes.append(
+                {
+                    "picture": name,
+                    "first": first.values[CT_TAG],
+                    "last": last.values[CT_TAG],
+                    "change": last.values[CT_TAG] - first.values[CT_TAG],
+                    "shows": len(shows),
+                    "since": first.shown_at,
+                    "until": last.shown_at,
+                }
+            )
     changes.sort(key=lambda c: -abs(c["change"]))  # ties keep the order of first show
     return changes
 
@@ -198,19 +352,43 @@ def history_part(workbook):
     if history.problem is not None or not reshown:
         return {**part, "reshown": 0}
     changes = _ct_changes(reshown)
-    rows = [{"picture": c["picture"], "first": shown(c["first"]), "last": shown(c["last"]),
-             "change": signed(c["change"]), "shows": c["shows"], "since": _clock(c["since"]),
-             "until": _clock(c["until"])} for c in changes[:HISTORY_TOP]]
-    return {**part, "reshown": len(reshown), "shows": sum(map(len, reshown.values())), "top": HISTORY_TOP,
-            "changed": len(changes), "rows": rows, "figure": _history_figure(reshown, changes)}
+    rows = [
+        {
+            "picture": c["picture"],
+            "first": shown(c["first"]),
+            "last": shown(c["last"]),
+            "change": signed(c["change"]),
+            "shows": c["shows"],
+            "since": _clock(c["since"]),
+            "until": _clock(c["until"]),
+        }
+        for c in changes[:HISTORY_TOP]
+    ]
+    return {
+        **part,
+        "reshown": len(reshown),
+        "shows": sum(map(len, reshown.values())),
+        "top": HISTORY_TOP,
+        "changed": len(changes),
+        "rows": rows,
+        "figure": _history_figure(reshown, changes),
+    }
 
 
 def context(workbook):
     """Everything the page of one workbook shows, for its template."""
     texts = {p.row: hover(p) for p in workbook.pictures}  # each picture's hover, made once for three figures
     known = lambda p: texts[p.row]  # noqa: E731
-    return {"title": f"AWB 报告 - {os.path.basename(workbook.path)}", "header": header(workbook),
-            "ct_lv": ct_lv_figure(workbook, known), "white_points": white_point_figure(workbook.pictures, known),
-            "probabilities": probability_figure(workbook, known), "distribution": distribution_figure(workbook),
-            "issues": issue_rows(workbook), "history": history_part(workbook), "CT": CT, "LV": LV,
-            "note_title": tables.ISSUE_NOTE_TITLE}
+    return {
+        "title": f"AWB 报告 - {os.path.basename(workbook.path)}",
+        "header": header(workbook),
+        "ct_lv": ct_lv_figure(workbook, known),
+        "white_points": white_point_figure(workbook.pictures, known),
+        "probabilities": probability_figure(workbook, known),
+        "distribution": distribution_figure(workbook),
+        "issues": issue_rows(workbook),
+        "history": history_part(workbook),
+        "CT": CT,
+        "LV": LV,
+        "note_title": tables.ISSUE_NOTE_TITLE,
+    }
