@@ -33,13 +33,7 @@ constexpr const char* kMissingDumpsHead = "\n有照片缺少exif数据,请重新
 constexpr const char* kFailedPicturesHead = "\n有照片的exif数据有误,未写入表格,请检查对应图片的exif数据！";
 constexpr const char* kDone = "数据处理完成！表格文件:%s";
 
-py::object format(const char* pattern, py::handle values) { return py::str(pattern).attr("__mod__")(values); }
-
-// "TypeName: message" of an error, on one line.
-py::object error_line(const py::error_already_set& e) {
-    py::object text = py::str("{}: {}").format(e.type().attr("__name__"), e.value());
-    return text.attr("replace")("\r", " ").attr("replace")("\n", " ");
-}
+using py_::percent;
 
 // A rerun starts a fresh day's workbook and keeps the earlier run's in "备份" beside it. One
 // that cannot be moved (held open by a spreadsheet program, or marked read-only: the user
@@ -50,11 +44,11 @@ void move_old_workbook(const py_::Namespace& ns) {
     try {
         py_::refuse_read_only(ns, py_::Os(ns).realpath(workbook));
         py::object moved = py_::move_into_backups(ns, workbook);
-        ns.print(format(kOldWorkbookMoved, moved));
+        ns.print(percent(kOldWorkbookMoved, moved));
         move_history_along(ns, workbook, moved);
     } catch (py::error_already_set& e) {
         if (!e.matches(PyExc_OSError)) throw;
-        ns.print(format(kOldWorkbookKept, py::make_tuple(workbook, error_line(e))));
+        ns.print(percent(kOldWorkbookKept, py::make_tuple(workbook, py::str(py_::described(e)))));
     }
 }
 
@@ -64,7 +58,7 @@ using py_::text_of;
 // engineer's terms), else the error itself.
 py::object failure_detail(const py::error_already_set& e) {
     if (std::optional<std::string> note = py_::first_note(e)) return py::str(*note);
-    return error_line(e);
+    return py::str(py_::described(e));
 }
 
 // What a failure of the day's workbook means to the engineer, noted on the error
@@ -137,8 +131,8 @@ std::string PictureRun::saved_line(const char* pattern, const std::string& failu
     py_::BookMemory& memory = py_::BookMemory::of(kTavrin);
     py::object count = py::int_(memory.saved_pictures());
     py::object where = memory.path() ? memory.path() : workbook_;
-    std::string line = text_of(format(pattern, py::make_tuple(count, where)));
-    if (!failure.empty()) line += text_of(format(kLastSaveFailed, py::make_tuple(failure)));
+    std::string line = text_of(percent(pattern, py::make_tuple(count, where)));
+    if (!failure.empty()) line += text_of(percent(kLastSaveFailed, py::make_tuple(failure)));
     return line;
 }
 
@@ -148,10 +142,10 @@ void PictureRun::stop_if_lost() {
     try {
         run_.save();
     } catch (py::error_already_set& e) {
-        failure = py::str(error_line(e)).cast<std::string>();
+        failure = py_::described(e);
     }
     py::object error = lost_;
-    std::string line = text_of(format(kLockLost, py::make_tuple(workbook_))) +
+    std::string line = text_of(percent(kLockLost, py::make_tuple(workbook_))) +
                        (py_::BookMemory::of(kTavrin).holds_book() ? saved_line(kSavedAside, failure)
                                                                   : std::string(kNothingRecorded));
     PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(error.ptr())), error.ptr());
@@ -181,7 +175,7 @@ void PictureRun::record(const py::object& jpg, const py::object& rawpic, const p
             explain_workbook_failure(e);
             throw;
         }
-        ns.print(format(kPictureFailed, py::make_tuple(py_::echo(jpg), failure_detail(e))));
+        ns.print(percent(kPictureFailed, py::make_tuple(py_::echo(jpg), failure_detail(e))));
         failed_.push_back(jpg);
     }
     stop_if_lost();  // a save of this picture found the lock lost
@@ -203,7 +197,7 @@ void PictureRun::interrupted(py::error_already_set& interrupt) {
     try {
         run_.save();
     } catch (py::error_already_set& e) {
-        failure = py::str(error_line(e)).cast<std::string>();
+        failure = py_::described(e);
     }
     py_::add_note(interrupt, saved_line(kInterrupted, failure));
 }
@@ -229,10 +223,10 @@ static void record_lines(PictureRun& run, py::handle lines) {
         if (read.kind == LineKind::kEmpty) continue;
         py::str shown = py_::to_str(echo(read.cleaned));
         if (read.kind == LineKind::kMalformed) {
-            ns.print(format(kBadLine, py::make_tuple(line_number, shown)));
+            ns.print(percent(kBadLine, py::make_tuple(line_number, shown)));
             continue;
         }
-        ns.print(format(kRunningLine, py::make_tuple(ns.get("data_num"), shown)));
+        ns.print(percent(kRunningLine, py::make_tuple(ns.get("data_num"), shown)));
         py::str jpg = py_::to_str(read.fields[0]);
         py::str rawpic = py_::to_str(read.fields[1]);
         py::str issues = py_::to_str(read.fields[2]);
@@ -287,7 +281,7 @@ void tavrin() {
     report_missing_dumps(ns);
     run.report_failures();
     ns.print("");
-    ns.print(format(kDone, ns.get("Excle_File")));
+    ns.print(percent(kDone, ns.get("Excle_File")));
 }
 
 }  // namespace awb::batch

@@ -6,14 +6,13 @@
 #include "batch.hpp"
 #include "book_memory.hpp"
 #include "errors.hpp"
+#include "history_module.hpp"
 #include "os_calls.hpp"
 #include "strings.hpp"
 
 namespace awb::batch {
 namespace {
 
-constexpr const char* kHistoryModule = "awb_desk.history";
-constexpr const char* kNotSaved = "历史记录未保存: %s (%s)";
 constexpr const char* kHistoryKept = "旧的调参历史无法移入备份,本次数据将追加到其中: %s (%s)";
 
 // The run being recorded.
@@ -21,20 +20,6 @@ struct RunHistoryState {
     static constexpr const char* kAttribute = "_run_history";
     RunHistory* current = nullptr;
 };
-
-py::object format(const char* pattern, py::handle values) { return py::str(pattern).attr("__mod__")(values); }
-
-// The reason of a failure in one line: the history's own words, else the exception's.
-py::object reason_of(const py::error_already_set& e, const py::object& history) {
-    std::string message = py_::text_of(e.value());
-    if (!history || !e.matches(history.attr("HistoryError").ptr())) {
-        message = message.empty() ? py_::type_name(e) : py_::type_name(e) + ": " + message;
-    }
-    for (char& c : message) {
-        if (c == '\n' || c == '\r') c = ' ';
-    }
-    return py::str(message);
-}
 
 // The saves of the workbook in memory, written around by `run`'s history (none: by no history).
 void hook_saves(RunHistory* run) {
@@ -54,11 +39,11 @@ RunHistory::RunHistory() {
     outer_ = state.current;
     workbook_ = path_ = ns.get("Excle_File");
     try {
-        history_ = py::module_::import(kHistoryModule);
+        history_ = py::module_::import(py_::kHistoryModule);
         path_ = history_.attr("history_path")(path_);
     } catch (py::error_already_set& e) {
         if (!e.matches(PyExc_Exception)) throw;
-        ns.print(format(kNotSaved, py::make_tuple(path_, reason_of(e, history_))));
+        ns.print(py_::history_not_saved(e, history_, path_));
         told_ = true;
         history_ = py::none();
     }
@@ -142,7 +127,7 @@ void RunHistory::after_save(bool saved) {
 
 void RunHistory::not_saved(const py::error_already_set& e) {
     wait_ = 0;  // later saves try again without waiting
-    if (!told_) kTavrin.print(format(kNotSaved, py::make_tuple(path_, reason_of(e, history_))));
+    if (!told_) kTavrin.print(py_::history_not_saved(e, history_, path_));
     told_ = true;
 }
 
@@ -150,12 +135,12 @@ void move_history_along(const py_::Namespace& ns, py::handle workbook, py::handl
     py::object history;
     py::object path = py::reinterpret_borrow<py::object>(workbook);
     try {
-        history = py::module_::import(kHistoryModule);
+        history = py::module_::import(py_::kHistoryModule);
         path = history.attr("history_path")(workbook);
         history.attr("move")(path, history.attr("history_path")(moved));
     } catch (py::error_already_set& e) {
         if (!e.matches(PyExc_Exception)) throw;
-        ns.print(format(kHistoryKept, py::make_tuple(path, reason_of(e, history))));
+        ns.print(py_::percent(kHistoryKept, py::make_tuple(path, py_::history_failure(e, history))));
     }
 }
 

@@ -18,13 +18,6 @@ struct ConsoleState {
     Step step = Step::kDiscovery;
 };
 
-// The exception's own words: its message, or its type's name when it has none.
-std::string detail_of(py::error_already_set& e) {
-    std::string message = text_of(e.value());
-    std::string type = py_::type_name(e);
-    return message.empty() ? type : type + ": " + message;
-}
-
 std::string variable(const py_::Namespace& ns, const char* name) {
     try {
         return text_of(ns.get(name));
@@ -53,7 +46,7 @@ FailureFacts facts_of(const py_::Namespace& ns, py::error_already_set& e) {
     facts.workbook = variable(ns, "Excle_File");
     facts.text = variable(ns, "Lumvik_file_full_path");
     facts.error = kind_of(ns, e);
-    facts.detail = detail_of(e);
+    facts.detail = py_::described(e);
     facts.capture_list = variable(ns, "rawfilename_txt");
     facts.wait_seconds = static_cast<int>(py_::kShowWait);
     facts.note = [&e] { return py_::first_note(e); };
@@ -95,7 +88,7 @@ void report_failure(const py_::Namespace& ns, py::error_already_set& e) {
     try {
         line = failure_line(describe_failure(facts_of(ns, e)));
     } catch (py::error_already_set&) {
-        line = failure_line(detail_of(e));
+        line = failure_line(py_::described(e));
     }
     ns.print(py::str(line));
     log_trace(ns, e, line);

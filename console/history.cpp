@@ -3,14 +3,12 @@
 #include <optional>
 #include <string>
 
+#include "history_module.hpp"
 #include "strings.hpp"
 #include "summary.hpp"
 
 namespace awb::console {
 namespace {
-
-constexpr const char* kHistoryModule = "awb_desk.history";
-constexpr const char* kNotSaved = "历史记录未保存: ";
 
 // The values the comparison line shows: colour temperature, light value and the final red and
 // blue gains.
@@ -79,14 +77,6 @@ struct HeldShowState {
     std::optional<RecordedShow> show;
 };
 
-// The reason of a failure in one line: the history's own words, else the exception's.
-std::string reason_of(py::error_already_set& e, const py::object& history) {
-    std::string message = py::str(e.value()).cast<std::string>();
-    if (history && e.matches(history.attr("HistoryError").ptr())) return message;
-    std::string type = py::str(e.type().attr("__name__")).cast<std::string>();
-    return message.empty() ? type : type + ": " + message;
-}
-
 }  // namespace
 
 RecordedShow recorded_show(const py_::Namespace& ns, const std::vector<SheetRecord>& sheets,
@@ -100,18 +90,14 @@ void remember_show(const py_::Namespace& ns, RecordedShow show) {
     py::object path = show.workbook;
     std::optional<std::string> line;
     try {
-        history = py::module_::import(kHistoryModule);
+        history = py::module_::import(py_::kHistoryModule);
         path = history.attr("history_path")(path);
         py::object previous =
             history.attr("record_show")(path, show.picture, show.result_path, show.issues, show.values);
         if (!previous.is_none()) line = compare(show.values, previous);
     } catch (py::error_already_set& e) {
         if (!e.matches(PyExc_Exception)) throw;
-        std::string reason = reason_of(e, history);
-        for (char& c : reason) {
-            if (c == '\n' || c == '\r') c = ' ';
-        }
-        ns.print(py::str(kNotSaved) + py::str(path) + py::str(" (" + reason + ")"));
+        ns.print(py_::history_not_saved(e, history, path));
         e.discard_as_unraisable("the console's tuning history");  // the trace, into the error log
         return;
     }

@@ -1,5 +1,6 @@
 #include "failure_messages.hpp"
 
+#include "awb/text.hpp"
 #include "awb/text_files.hpp"
 
 namespace awb::console {
@@ -88,12 +89,6 @@ std::string describe_failure(const FailureFacts& f) {
     return f.detail;
 }
 
-std::string failure_line(const std::string& words) {
-    std::string line = "操作失败: " + words;
-    for (char& c : line) {
-        if (c == '\n' || c == '\r') c = ' ';
-    }
-    return line;
-}
+std::string failure_line(const std::string& words) { return one_line("操作失败: " + words); }
 
 }  // namespace awb::console

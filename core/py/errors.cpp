@@ -1,5 +1,7 @@
 #include "errors.hpp"
 
+#include "awb/text.hpp"
+
 namespace awb::py_ {
 
 void add_note(py::error_already_set& e, const std::string& note) {
@@ -38,6 +40,12 @@ void raise_object(const py::object& error) {
 
 std::string type_name(const py::error_already_set& e) {
     return py::str(e.type().attr("__name__")).cast<std::string>();
+}
+
+std::string described(const py::error_already_set& e) {
+    std::string message = py::str(e.value()).cast<std::string>();
+    std::string type = type_name(e);
+    return one_line(message.empty() ? type : type + ": " + message);
 }
 
 }  // namespace awb::py_

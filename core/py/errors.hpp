@@ -28,4 +28,8 @@ std::optional<std::string> first_note(const py::error_already_set& e);
 // The exception's type name.
 std::string type_name(const py::error_already_set& e);
 
+// The exception in its own words on one line: "TypeName: message", or its type's name when it
+// has no message.
+std::string described(const py::error_already_set& e);
+
 }  // namespace awb::py_

@@ -23,6 +23,10 @@ py::str to_str(const std::string& utf8) { return py::str(utf8); }
 
 std::string text_of(py::handle value) { return py::str(value).cast<std::string>(); }
 
+py::object percent(const char* pattern, py::handle values) {
+    return py::str(pattern).attr("__mod__")(values);
+}
+
 py::str echo(py::handle text) { return to_str(awb::echo(to_ustring(text))); }
 
 }  // namespace awb::py_

@@ -34,6 +34,9 @@ decltype(auto) with_code_units(py::handle text, Fn&& fn) {
 // The interpreter's text of any object (str(value)), as UTF-8.
 std::string text_of(py::handle value);
 
+// pattern % values, as the module's own code formats its lines ("%02d %s").
+py::object percent(const char* pattern, py::handle values);
+
 // A user's text as the console echoes it: cut to awb::kEchoLength characters and "…".
 py::str echo(py::handle text);
 

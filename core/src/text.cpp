@@ -119,6 +119,13 @@ std::size_t find_ignoring_case(uview text, uview part) {
     return hit == text.end() && !part.empty() ? uview::npos : static_cast<std::size_t>(hit - text.begin());
 }
 
+std::string one_line(std::string text) {
+    for (char& c : text) {
+        if (c == '\n' || c == '\r') c = ' ';
+    }
+    return text;
+}
+
 ustring echo(uview text) {
     if (text.size() <= kEchoLength) return ustring(text);
     return ustring(text.substr(0, kEchoLength)) + U"…";

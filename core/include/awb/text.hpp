@@ -35,6 +35,9 @@ bool equal_ignoring_case(uview text, uview other);
 // The position of the first `part` in `text`, ASCII letters compared without their case.
 std::size_t find_ignoring_case(uview text, uview part);
 
+// A text on one console line: every line feed and carriage return becomes a blank.
+std::string one_line(std::string text);
+
 // A user's text as the console echoes it: at most kEchoLength characters, followed by "…"
 // where it was cut, so that a runaway line does not flood the console.
 inline constexpr std::size_t kEchoLength = 200;
