@@ -133,6 +133,19 @@ class Sandbox:
             timeout=timeout,
         )
 
+    def start(self, code, stdin=subprocess.PIPE, cwd=None, env=None, stderr=subprocess.PIPE):
+        """Starts a Python snippet and leaves it running: the caller talks to it and waits for it."""
+        return subprocess.Popen(
+            [sys.executable, "-c", code],
+            cwd=cwd or self.work,
+            env=self.env(env),
+            text=True,
+            encoding="utf-8",
+            stdin=stdin,
+            stdout=subprocess.PIPE,
+            stderr=stderr,
+        )
+
     def command(self, argv, stdin="", cwd=None, env=None, timeout=120):
         proc = subprocess.run(
             argv,

@@ -59,12 +59,17 @@ json.dump(book, open("book.json", "w"))
 """
 
 
+def console_code(raw, setup=""):
+    """The console session's code for the simulator folder `raw`, `setup` run before it."""
+    return SESSION.format(tests=str(TESTS), bench=str(TESTS.parent / "bench"), raw=str(raw), setup=setup)
+
+
 def session(sandbox, raw, stdin, setup="", cwd=None):
     """The console as the main program on piped input (in the working folder `cwd`, the
     sandbox's by default): its result and the workbook after it."""
     work = cwd or sandbox.work
     result = sandbox.run(
-        SESSION.format(tests=str(TESTS), bench=str(TESTS.parent / "bench"), raw=str(raw), setup=setup),
+        console_code(raw, setup),
         stdin=stdin,
         cwd=work,
     )

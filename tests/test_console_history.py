@@ -7,8 +7,6 @@ import json
 import os
 import re
 import sqlite3
-import subprocess
-import sys
 from concurrent.futures import ThreadPoolExecutor
 
 import pytest
@@ -200,16 +198,7 @@ def test_a_held_history_costs_no_other_console_its_show(sandbox):
             busy=BUSY,
             setup=f"awb_history.BUSY_SECONDS = {BUSY}\nsimulate(raw, 'P{n}')",
         )
-        return subprocess.Popen(
-            [sys.executable, "-c", code],
-            cwd=work,
-            env=sandbox.env(),
-            text=True,
-            encoding="utf-8",
-            stdin=subprocess.PIPE,
-            stdout=subprocess.PIPE,
-            stderr=subprocess.PIPE,
-        )
+        return sandbox.start(code, cwd=work)
 
     def pictures():
         try:

@@ -4,7 +4,6 @@ workbook opens, holds every picture whose save had completed and no half-written
 
 import random
 import subprocess
-import sys
 import threading
 import time
 from pathlib import Path
@@ -15,7 +14,7 @@ import xlrd
 import make_examples
 from awb_desk import history as awb_history
 from conftest import DEADLINE, LIGHT_SOURCES, wait_until, workbook_cells
-from console_support import SESSION, TESTS, simulate
+from console_support import TESTS, console_code, simulate
 from read_workbook import read_workbook
 
 pytestmark = pytest.mark.sigkill
@@ -55,16 +54,7 @@ class Run:
     """A process of the tool, its output collected line by line as it comes."""
 
     def __init__(self, sandbox, code, stdin=""):
-        self.proc = subprocess.Popen(
-            [sys.executable, "-c", code],
-            cwd=sandbox.work,
-            env=sandbox.env({"PYTHONUNBUFFERED": "1"}),
-            text=True,
-            encoding="utf-8",
-            stdin=subprocess.PIPE,
-            stdout=subprocess.PIPE,
-            stderr=subprocess.DEVNULL,
-        )
+        self.proc = sandbox.start(code, env={"PYTHONUNBUFFERED": "1"}, stderr=subprocess.DEVNULL)
         self.lines = []
         self.proc.stdin.write(stdin)  # left open: a console with nothing more to do waits at its prompt
         self.proc.stdin.flush()
@@ -235,7 +225,7 @@ def test_killed_console(sandbox):
     order = [f"B{i:04d}.jpg" for i in range(1, PREBUILT + 1)]
     cct = {picture: {1000 + i} for i, picture in enumerate(order, 1)}
     plan = show_plan(rng, 200)
-    session = SESSION.format(tests=str(TESTS), bench=str(TESTS.parent / "bench"), raw=str(raw), setup="")
+    session = console_code(raw)
     done, found = 0, []
     for kill in range(KILLS):
         after = rng.randrange(4)  # shows completed before the kill

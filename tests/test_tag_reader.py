@@ -2,6 +2,7 @@
 
 import pytest
 
+import make_examples
 from conftest import LIGHT_SOURCES
 
 CONSOLE_READ = """
@@ -90,48 +91,14 @@ def distinct_values(code):
         "AWB_TAG_GAIN_B": 1024,
     }
     values.update({f"AWB_TAG_P_{c}": 10 + i for i, c in enumerate(LIGHT_SOURCES)})
-    prefixes = [
-        "DAYLIGHT_PROB",
-        "EQV_DAYLIGHT_PROB",
-        "DAY_LOCUS_OFFSET",
-        "GM_OFFSET",
-        "GM_OFFSET_THR",
-        "NEW_OFFSET",
-        "OFFSET_RATIO",
-        "RATIO_OFFSET",
-        "IS_ABOVE_DAY_LOCUS",
-        "LUT_OFFSET",
-        "WEIGHT",
-        "STA_GAIN_R",
-        "STA_GAIN_G",
-        "STA_GAIN_B",
-        "SPAT_GAIN_R",
-        "SPAT_GAIN_G",
-        "SPAT_GAIN_B",
-        "EQV_GAIN_R",
-        "EQV_GAIN_G",
-        "EQV_GAIN_B",
-    ]
     for i, c in enumerate(LIGHT_SOURCES):
-        for j, prefix in enumerate(prefixes):
+        for j, prefix in enumerate(make_examples.SOURCE_FIELDS):
             values[f"AWB_TAG_{prefix}_{c}"] = (i + 1) * 100 + j
     return values
 
 
 def expected_record(values, code):
-    per = [
-        "DAYLIGHT_PROB",
-        "EQV_DAYLIGHT_PROB",
-        "DAY_LOCUS_OFFSET",
-        "GM_OFFSET",
-        "GM_OFFSET_THR",
-        "NEW_OFFSET",
-        "OFFSET_RATIO",
-        "RATIO_OFFSET",
-        "IS_ABOVE_DAY_LOCUS",
-        "LUT_OFFSET",
-        "WEIGHT",
-    ]
+    per = make_examples.SOURCE_FIELDS[:11]  # the record holds no gains
     record = [values["AWB_TAG_CCT"], values["AWB_TAG_ALGO_SCENE_LV"]]
     record += [values[f"AWB_TAG_P_{c}"] for c in LIGHT_SOURCES]
     record += [values[f"AWB_TAG_{p}_{code}"] for p in per] + [values["AWB_TAG_DATE"]]

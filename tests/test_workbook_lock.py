@@ -16,7 +16,7 @@ import pytest
 
 import make_examples
 from conftest import LIGHT_SOURCES, wait_until
-from console_support import SESSION, TESTS, session, simulate
+from console_support import console_code, session, simulate
 from read_workbook import read_workbook
 from test_batch_rerun import PACED_COMMAND, TAVRIN
 from test_kills import PACED_BATCH, Run
@@ -49,19 +49,9 @@ Lumvik.filelock = types.SimpleNamespace(FileLock=_Watched, Timeout=filelock.Time
 def start_console(sandbox, work, raw, stdin, setup=""):
     work.mkdir(exist_ok=True)
     (work / "Config.ini").write_text(f"Path={raw}\n", encoding="utf-8")
-    code = SESSION.format(tests=str(TESTS), bench=str(TESTS.parent / "bench"), raw=str(raw), setup=setup)
     (work / "stdin.txt").write_text(stdin, encoding="utf-8")
     with open(work / "stdin.txt", encoding="utf-8") as commands:
-        return subprocess.Popen(
-            [sys.executable, "-c", code],
-            cwd=work,
-            env=sandbox.env(),
-            text=True,
-            encoding="utf-8",
-            stdin=commands,
-            stdout=subprocess.PIPE,
-            stderr=subprocess.PIPE,
-        )
+        return sandbox.start(console_code(raw, setup), stdin=commands, cwd=work)
 
 
 def test_two_consoles_share_one_workbook(sandbox):
@@ -172,7 +162,7 @@ def test_a_second_writer_waits_or_stops(sandbox):
     )
     wait_until(held.exists, "the other program to take the lock")
     result = sandbox.run(
-        SESSION.format(tests=str(TESTS), bench=str(TESTS.parent / "bench"), raw=str(raw), setup=""),
+        console_code(raw),
         stdin="!time.sleep(3)\nq\n",
     )
     holder.communicate(timeout=30)
