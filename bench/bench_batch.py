@@ -38,7 +38,7 @@ def timed(*args):
     write_report(*args)
     print(f"report seconds: {time.perf_counter() - start:.4f}", file=sys.stderr)
 cli._write_report = timed
-sys.exit(cli.tavrin(sys.argv[1:]))
+sys.exit(cli.tavrin_script(sys.argv[1:]))
 """
 
 

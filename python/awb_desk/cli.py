@@ -2,6 +2,8 @@
 recorder, run in the working folder that holds the capture list and the "EXIF" folder of dumps,
 and `awb-report`, a workbook as an HTML page."""
 
+import functools
+import gc
 import importlib.util
 import os
 import sys
@@ -181,3 +183,27 @@ def awb_report(argv=None):
     from awb_desk import report
 
     return report.main(argv)
+
+
+# ---- the console scripts ----
+
+
+def _console_script(command):
+    """The console script of a command: its exit status, with every object the command made
+    frozen out of the interpreter's last full collection at exit. That pass over them all (the
+    run's workbook in memory, the page's figures) finds nothing worth finding in a process about
+    to end, whose files are saved and closed by then, and it took a tenth of a second after a
+    batch of 1000 pictures."""
+
+    @functools.wraps(command)
+    def script(*args):
+        status = command(*args)
+        gc.freeze()
+        return status
+
+    return script
+
+
+lumvik_script = _console_script(lumvik)
+tavrin_script = _console_script(tavrin)
+awb_report_script = _console_script(awb_report)
