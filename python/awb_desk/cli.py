@@ -90,21 +90,12 @@ def tavrin(argv=None):
 def _tavrin_arguments(argv):
     import argparse
 
-    from awb_desk.report import tolerance_argument
+    from awb_desk.report import comparison_arguments
 
     parser = argparse.ArgumentParser(
         prog="tavrin", description="按 rawfilename.txt 把 EXIF 目录中的 AWB 数据写入当天的表格"
     )
-    parser.add_argument(
-        "--against", metavar="OLD.xls", help="批处理结束时写出与这个旧表的对比报告 (而不是本次表格的报告)"
-    )
-    parser.add_argument(
-        "--tolerance", metavar="K", type=tolerance_argument, help="对比时 CT 变化的容差, 单位 K (默认 100)"
-    )
-    args = parser.parse_args(argv)
-    if args.tolerance is not None and args.against is None:
-        parser.error("--tolerance 只用于 --against 的对比")
-    return args
+    return comparison_arguments(parser, "批处理结束时写出与这个旧表的对比报告 (而不是本次表格的报告)", argv)
 
 
 def _default_settings():

@@ -36,6 +36,7 @@ __all__ = [
     "FAILED",
     "WRITTEN",
     "ReportError",
+    "comparison_arguments",
     "main",
     "problem",
     "read_earlier",
@@ -156,6 +157,19 @@ def tolerance_argument(text):
     return value
 
 
+def comparison_arguments(parser, against_help, argv):
+    """Adds `--against OLD.xls` and `--tolerance K` to a command's `parser` and parses `argv`;
+    a tolerance without a comparison is refused."""
+    parser.add_argument("--against", metavar="OLD.xls", help=against_help)
+    parser.add_argument(
+        "--tolerance", metavar="K", type=tolerance_argument, help="对比时 CT 变化的容差, 单位 K (默认 100)"
+    )
+    args = parser.parse_args(argv)
+    if args.tolerance is not None and args.against is None:
+        parser.error("--tolerance 只用于 --against 的对比")
+    return args
+
+
 def main(argv=None):
     parser = argparse.ArgumentParser(prog="awb-report", description="把 AWB 分析表格写成一个离线打开的 HTML 报告")
     parser.add_argument("workbook", help="lumvik 或 tavrin 写的表格文件 (.xls); 与 --against 一起时为新表")
@@ -163,11 +177,5 @@ def main(argv=None):
     parser.add_argument(
         "--history", metavar="FILE", help="表格的调参历史数据库 (默认: 表格旁边的 <表格名>.history.sqlite, 有则用)"
     )
-    parser.add_argument("--against", metavar="OLD.xls", help="与这个旧表对比 (同一拍摄列表的上一次运行)")
-    parser.add_argument(
-        "--tolerance", metavar="K", type=tolerance_argument, help="对比时 CT 变化的容差, 单位 K (默认 100)"
-    )
-    args = parser.parse_args(argv)
-    if args.tolerance is not None and args.against is None:
-        parser.error("--tolerance 只用于 --against 的对比")
+    args = comparison_arguments(parser, "与这个旧表对比 (同一拍摄列表的上一次运行)", argv)
     return run(args.workbook, args.output, args.history, args.against, args.tolerance)

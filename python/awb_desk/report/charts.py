@@ -144,3 +144,24 @@ def point_traces(items, source, issue, x, y, text):
                     }
                 )
     return traces
+
+
+def white_point_traces(items, picture, hover):
+    """Scatter traces of `items` at the white points of their pictures (`picture(item)`), coloured
+    and marked as every picture of the pages, hover `hover(item)`."""
+    return point_traces(
+        items,
+        lambda i: picture(i).source,
+        lambda i: picture(i).has_issue,
+        lambda i: rounded(picture(i).white_point[0]),
+        lambda i: rounded(picture(i).white_point[1]),
+        hover,
+    )
+
+
+def white_point_html(traces, title, height, div_id, **more):
+    """The plane of white points: G/R across, G/B up, a unit as long on both axes."""
+    return figure_html(
+        {"data": traces, "layout": layout(title, *WHITE_POINT_AXES, height=height, yaxis={"scaleanchor": "x"}, **more)},
+        div_id,
+    )

@@ -11,7 +11,6 @@ from dataclasses import dataclass
 
 from awb_desk import _tables as tables
 from awb_desk.report.charts import (
-    WHITE_POINT_AXES,
     chart_text,
     colour,
     figure_html,
@@ -19,6 +18,8 @@ from awb_desk.report.charts import (
     plain,
     point_traces,
     rounded,
+    white_point_html,
+    white_point_traces,
 )
 from awb_desk.report.inputs import CT, LV, NO_ISSUE_NOTES, Picture, ReportError, shown
 from awb_desk.report.single import signed
@@ -263,26 +264,13 @@ def white_point_figure(comparison):
                 "hovertemplate": "%{text}<br>R/G %{x} · B/G %{y}<extra>旧表</extra>",
             }
         )
-    traces += point_traces(
-        news,
-        lambda p: p.new.source,
-        lambda p: p.new.has_issue,
-        lambda p: rounded(p.new.white_point[0]),
-        lambda p: rounded(p.new.white_point[1]),
-        _hover,
-    )
-    return figure_html(
-        {
-            "data": traces,
-            "layout": layout(
-                "白点: 旧表 (空心灰点) 到新表 (彩色点), 每对一条线 (颜色: 新表最可能的光源; ◆: 有问题描述)",
-                *WHITE_POINT_AXES,
-                height=600,
-                xaxis={"constrain": "domain"},
-                yaxis={"scaleanchor": "x"},
-            ),
-        },
+    traces += white_point_traces(news, lambda p: p.new, _hover)
+    return white_point_html(
+        traces,
+        "白点: 旧表 (空心灰点) 到新表 (彩色点), 每对一条线 (颜色: 新表最可能的光源; ◆: 有问题描述)",
+        600,
         "white-point-pairs",
+        xaxis={"constrain": "domain"},
     )
 
 

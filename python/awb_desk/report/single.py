@@ -8,7 +8,6 @@ import os
 
 from awb_desk import _tables as tables
 from awb_desk.report.charts import (
-    WHITE_POINT_AXES,
     chart_text,
     colour,
     figure_html,
@@ -16,8 +15,9 @@ from awb_desk.report.charts import (
     layout,
     plain,
     point_traces,
-    rounded,
     source_order,
+    white_point_html,
+    white_point_traces,
 )
 from awb_desk.report.inputs import CT, CT_TAG, LV, NO_SOURCE, shown
 
@@ -107,30 +107,16 @@ def ct_lv_figure(workbook, hover=hover):
     )
 
 
-def white_point_figure(pictures, hover=hover, div_id="white-points"):
+def white_point_figure(pictures, hover=hover):
     """Each picture with final gains at its white point, coloured as everywhere on the page."""
     drawn = [p for p in pictures if p.white_point is not None]
     if not drawn:
         return None
-    traces = point_traces(
-        drawn,
-        lambda p: p.source,
-        lambda p: p.has_issue,
-        lambda p: rounded(p.white_point[0]),
-        lambda p: rounded(p.white_point[1]),
-        hover,
-    )
-    return figure_html(
-        {
-            "data": traces,
-            "layout": layout(
-                "白点 (最终增益的 G/R 与 G/B; 颜色: 最可能的光源; ◆: 有问题描述)",
-                *WHITE_POINT_AXES,
-                height=560,
-                yaxis={"scaleanchor": "x"},
-            ),
-        },
-        div_id,
+    return white_point_html(
+        white_point_traces(drawn, lambda p: p, hover),
+        "白点 (最终增益的 G/R 与 G/B; 颜色: 最可能的光源; ◆: 有问题描述)",
+        560,
+        "white-points",
     )
 
 
