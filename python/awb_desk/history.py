@@ -232,7 +232,7 @@ def read_history(path, tags=None):
 # The files SQLite keeps beside a history while it is open, found by name: "-wal" holds the
 # latest shows until they are written into the history itself, "-shm" indexes it.
 JOURNALS = ("-wal", "-shm")
-DATABASE_COMPANIONS = (*JOURNALS, "-journal")
+DATABASE_COMPANIONS = (*JOURNALS, "-journal")  # and the rollback journal of one not in WAL mode
 
 
 @dataclass

@@ -30,8 +30,6 @@ NO_SOURCE = "无数据"
 CT_TAG = tables.RECORD_TAGS[0]
 GAIN_TAGS = tuple(tables.FINAL_GAIN_TAGS)  # final R, G, B gains
 HISTORY_TAGS = (CT_TAG, *GAIN_TAGS)
-# The files SQLite keeps beside a database while it is in use, named after it.
-DATABASE_COMPANIONS = ("-wal", "-shm", "-journal")
 
 
 class ReportError(Exception):
@@ -336,7 +334,7 @@ def guarded_paths(workbook_path, history_path=None):
     guarded = [(workbook_path, "表格文件")]
     for history in histories:
         guarded.append((history, "调参历史"))
-        guarded += [(history + suffix, "调参历史的日志文件") for suffix in DATABASE_COMPANIONS]
+        guarded += [(history + suffix, "调参历史的日志文件") for suffix in tuning_history.DATABASE_COMPANIONS]
     return guarded
 
 
