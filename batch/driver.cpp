@@ -31,10 +31,12 @@ std::string note_text(const ustring& line) { return text_of(to_str(line)); }
 
 // Raises `error` (an exception object made here) with a note for the engineer.
 [[noreturn]] void raise_noted(const py::object& error, const std::string& note) {
-    PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(error.ptr())), error.ptr());
-    py::error_already_set raised;
-    py_::add_note(raised, note);
-    throw raised;
+    try {
+        py_::raise_object(error);
+    } catch (py::error_already_set& raised) {
+        py_::add_note(raised, note);
+        throw;
+    }
 }
 
 // A rerun starts a fresh day's workbook and keeps the earlier run's in "备份" beside it. One
