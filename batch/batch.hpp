@@ -9,6 +9,7 @@
 #include "lock.hpp"
 #include "namespace.hpp"
 #include "run_history.hpp"
+#include "run_lines.hpp"
 
 namespace awb::batch {
 
@@ -32,6 +33,9 @@ void dp_dump(py::object file_dir);
 // got no row, and a batch can go on without it. True when `error` is that error; the mark (kept
 // in the module's state) is cleared either way.
 bool take_picture_failure(py::handle error);
+
+// Prints the lines of the core, one by one, through the module's print.
+void print_lines(const std::vector<ustring>& lines);
 
 // Keeps the interpreter's cyclic garbage collector from running while it lives, then puts it
 // back as it was. A run makes many objects that live until a checkpoint (the workbook's cells)
@@ -69,7 +73,8 @@ public:
     // Ctrl-C: saves every whole picture recorded so far, Ctrl-C held back meanwhile, and notes
     // on the interrupt how many pictures the workbook holds.
     void interrupted(py::error_already_set& interrupt);
-    void report_failures() const;  // the pictures passed over, if any
+    // The pictures passed over, in the order they came.
+    const std::vector<ustring>& failed() const { return failed_; }
 
     // Runs `body` (the run's pictures); a Ctrl-C in it is handled as above, then goes on up.
     template <class Body>
@@ -83,10 +88,10 @@ public:
     }
 
 private:
-    void check_lock();    // before each save: the lock is still this run's, else the run's
-                          // workbook goes into "备份"
-    void stop_if_lost();  // the lock was lost: saves into "备份" and raises the lock's error
-    std::string saved_line(const char* pattern, const std::string& failure) const;
+    void check_lock();     // before each save: the lock is still this run's, else the run's
+                           // workbook goes into "备份"
+    void stop_if_lost();   // the lock was lost: saves into "备份" and raises the lock's error
+    LastSave save_last();  // saves what is pending, come what may, and tells what was saved
 
     // Ends the run's checks before saves once the run's last save is done.
     struct SaveChecks {
@@ -100,7 +105,7 @@ private:
     SaveChecks checks_;
     RunHistory history_;  // written around each save of run_, so made before it and gone after it
     py_::BatchRun run_;
-    std::vector<py::object> failed_;
+    std::vector<ustring> failed_;
 };
 
 }  // namespace awb::batch

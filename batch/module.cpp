@@ -36,8 +36,8 @@ void set_state(py::module_& m) {
     m.attr("AWB_TAG_DATA_List") = m.attr("np").attr("arange")(100);
     m.attr("no_exif_list") = py::list(py::make_tuple(""));
     py::object time = m.attr("time");
-    m.attr("Excle_File") =
-        py::str("Corvane{}.xls").format(time.attr("strftime")("%Y%m%d", time.attr("localtime")()));
+    m.attr("Excle_File") = py_::to_str(
+        day_workbook_name(py_::to_ustring(time.attr("strftime")("%Y%m%d", time.attr("localtime")()))));
     m.attr("exif_file_flage") = 0;
     m.attr("data_num") = 1;
 }

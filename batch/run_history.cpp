@@ -8,12 +8,11 @@
 #include "errors.hpp"
 #include "history_module.hpp"
 #include "os_calls.hpp"
+#include "run_lines.hpp"
 #include "strings.hpp"
 
 namespace awb::batch {
 namespace {
-
-constexpr const char* kHistoryKept = "旧的调参历史无法移入备份,本次数据将追加到其中: %s (%s)";
 
 // The run being recorded.
 struct RunHistoryState {
@@ -33,7 +32,7 @@ void hook_saves(RunHistory* run) {
 
 }  // namespace
 
-RunHistory::RunHistory() {
+RunHistory::RunHistory() : columns_(history_record_columns()) {
     const py_::Namespace& ns = kTavrin;
     RunHistoryState& state = py_::module_state<RunHistoryState>(ns);
     outer_ = state.current;
@@ -47,17 +46,8 @@ RunHistory::RunHistory() {
         told_ = true;
         history_ = py::none();
     }
-    // The columns as the console names them: a tag of the whole picture once, a tag of one
-    // light source with its code; then the final gains.
-    for (std::size_t k = 0; k < kSheetCount; ++k) {
-        py::str code = py_::to_str(kLightSources[k].code);
-        for (std::size_t s = 0; s < kRecordSlots.size(); ++s) {
-            if (k > 0 && !kRecordSlots[s].per_light_source) continue;
-            tags_.append(py_::tag_name(kRecordSlots[s].tag, kRecordSlots[s].per_light_source, code));
-            columns_.push_back({k, s});
-        }
-    }
-    for (std::size_t i = 0; i < 3; ++i) tags_.append(py_::to_str(kGainSlots[kAlgorithmGainSlot + i].tag));
+    for (const HistoryColumn& column : columns_) tags_.append(py_::to_str(column.tag));
+    for (const ustring& tag : history_gain_tags()) tags_.append(py_::to_str(tag));
     now_ = py::module_::import("time").attr("time");
 
     state.current = this;
@@ -91,7 +81,7 @@ void RunHistory::add(const py::object& picture, const py::object& dump, const py
     put(picture);
     put(dump);
     put(issues);
-    for (const Column& c : columns_) put(records[c.sheet]->slots[c.slot]);
+    for (const HistoryColumn& c : columns_) put(records[c.sheet]->slots[c.slot]);
     for (const py::object& gain : gains) put(gain ? py::handle(gain) : py::handle(Py_None));
     rows_.append(std::move(row));
 }
@@ -140,7 +130,8 @@ void move_history_along(const py_::Namespace& ns, py::handle workbook, py::handl
         history.attr("move")(path, history.attr("history_path")(moved));
     } catch (py::error_already_set& e) {
         if (!e.matches(PyExc_Exception)) throw;
-        ns.print(py_::percent(kHistoryKept, py::make_tuple(path, py_::history_failure(e, history))));
+        ns.print(py_::to_str(old_history_kept_line(py_::to_ustring(py::str(path)),
+                                                   from_utf8(py_::history_failure(e, history)))));
     }
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "awb/tables.hpp"
+#include "history_columns.hpp"
 #include "namespace.hpp"
 #include "record.hpp"
 
@@ -46,15 +47,12 @@ public:
 
 private:
     void not_saved(const py::error_already_set& e);  // the one line, and no more waiting
-    struct Column {
-        std::size_t sheet;
-        std::size_t slot;
-    };
-    py::object history_;   // the module awb_desk.history; None when it cannot be imported
-    py::object workbook_;  // the run's workbook
-    py::object path_;      // the history's path
-    py::list tags_;        // the value columns: the record's tags by light source, then the final gains
-    std::vector<Column> columns_;
+    py::object history_;                  // the module awb_desk.history; None when it cannot be imported
+    py::object workbook_;                 // the run's workbook
+    py::object path_;                     // the history's path
+    std::vector<HistoryColumn> columns_;  // the value columns taken from the records
+    py::list tags_;  // the tags of all value columns: the records', then the final gains'
+
     py::object now_;     // time.time
     py::list rows_;      // pictures not yet written
     py::object staged_;  // their open transaction during a save

@@ -35,7 +35,7 @@ void dp_dump(py::object file_dir) {
         }
     }
     run.finish();
-    run.report_failures();
+    print_lines(failed_pictures_report(run.failed()));
 }
 
 }  // namespace awb::batch

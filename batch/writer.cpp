@@ -6,6 +6,7 @@
 #include "awb/tables.hpp"
 #include "batch.hpp"
 #include "errors.hpp"
+#include "failure_notes.hpp"
 #include "lock.hpp"
 #include "os_calls.hpp"
 #include "reader.hpp"
@@ -181,7 +182,7 @@ void create_dp_log_data(py::object jpg, py::object rawpic, py::object issues) {
     // A dump that holds none of the record's tags is not recorded as a row of zeros.
     if (dumps.holds_no_values()) {
         picture_step(
-            [&] { py_::raise(PyExc_ValueError, py_::text_of(dumps.source) + " 中没有 AWB 调试数据"); });
+            [&] { py_::raise(PyExc_ValueError, no_debug_data_message(py_::text_of(dumps.source))); });
     }
 
     RunHistory* history = RunHistory::current(ns);

@@ -2,6 +2,8 @@
 
 namespace awb::batch {
 
+ustring day_workbook_name(uview day) { return U"Corvane" + ustring(day) + U".xls"; }
+
 ustring exif_dump_name(uview picture_name) {
     static constexpr uview kJpg = U"jpg";
     std::size_t at = find_ignoring_case(picture_name, kJpg);

@@ -1,6 +1,6 @@
-// The names the batch derives: a picture's EXIF dump, a file found by the folder walk, the
-// final report's missing pictures, the Desktop folder. Plain C++, no interpreter objects. (The
-// capture list's lines: awb/capture_list.hpp.)
+// The names the batch derives: the day's workbook, a picture's EXIF dump, a file found by the
+// folder walk, the final report's missing pictures, the Desktop folder. Plain C++, no interpreter objects.
+// (The capture list's lines: awb/capture_list.hpp.)
 #pragma once
 
 #include <functional>
@@ -8,6 +8,9 @@
 #include "awb/text.hpp"
 
 namespace awb::batch {
+
+// The day's workbook: "Corvane", the day (as the module's `time` writes "%Y%m%d") and ".xls".
+ustring day_workbook_name(uview day);
 
 // A picture's EXIF dump is its name up to and including "jpg", followed by this.
 inline constexpr uview kDumpSuffix = U".exif";

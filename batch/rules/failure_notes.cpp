@@ -28,4 +28,16 @@ std::string unreadable_capture_list_note(const std::string& list, const std::str
     return "rawfilename.txt 无法读取: " + list + " (" + message + ")";
 }
 
+std::string missing_capture_list_note(const std::string& list) {
+    return "rawfilename.txt 文件不存在: " + list;
+}
+
+std::string no_picture_lines_note(const std::string& list) {
+    return "rawfilename.txt 中没有照片行 (每行应为 照片名:RAW名:问题描述), 表格文件未改动: " + list;
+}
+
+std::string no_picture_lines_message(const std::string& list) { return "no picture lines in " + list; }
+
+std::string no_debug_data_message(const std::string& dump) { return dump + " 中没有 AWB 调试数据"; }
+
 }  // namespace awb::batch

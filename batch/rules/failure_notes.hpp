@@ -1,6 +1,6 @@
 // What a failure of the batch's day's workbook or capture list means to the engineer: the note
-// put on the error, which the tavrin command shows as its one line. Plain C++, no interpreter
-// objects.
+// put on the error, which the tavrin command shows as its one line; and the error of a picture
+// whose dump holds no value. Plain C++, no interpreter objects.
 #pragma once
 
 #include <optional>
@@ -23,5 +23,14 @@ std::optional<std::string> workbook_failure_note(const std::string& workbook, co
 // or another OSError.
 std::string undecodable_capture_list_note(const std::string& list, const std::string& encoding);
 std::string unreadable_capture_list_note(const std::string& list, const std::string& message);
+
+// The capture list does not exist, or holds no picture line (the workbook is left as it is):
+// the note, and the error's own message for the latter.
+std::string missing_capture_list_note(const std::string& list);
+std::string no_picture_lines_note(const std::string& list);
+std::string no_picture_lines_message(const std::string& list);
+
+// A picture's dump holds none of the record's tags: the error that passes the picture over.
+std::string no_debug_data_message(const std::string& dump);
 
 }  // namespace awb::batch

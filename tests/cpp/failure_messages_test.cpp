@@ -1,9 +1,10 @@
 // The words of a failed console command, step by step, and the batch's notes on a failure of its
-// workbook or capture list.
+// workbook or capture list, or on a run stopped short.
 #include <doctest/doctest.h>
 
 #include "failure_messages.hpp"
 #include "failure_notes.hpp"
+#include "run_lines.hpp"
 
 namespace awb {
 namespace {
@@ -156,6 +157,16 @@ TEST_CASE("the batch's notes on its workbook and capture list") {
           "rawfilename.txt 无法读取: rawfilename.txt 不是 gbk 编码的文本, 请用该编码另存后重试");
     CHECK(batch::unreadable_capture_list_note("lists/rawfilename.txt", "[Errno 21] Is a directory") ==
           "rawfilename.txt 无法读取: lists/rawfilename.txt ([Errno 21] Is a directory)");
+
+    // A run stopped by Ctrl-C or by the loss of its lock: what its last save kept, and where.
+    batch::LastSave failed{3, U"备份/Corvane.xls", U"OSError: [Errno 28] full"};
+    CHECK(to_utf8(batch::interrupted_note(failed)) ==
+          "已中断: 表格中已保存 3 张照片: 备份/Corvane.xls (最后一次保存失败: OSError: [Errno 28] full)");
+    CHECK(to_utf8(batch::lock_lost_note(U"C.xls", std::nullopt)) ==
+          "工作簿 C.xls 已被另一个程序加锁写入 (锁文件曾被删除或替换), 本次不再写入它; 本次尚未记录照片");
+    CHECK(to_utf8(batch::lock_lost_note(U"C.xls", batch::LastSave{12, U"备份/C1.xls", U""})) ==
+          "工作簿 C.xls 已被另一个程序加锁写入 (锁文件曾被删除或替换), 本次不再写入它; 本次的表格 (12 "
+          "张照片) 另存到: 备份/C1.xls");
 }
 
 }  // namespace

@@ -1,0 +1,82 @@
+#include "run_lines.hpp"
+
+#include <string>
+
+#include "awb/capture_list.hpp"
+#include "dump_names.hpp"
+
+namespace awb::batch {
+namespace {
+
+ustring number(std::size_t n) { return from_utf8(std::to_string(n)); }
+
+// A line on the last save, with the error of the save after it when it failed.
+ustring with_failure(ustring line, const LastSave& save) {
+    if (!save.failure.empty()) line += U" (最后一次保存失败: " + save.failure + U")";
+    return line;
+}
+
+}  // namespace
+
+bool holds_picture_line(const std::vector<ustring>& lines) {
+    for (const ustring& line : lines) {
+        if (read_capture_line(line).kind == LineKind::kPicture) return true;
+    }
+    return false;
+}
+
+ustring bad_line(std::size_t line_number, uview cleaned) {
+    return U"第" + number(line_number) + U"行格式错误,已跳过: " + echo(cleaned);
+}
+
+ustring picture_skipped_line(uview picture, uview why) {
+    return U"exif数据有误,照片已跳过: " + echo(picture) + U" (" + ustring(why) + U")";
+}
+
+ustring old_workbook_moved_line(uview moved) { return U"之前的表格文件已移入备份: " + ustring(moved); }
+
+ustring old_workbook_kept_line(uview workbook, uview why) {
+    return U"旧表格文件无法移入备份,本次数据将追加到其中: " + ustring(workbook) + U" (" + ustring(why) + U")";
+}
+
+ustring old_history_kept_line(uview history, uview why) {
+    return U"旧的调参历史无法移入备份,本次数据将追加到其中: " + ustring(history) + U" (" + ustring(why) +
+           U")";
+}
+
+std::vector<ustring> missing_dumps_report(const std::vector<ustring>& no_exif_list) {
+    if (no_exif_list.size() < 2) return {};
+    std::vector<ustring> lines{U"\n有照片缺少exif数据,请重新导出对应图片的exif数据！"};
+    for (const ustring& entry : no_exif_list) lines.push_back(echo(missing_dump_report_line(entry)));
+    return lines;
+}
+
+std::vector<ustring> failed_pictures_report(const std::vector<ustring>& pictures) {
+    if (pictures.empty()) return {};
+    std::vector<ustring> lines{U"\n有照片的exif数据有误,未写入表格,请检查对应图片的exif数据！"};
+    for (const ustring& picture : pictures) lines.push_back(echo(picture));
+    return lines;
+}
+
+std::vector<ustring> batch_end_report(const std::vector<ustring>& no_exif_list,
+                                      const std::vector<ustring>& failed_pictures, uview workbook) {
+    std::vector<ustring> lines = missing_dumps_report(no_exif_list);
+    for (ustring& line : failed_pictures_report(failed_pictures)) lines.push_back(std::move(line));
+    lines.push_back(U"");
+    lines.push_back(U"数据处理完成！表格文件:" + ustring(workbook));
+    return lines;
+}
+
+ustring interrupted_note(const LastSave& save) {
+    return with_failure(U"已中断: 表格中已保存 " + number(save.pictures) + U" 张照片: " + save.where, save);
+}
+
+ustring lock_lost_note(uview workbook, const std::optional<LastSave>& save) {
+    ustring line =
+        U"工作簿 " + ustring(workbook) + U" 已被另一个程序加锁写入 (锁文件曾被删除或替换), 本次不再写入它; ";
+    if (!save) return line + U"本次尚未记录照片";
+    return line +
+           with_failure(U"本次的表格 (" + number(save->pictures) + U" 张照片) 另存到: " + save->where, *save);
+}
+
+}  // namespace awb::batch

@@ -1,0 +1,58 @@
+// What a run of the batch (or of the folder walk) tells the engineer: its console lines while it
+// goes through the pictures and when it ends, and the note on a run stopped by Ctrl-C or by the
+// loss of its workbook's lock. Names and paths come as the interpreter's texts, and the lines go
+// back as such. Plain C++, no interpreter objects.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <vector>
+
+#include "awb/text.hpp"
+
+namespace awb::batch {
+
+// Whether a capture list holds a picture line at all: without one the day's workbook is left
+// as it is.
+bool holds_picture_line(const std::vector<ustring>& lines);
+
+// A capture-list line with fewer than three fields, passed over: its number (from 1, empty lines
+// counted) and its cleaned text, echoed.
+ustring bad_line(std::size_t line_number, uview cleaned);
+
+// A picture passed over for its own data: the picture, echoed, and why.
+ustring picture_skipped_line(uview picture, uview why);
+
+// The earlier run's workbook went into "备份" as `moved`, or stays (`why` it could not be moved),
+// and the same for its history.
+ustring old_workbook_moved_line(uview moved);
+ustring old_workbook_kept_line(uview workbook, uview why);
+ustring old_history_kept_line(uview history, uview why);
+
+// The report of the pictures whose dumps were missing: the module's list of them starts with a
+// placeholder (""), so one of fewer than two entries names none and reports nothing.
+std::vector<ustring> missing_dumps_report(const std::vector<ustring>& no_exif_list);
+
+// The report of the pictures passed over for their own data; nothing when there are none.
+std::vector<ustring> failed_pictures_report(const std::vector<ustring>& pictures);
+
+// The end of the batch: both reports, a blank line and the workbook it wrote.
+std::vector<ustring> batch_end_report(const std::vector<ustring>& no_exif_list,
+                                      const std::vector<ustring>& failed_pictures, uview workbook);
+
+// What a stopped run's last save left: the pictures the saved workbook holds, where it went, and
+// the error of that save (empty when it succeeded).
+struct LastSave {
+    std::size_t pictures = 0;
+    ustring where;
+    ustring failure;
+};
+
+// The note on a Ctrl-C.
+ustring interrupted_note(const LastSave& save);
+
+// The note on the error that stopped a run whose workbook another program locked meanwhile:
+// where the run's workbook went, or that the run had not recorded anything.
+ustring lock_lost_note(uview workbook, const std::optional<LastSave>& save);
+
+}  // namespace awb::batch
