@@ -5,6 +5,7 @@
 #include "issue_notes.hpp"
 #include "picture_rows.hpp"
 #include "result_names.hpp"
+#include "session.hpp"
 #include "test_support.hpp"
 
 namespace awb::console {
@@ -67,6 +68,15 @@ TEST_CASE("the AWB text of a result, the recorded name and the label of a show")
     CHECK(s(picture_label(U"/r/sim/Results/P-main_awb_dbg_info.txt", U"P.jpg")) == "/r/sim/P.jpg  P.jpg");
     CHECK(s(picture_label(U"/r/sim/Results/x.txt", U"a b c.jpg")) == "/r/sim/c.jpg  a");
     CHECK(s(picture_label(U"/elsewhere/x.txt", U"P.jpg")) == "/elsewhere/x.txtP.jpg  P.jpg");
+    CHECK(s(show_lines(U"/r/sim/Results/x.txt", U"P.jpg", U"C:\\u\\Desktop\\Corvane.xls")[1]) ==
+          "回写路径:C:/u/Desktop/Corvane.xls");
+    CHECK(s(listed_result_name(U"D:/sim/Results\\W-main_dbg_scolor_info.txt")) ==
+          "W-main_dbg_scolor_info.txt");
+    CHECK(s(listed_result_name(U"a\\b\\c")) == "b");
+    CHECK_FALSE(listed_result_name(U"/r/sim/Results/W.txt"));
+    CHECK(command_of(U"q") == Command::kQuit);
+    CHECK(command_of(U"-r") == Command::kClear);
+    CHECK(command_of(U" q") == Command::kShow);
 }
 
 TEST_CASE("the configured folder and its results folder") {
@@ -79,6 +89,10 @@ TEST_CASE("the configured folder and its results folder") {
     CHECK(s(results_root(U"/r/sim")) == "/r/sim/Results/");
     CHECK(s(results_root(U"/r/sim\\")) == "/r/sim//Results/");  // a trailing backslash doubles the slash
     CHECK(s(results_root(U"D:\\RAW")) == "D:/RAW/Results/");
+    CHECK(s(split_results_pattern(U"/r/sim/Results/*.txt").folder) == "/r/sim/Results/");
+    CHECK(s(split_results_pattern(U"/r/sim/Results/*.txt").files) == "*.txt");
+    CHECK(s(split_results_pattern(U"abc").folder) == "a");  // a negative cut counts from the end
+    CHECK(s(split_results_pattern(U"abc").files) == "bc");
 }
 
 std::vector<ustring> lines_of(std::initializer_list<const char*> lines) {
