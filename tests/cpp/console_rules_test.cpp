@@ -86,6 +86,8 @@ TEST_CASE("the configured folder and its results folder") {
     CHECK(s(config_value(U"Path=")) == "");
     CHECK_FALSE(config_value(U"Path"));
     CHECK_FALSE(config_value(U""));
+    CHECK(s(configured_folder(U"Path=/r/s\rim\r\n")) == "/r/sim");  // line ends go, wherever they are
+    CHECK_FALSE(configured_folder(U"\r\n"));
     CHECK(s(results_root(U"/r/sim")) == "/r/sim/Results/");
     CHECK(s(results_root(U"/r/sim\\")) == "/r/sim//Results/");  // a trailing backslash doubles the slash
     CHECK(s(results_root(U"D:\\RAW")) == "D:/RAW/Results/");
@@ -118,6 +120,12 @@ TEST_CASE("a picture's issue note: its own line, else the first line holding its
     CHECK(note_of(list, "008.jpg") == "");          // digits and separators only
     CHECK(note_of(list, "009.jpg") == "没有冒号");  // no ":": the whole line
     CHECK(note_of(list, "_x.jpg") == "偏红");       // an empty key: the first line
+    CHECK(s(shown_issue_note(list, U"007.jpg", U"").line) == "\n问题:阴天偏蓝");
+    CHECK(s(shown_issue_note(list, U"P500.jpg", U"").note) == "无");
+    CHECK(s(shown_issue_note(list, U"P500.jpg", U"").line) == "\n问题:无");
+    const ShownNote long_note = shown_issue_note(lines_of({std::string(300, 'x').c_str()}), U"x.jpg", U"");
+    CHECK(long_note.note.size() == 300);  // the workbook gets it whole, the console cut
+    CHECK(long_note.line.size() == 4 + kEchoLength + 1);
 
     const std::vector<ustring> burst =
         lines_of({"IMG_20261208_092039.jpg:a.raw:偏红", "IMG_20261208_092039_1.jpg : b.raw : 偏蓝",
