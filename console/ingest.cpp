@@ -107,23 +107,14 @@ void write_row(py_::Book& book, std::size_t sheet, const SheetRecord& entry, con
 }
 
 void print_summary(const py_::Namespace& ns, const std::vector<SheetRecord>& sheets) {
-    const SheetRecord& first = sheets.front();
-    for (const std::string& line : summary_head(first.record.slot(0), first.record.slot(1))) {
-        ns.print(py::str(line));
-    }
+    std::vector<SheetSummary> shown;
     for (std::size_t k = 0; k < sheets.size(); ++k) {
-        const SheetRecord& entry = sheets[k];
-        std::array<std::int64_t, kSummaryGainSlots> shown{};
-        std::copy_n(entry.gains.begin(), shown.size(), shown.begin());
-        std::string line = summary_line(kLightSources[k], entry.record.slot(kFirstProbabilitySlot + k), shown,
-                                        entry.record.slot(kWeightSlot));
-        if (!line.empty()) ns.print(py::str(line));
+        const py_::RecordValues& record = sheets[k].record;
+        shown.push_back({record.slot(kFirstProbabilitySlot + k), record.slot(kWeightSlot), sheets[k].gains});
     }
-    const auto& gains = sheets.back().gains;
-    for (const std::string& line : summary_foot(gains[kAlgorithmGainSlot], gains[kAlgorithmGainSlot + 1],
-                                                gains[kAlgorithmGainSlot + 2])) {
+    const py_::RecordValues& first = sheets.front().record;
+    for (const std::string& line : summary_lines(first.slot(0), first.slot(1), shown))
         ns.print(py::str(line));
-    }
 }
 
 // Records the current picture in the workbook under the workbook's lock and prints its

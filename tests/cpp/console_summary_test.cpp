@@ -44,6 +44,14 @@ TEST_CASE("the summary's head, a line per evaluated light source, and the foot")
     CHECK(summary_foot(64, 256, 1024) ==
           std::vector<std::string>{kRule, "                            R:064 G:256 B:1024"});
     CHECK(summary_foot(0, 0, 0)[1] == "                            R:000 G:000 B:000");
+    // The whole summary: sheet k is light source k, the foot from the last sheet's algorithm gains.
+    std::vector<SheetSummary> sheets(kSheetCount, SheetSummary{0, 0, {}});
+    sheets[4] = {87, 7, {512, 256, 640, 520, 256, 630, 530, 256, 620, 90, 85}};
+    sheets.back().gains = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 64, 256, 1024};
+    CHECK(summary_lines(5000, 120, sheets) ==
+          std::vector<std::string>{"                           CT=5000   LV=120", kRule, kTitles, kRule,
+                                   "|  D:87: 512 256 640 | 520 256 630 | 530 256 620 |  90  85  07   |",
+                                   kRule, "                            R:064 G:256 B:1024"});
 }
 
 TEST_CASE("the line comparing a show with the picture's previous one") {
@@ -51,6 +59,12 @@ TEST_CASE("the line comparing a show with the picture's previous one") {
     CHECK(comparison_line("14:02:31", false, changes) ==
           "与上次(14:02:31)相比: CT 5123→5311 (+188), LV 158→158 (0), R 612→598 (-14), B 519→530 (+11)");
     CHECK(comparison_line("14:02:31", true, changes) == "与上次(14:02:31)相同");
+    std::optional<std::vector<Change>> compared =
+        compared_changes({5123, 158, 612, 519}, {5311, 158, 598, 530});
+    REQUIRE(compared);
+    CHECK(comparison_line("14:02:31", false, *compared) == comparison_line("14:02:31", false, changes));
+    CHECK_FALSE(compared_changes({5123, 158, 612, std::nullopt}, {5311, 158, 598, 530}));
+    CHECK_FALSE(compared_changes({5123, 158, 612, 519}, {std::nullopt, 158, 598, 530}));
     constexpr auto lowest = std::numeric_limits<std::int64_t>::min();
     constexpr auto highest = std::numeric_limits<std::int64_t>::max();
     CHECK(comparison_line("00:00:00", false, {{"CT", lowest, highest}, {"LV", highest, lowest}}) ==
