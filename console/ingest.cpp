@@ -26,7 +26,6 @@ namespace {
 
 constexpr int kRowFillColour = 3;  // green in the standard palette
 constexpr const char* kDateFormat = "YYYYMMDD";
-constexpr const char* kNoValues = "中没有 AWB 调试数据";
 
 // Letters and digits as the interpreter's str.isalnum sees them; ASCII without a call.
 bool is_alnum(char32_t c) {
@@ -95,8 +94,7 @@ void write_row(py_::Book& book, std::size_t sheet, const SheetRecord& entry, con
     py::object write = ws.attr("write");
     const std::size_t r = entry.row;
     for (std::size_t c = 1; c <= layout.value_columns; ++c) {
-        bool red = c == kDaylightProbabilityColumn || c == own_probability_column(sheet);
-        write(r, c, entry.record.slots[c - 1], red ? styles.red : styles.value);
+        write(r, c, entry.record.slots[c - 1], red_value_column(sheet, c) ? styles.red : styles.value);
     }
     write(r, 0, entry.name, styles.date);
     write(r, layout.tail_column(kColourEngine), "", styles.date);
@@ -138,11 +136,7 @@ RecordedShow record_in_workbook(const py_::Namespace& ns) {
     for (std::size_t k = 0; k < kSheetCount; ++k) {
         mark_step(Step::kOpenWorkbook);
         const py_::SheetRows& rows = memory.open(ns, path).sheet(k);
-        if (std::optional<std::size_t> found = find_row(ns, rows)) {
-            row = *found;
-        } else if (row == 0) {
-            row = rows.count();  // a new picture goes below the last row
-        }
+        row = picture_row(find_row(ns, rows), row, rows.count());
         ns.set("insert_row_num", py::int_(row));
 
         mark_step(Step::kReadTags);
@@ -154,7 +148,7 @@ RecordedShow record_in_workbook(const py_::Namespace& ns) {
     if (texts.holds_no_values()) {
         py::object fp = ns.get("fp");
         py::object text = py::hasattr(fp, "name") ? fp.attr("name") : ns.get("Lumvik_file_full_path");
-        py_::raise(PyExc_ValueError, "调试信息文本 " + py::str(text).cast<std::string>() + " " + kNoValues);
+        py_::raise(PyExc_ValueError, no_values(py::str(text).cast<std::string>()));
     }
 
     mark_step(Step::kWriteRow);
