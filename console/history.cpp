@@ -10,21 +10,15 @@
 namespace awb::console {
 namespace {
 
-// The show's values by tag, named as in the debug text: a tag of the whole picture once (as
-// read for the first light source), a tag of one light source with its code.
+// The show's values by tag (awb::console::show_values).
 py::dict values_by_tag(const std::vector<SheetRecord>& sheets) {
     py::dict values;
-    auto put = [&](uview tag, bool per_light_source, py::handle code, py::handle value) {
-        py::object name = py_::tag_name(tag, per_light_source, code);
-        if (!values.contains(name)) values[name] = value;
-    };
-    for (std::size_t k = 0; k < sheets.size(); ++k) {
-        py::str code = py_::to_str(kLightSources[k].code);
-        for (std::size_t s = 0; s < kRecordSlots.size(); ++s) {
-            put(kRecordSlots[s].tag, kRecordSlots[s].per_light_source, code, sheets[k].record.slots[s]);
-        }
-        for (std::size_t s = 0; s < kGainSlots.size(); ++s) {
-            put(kGainSlots[s].tag, kGainSlots[s].per_light_source, code, py::int_(sheets[k].gains[s]));
+    for (const ShowValue& v : show_values(sheets.size())) {
+        const SheetRecord& sheet = sheets[v.sheet];
+        if (v.gain) {
+            values[py_::to_str(v.tag)] = py::int_(sheet.gains[v.slot]);
+        } else {
+            values[py_::to_str(v.tag)] = sheet.record.slots[v.slot];
         }
     }
     return values;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
+#include <set>
 
 namespace awb::console {
 namespace {
@@ -71,6 +72,23 @@ std::vector<std::string> summary_lines(std::int64_t colour_temperature, std::int
         lines.push_back(std::move(line));
     }
     return lines;
+}
+
+std::vector<ShowValue> show_values(std::size_t sheets) {
+    std::vector<ShowValue> values;
+    std::set<ustring> taken;
+    auto put = [&](uview tag, bool per_light_source, std::size_t sheet, bool gain, std::size_t slot) {
+        ustring name = per_light_source ? ustring(tag) + ustring(kLightSources[sheet].code) : ustring(tag);
+        if (taken.insert(name).second) values.push_back({std::move(name), sheet, gain, slot});
+    };
+    for (std::size_t k = 0; k < sheets; ++k) {
+        for (std::size_t s = 0; s < kRecordSlots.size(); ++s) {
+            put(kRecordSlots[s].tag, kRecordSlots[s].per_light_source, k, false, s);
+        }
+        for (std::size_t s = 0; s < kGainSlots.size(); ++s)
+            put(kGainSlots[s].tag, kGainSlots[s].per_light_source, k, true, s);
+    }
+    return values;
 }
 
 std::optional<std::vector<Change>> compared_changes(const ComparedValues& before, const ComparedValues& now) {

@@ -48,6 +48,18 @@ struct Change {
     std::int64_t now;
 };
 
+// A value of a show as its history entry holds it: named by its tag as the debug text names it
+// (the light source's code after a per-light-source tag), taken from record slot or gain slot
+// `slot` of sheet `sheet`. A tag of the whole picture is taken once, from the first sheet, and
+// where a record slot and a gain slot share a tag, the record's is taken.
+struct ShowValue {
+    ustring tag;
+    std::size_t sheet;
+    bool gain;
+    std::size_t slot;
+};
+std::vector<ShowValue> show_values(std::size_t sheets);
+
 // The values the comparison shows, by their tags: colour temperature, light value and the final
 // red and blue gains.
 struct Compared {

@@ -1,6 +1,7 @@
 // The console summary of a recorded picture, and the line comparing it with its previous show.
 #include <doctest/doctest.h>
 
+#include <algorithm>
 #include <limits>
 
 #include "summary.hpp"
@@ -65,6 +66,20 @@ TEST_CASE("the line comparing a show with the picture's previous one") {
     CHECK(comparison_line("14:02:31", false, *compared) == comparison_line("14:02:31", false, changes));
     CHECK_FALSE(compared_changes({5123, 158, 612, std::nullopt}, {5311, 158, 598, 530}));
     CHECK_FALSE(compared_changes({5123, 158, 612, 519}, {std::nullopt, 158, 598, 530}));
+
+    // The values a history entry holds: whole-picture tags once, a record slot before a gain slot
+    // of the same tag.
+    const std::vector<ShowValue> values = show_values(kSheetCount);
+    CHECK(values.size() == 10 + 11 * 7 + 9 * 7 + 3);
+    auto find = [&](const char* tag) {
+        return std::find_if(values.begin(), values.end(),
+                            [&](const ShowValue& v) { return v.tag == test::u(tag); });
+    };
+    CHECK(find("AWB_TAG_CCT")->sheet == 0);
+    CHECK_FALSE(find("AWB_TAG_DAYLIGHT_PROB_CWF")->gain);
+    CHECK(find("AWB_TAG_DAYLIGHT_PROB_CWF")->sheet == 3);
+    CHECK(find("AWB_TAG_STA_GAIN_G_S")->slot == kStaGreenSlot);
+    CHECK(find("AWB_TAG_GAIN_B")->sheet == 0);
     constexpr auto lowest = std::numeric_limits<std::int64_t>::min();
     constexpr auto highest = std::numeric_limits<std::int64_t>::max();
     CHECK(comparison_line("00:00:00", false, {{"CT", lowest, highest}, {"LV", highest, lowest}}) ==
