@@ -106,11 +106,12 @@ void start_up(py::module_& m) {
     bind_packages(m);
     py::object os = m.attr("os");
     py::object home = os.attr("path").attr("expanduser")("~") + os.attr("sep");
+    UserFiles files = user_files(py_::to_ustring(home), py_::to_ustring(os.attr("sep")));
     m.attr("user_home_path") = home;
-    m.attr("rawfilename_txt") = home + py::str("rawfilename.txt");
-    m.attr("error_log") = ns.lookup("open")(home + py::str("log.txt"), "w", py::arg("buffering") = 1);
+    m.attr("rawfilename_txt") = py_::to_str(files.capture_list);
+    m.attr("error_log") = ns.lookup("open")(py_::to_str(files.error_log), "w", py::arg("buffering") = 1);
     m.attr("sys").attr("stderr") = m.attr("error_log");
-    m.attr("Excle_File") = home + py::str("Desktop") + os.attr("sep") + py::str("Corvane.xls");
+    m.attr("Excle_File") = py_::to_str(files.workbook);
     m.attr("Data_num") = 21;
     m.attr("insert_row_num") = 0;
     m.attr("fp") = "";

@@ -14,6 +14,12 @@ ustring folder_missing(uview folder) {
     return ustring(folder) + U" 文件夹不存在! 请在Config.ini配置文件中填写正确的Path路径和用户名后再重试！";
 }
 
+UserFiles user_files(uview home, uview sep) {
+    ustring at_home(home);
+    return {at_home + U"rawfilename.txt", at_home + U"log.txt",
+            at_home + U"Desktop" + ustring(sep) + U"Corvane.xls"};
+}
+
 ustring results_root(uview raw_folder) {
     return replace_all(ustring(raw_folder) + U"\\Results", U"\\", U"/") + U"/";
 }

@@ -22,6 +22,15 @@ std::optional<ustring> configured_folder(uview line);
 ustring results_root(uview raw_folder);
 inline constexpr uview kResultsPattern = U"*.txt";
 
+// The engineer's own files, in the home folder (`home`, ending with the separator `sep`): the
+// capture list, the error log and the analysis workbook on the desktop.
+struct UserFiles {
+    ustring capture_list;
+    ustring error_log;
+    ustring workbook;
+};
+UserFiles user_files(uview home, uview sep);
+
 // The files and folders a console makes in its working folder when they are missing.
 inline constexpr const char* kConfigFile = "Config.ini";
 inline constexpr std::array<const char*, 3> kDefaultConfig{"Path=D:\\RAW", "tsj=_ZETA", "user="};

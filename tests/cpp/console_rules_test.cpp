@@ -91,6 +91,8 @@ TEST_CASE("the configured folder and its results folder") {
     CHECK(s(results_root(U"/r/sim")) == "/r/sim/Results/");
     CHECK(s(results_root(U"/r/sim\\")) == "/r/sim//Results/");  // a trailing backslash doubles the slash
     CHECK(s(results_root(U"D:\\RAW")) == "D:/RAW/Results/");
+    CHECK(s(user_files(U"C:\\Users\\k\\", U"\\").workbook) == "C:\\Users\\k\\Desktop\\Corvane.xls");
+    CHECK(s(user_files(U"/home/k/", U"/").capture_list) == "/home/k/rawfilename.txt");
     CHECK(s(split_results_pattern(U"/r/sim/Results/*.txt").folder) == "/r/sim/Results/");
     CHECK(s(split_results_pattern(U"/r/sim/Results/*.txt").files) == "*.txt");
     CHECK(s(split_results_pattern(U"abc").folder) == "a");  // a negative cut counts from the end
