@@ -111,8 +111,9 @@ void print_summary(const py_::Namespace& ns, const std::vector<SheetRecord>& she
         shown.push_back({record.slot(kFirstProbabilitySlot + k), record.slot(kWeightSlot), sheets[k].gains});
     }
     const py_::RecordValues& first = sheets.front().record;
-    for (const std::string& line : summary_lines(first.slot(0), first.slot(1), shown))
+    for (const std::string& line : summary_lines(first.slot(0), first.slot(1), shown)) {
         ns.print(py::str(line));
+    }
 }
 
 // Records the current picture in the workbook under the workbook's lock and prints its

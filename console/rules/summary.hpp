@@ -1,6 +1,7 @@
 // The console summary of one recorded picture: a head with the colour temperature and light
 // value, a line per light source with its gains and probabilities, and a foot with the
-// algorithm's gains.
+// algorithm's gains; and the values of a show its history entry holds, and compares with the
+// picture's previous show. Plain C++, no interpreter objects.
 #pragma once
 
 #include <array>
