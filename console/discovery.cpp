@@ -1,29 +1,24 @@
 // Result discovery: the newest text of the simulator's results folder names the current
 // picture, and its AWB debug-information text is opened for the tag reader.
 #include "console.hpp"
+#include "errors.hpp"
 #include "os_calls.hpp"
 #include "result_names.hpp"
+#include "session.hpp"
 #include "strings.hpp"
 #include "text_files.hpp"
 
 namespace awb::console {
-namespace {
-
-constexpr std::size_t kPatternTail = 5;  // "*.txt" at the end of the results pattern
-
-}  // namespace
 
 py::object results_folder(const py_::Namespace& ns) {
-    py::object pattern = ns.get("AWB_Results_Dir");
-    return pattern[py::slice(0, static_cast<py::ssize_t>(py::len(pattern) - kPatternTail), 1)];
+    return py_::to_str(split_results_pattern(py_::to_ustring(ns.get("AWB_Results_Dir"))).folder);
 }
 
 py::object list_results(const py_::Namespace& ns) {
-    py::object pattern = ns.get("AWB_Results_Dir");
-    auto length = static_cast<py::ssize_t>(py::len(pattern));
-    py::object tail = pattern[py::slice(length - static_cast<py::ssize_t>(kPatternTail), length, 1)];
+    ResultsPattern pattern = split_results_pattern(py_::to_ustring(ns.get("AWB_Results_Dir")));
     py::object glob = ns.get("glob");
-    py::object found = glob.attr("glob")(glob.attr("escape")(results_folder(ns)) + tail);
+    py::object found =
+        glob.attr("glob")(glob.attr("escape")(py_::to_str(pattern.folder)) + py_::to_str(pattern.files));
     py::object is_file = py_::Os(ns).path("isfile");
     py::list plain;
     for (py::handle path : found) {
@@ -37,20 +32,21 @@ void find_changed_txt() {
     py_::Os os(ns);
     py::object newest = ns.lookup("max")(list_results(ns), py::arg("key") = os.path("getmtime"));
     py::object system = ns.get("platform").attr("system")();
-    py::object name;
-    py::object awb_text;
+    ustring name;
+    ustring awb_text;
     if (system.equal(py::str("Windows"))) {
-        // The listing joins folder and name with the only backslash of the path.
-        name = newest.attr("split")("\\")[py::int_(1)];
-        awb_text =
-            py_::to_str(awb_text_in_folder(py_::to_ustring(results_folder(ns)), py_::to_ustring(name)));
+        std::optional<ustring> listed = listed_result_name(py_::to_ustring(newest));
+        if (!listed) py_::raise(PyExc_IndexError, "list index out of range");
+        name = *listed;
+        awb_text = awb_text_in_folder(py_::to_ustring(results_folder(ns)), name);
     } else {
-        name = os.basename(newest);
-        awb_text = py_::to_str(awb_text_of(py_::to_ustring(newest)));
+        name = py_::to_ustring(os.basename(newest));
+        awb_text = awb_text_of(py_::to_ustring(newest));
     }
-    ns.set("Target_Awb_Target_Pic", py_::to_str(picture_name_from_result(py_::to_ustring(name))));
-    ns.set("Lumvik_file_full_path", awb_text);
-    ns.set("fp", py_::open_text(ns, awb_text));
+    py::str path = py_::to_str(awb_text);
+    ns.set("Target_Awb_Target_Pic", py_::to_str(picture_name_from_result(name)));
+    ns.set("Lumvik_file_full_path", path);
+    ns.set("fp", py_::open_text(ns, path));
 }
 
 }  // namespace awb::console

@@ -10,34 +10,15 @@
 namespace awb::console {
 namespace {
 
-// The values the comparison line shows: colour temperature, light value and the final red and
-// blue gains.
-struct Compared {
-    const char* label;
-    uview tag;
-};
-const std::array<Compared, 4> kCompared{{
-    {"CT", kRecordSlots[0].tag},
-    {"LV", kRecordSlots[1].tag},
-    {"R", kGainSlots[kAlgorithmGainSlot].tag},
-    {"B", kGainSlots[kAlgorithmGainSlot + 2].tag},
-}};
-
-// The show's values by tag, named as in the debug text: a tag of the whole picture once (as
-// read for the first light source), a tag of one light source with its code.
+// The show's values by tag (awb::console::show_values).
 py::dict values_by_tag(const std::vector<SheetRecord>& sheets) {
     py::dict values;
-    auto put = [&](uview tag, bool per_light_source, py::handle code, py::handle value) {
-        py::object name = py_::tag_name(tag, per_light_source, code);
-        if (!values.contains(name)) values[name] = value;
-    };
-    for (std::size_t k = 0; k < sheets.size(); ++k) {
-        py::str code = py_::to_str(kLightSources[k].code);
-        for (std::size_t s = 0; s < kRecordSlots.size(); ++s) {
-            put(kRecordSlots[s].tag, kRecordSlots[s].per_light_source, code, sheets[k].record.slots[s]);
-        }
-        for (std::size_t s = 0; s < kGainSlots.size(); ++s) {
-            put(kGainSlots[s].tag, kGainSlots[s].per_light_source, code, py::int_(sheets[k].gains[s]));
+    for (const ShowValue& v : show_values(sheets.size())) {
+        const SheetRecord& sheet = sheets[v.sheet];
+        if (v.gain) {
+            values[py_::to_str(v.tag)] = py::int_(sheet.gains[v.slot]);
+        } else {
+            values[py_::to_str(v.tag)] = sheet.record.slots[v.slot];
         }
     }
     return values;
@@ -58,16 +39,17 @@ std::optional<std::int64_t> as_int64(py::handle value) {
 // when a compared value is not a whole number (a history edited by hand).
 std::optional<std::string> compare(const py::dict& values, const py::object& previous) {
     py::object before = previous.attr("values");
-    std::vector<Change> changes;
-    for (const Compared& c : kCompared) {
-        py::str tag = py_::to_str(c.tag);
-        std::optional<std::int64_t> then = as_int64(before.attr("get")(tag));
-        std::optional<std::int64_t> now = as_int64(values.attr("get")(tag));
-        if (!then || !now) return std::nullopt;
-        changes.push_back({c.label, *then, *now});
+    ComparedValues then;
+    ComparedValues now;
+    for (std::size_t i = 0; i < kCompared.size(); ++i) {
+        py::str tag = py_::to_str(kCompared[i].tag);
+        then[i] = as_int64(before.attr("get")(tag));
+        now[i] = as_int64(values.attr("get")(tag));
     }
+    std::optional<std::vector<Change>> changes = compared_changes(then, now);
+    if (!changes) return std::nullopt;
     std::string time = previous.attr("shown_at").attr("strftime")("%H:%M:%S").cast<std::string>();
-    return comparison_line(time, before.equal(values), changes);
+    return comparison_line(time, before.equal(values), *changes);
 }
 
 // The show kept by a command that holds the workbook's lock around Create_Lumvik_DATA.

@@ -26,7 +26,6 @@ namespace {
 
 constexpr int kRowFillColour = 3;  // green in the standard palette
 constexpr const char* kDateFormat = "YYYYMMDD";
-constexpr const char* kNoValues = "中没有 AWB 调试数据";
 
 // Letters and digits as the interpreter's str.isalnum sees them; ASCII without a call.
 bool is_alnum(char32_t c) {
@@ -95,8 +94,7 @@ void write_row(py_::Book& book, std::size_t sheet, const SheetRecord& entry, con
     py::object write = ws.attr("write");
     const std::size_t r = entry.row;
     for (std::size_t c = 1; c <= layout.value_columns; ++c) {
-        bool red = c == kDaylightProbabilityColumn || c == own_probability_column(sheet);
-        write(r, c, entry.record.slots[c - 1], red ? styles.red : styles.value);
+        write(r, c, entry.record.slots[c - 1], red_value_column(sheet, c) ? styles.red : styles.value);
     }
     write(r, 0, entry.name, styles.date);
     write(r, layout.tail_column(kColourEngine), "", styles.date);
@@ -107,21 +105,13 @@ void write_row(py_::Book& book, std::size_t sheet, const SheetRecord& entry, con
 }
 
 void print_summary(const py_::Namespace& ns, const std::vector<SheetRecord>& sheets) {
-    const SheetRecord& first = sheets.front();
-    for (const std::string& line : summary_head(first.record.slot(0), first.record.slot(1))) {
-        ns.print(py::str(line));
-    }
+    std::vector<SheetSummary> shown;
     for (std::size_t k = 0; k < sheets.size(); ++k) {
-        const SheetRecord& entry = sheets[k];
-        std::array<std::int64_t, kSummaryGainSlots> shown{};
-        std::copy_n(entry.gains.begin(), shown.size(), shown.begin());
-        std::string line = summary_line(kLightSources[k], entry.record.slot(kFirstProbabilitySlot + k), shown,
-                                        entry.record.slot(kWeightSlot));
-        if (!line.empty()) ns.print(py::str(line));
+        const py_::RecordValues& record = sheets[k].record;
+        shown.push_back({record.slot(kFirstProbabilitySlot + k), record.slot(kWeightSlot), sheets[k].gains});
     }
-    const auto& gains = sheets.back().gains;
-    for (const std::string& line : summary_foot(gains[kAlgorithmGainSlot], gains[kAlgorithmGainSlot + 1],
-                                                gains[kAlgorithmGainSlot + 2])) {
+    const py_::RecordValues& first = sheets.front().record;
+    for (const std::string& line : summary_lines(first.slot(0), first.slot(1), shown)) {
         ns.print(py::str(line));
     }
 }
@@ -147,11 +137,7 @@ RecordedShow record_in_workbook(const py_::Namespace& ns) {
     for (std::size_t k = 0; k < kSheetCount; ++k) {
         mark_step(Step::kOpenWorkbook);
         const py_::SheetRows& rows = memory.open(ns, path).sheet(k);
-        if (std::optional<std::size_t> found = find_row(ns, rows)) {
-            row = *found;
-        } else if (row == 0) {
-            row = rows.count();  // a new picture goes below the last row
-        }
+        row = picture_row(find_row(ns, rows), row, rows.count());
         ns.set("insert_row_num", py::int_(row));
 
         mark_step(Step::kReadTags);
@@ -163,7 +149,7 @@ RecordedShow record_in_workbook(const py_::Namespace& ns) {
     if (texts.holds_no_values()) {
         py::object fp = ns.get("fp");
         py::object text = py::hasattr(fp, "name") ? fp.attr("name") : ns.get("Lumvik_file_full_path");
-        py_::raise(PyExc_ValueError, "调试信息文本 " + py::str(text).cast<std::string>() + " " + kNoValues);
+        py_::raise(PyExc_ValueError, no_values(py::str(text).cast<std::string>()));
     }
 
     mark_step(Step::kWriteRow);

@@ -1,53 +1,21 @@
 // The console command loop and the console as the main program. A command that fails is told
 // on one line starting "操作失败:" (failures.cpp), its trace goes to the error log, and the loop
 // prompts again.
-#include <array>
-#include <string>
-
 #include "book_memory.hpp"
 #include "console.hpp"
 #include "history.hpp"
 #include "lock.hpp"
 #include "os_calls.hpp"
-#include "result_names.hpp"
+#include "session.hpp"
 #include "strings.hpp"
 
 namespace awb::console {
 namespace {
 
-constexpr std::array<const char*, 4> kBanner{
-    "                             HalvexSimulator信息查询",
-    "参数: 回车 查看仿真数据！",
-    "参数: -r   清除仿真数据！",
-    "参数: -q   退出！",
-};
-constexpr const char* kShowPrompt = "输入参数: ";
-constexpr const char* kClearPrompt = "请输入参数: ";
-constexpr std::array<const char*, 2> kQuit{"-q", "q"};
-constexpr std::array<const char*, 2> kClear{"-r", "r"};
-// The simulator's result files that a clear deletes, in the results folder only.
-constexpr std::array<const char*, 5> kClearPatterns{"*.txt", "*debug0.BMP", "*debug1.BMP", "*.dat",
-                                                    "*.yuv422"};
-constexpr const char* kCleared = "数据已清空! 重新仿真后按回车查询！";
-constexpr const char* kFailed = "操作失败: ";
-
-bool is_one_of(const py::object& command, const std::array<const char*, 2>& words) {
-    for (const char* word : words) {
-        if (command.equal(py::str(word))) return true;
-    }
-    return false;
-}
-
 // Closes the debug text of the last show, if one is open.
 void close_text(const py_::Namespace& ns) {
     py::object fp = ns.get("fp");
     if (py::hasattr(fp, "close")) fp.attr("close")();
-}
-
-// The picture label of a show (awb::console::picture_label).
-py::str label_of_show(const py_::Namespace& ns) {
-    return py_::to_str(picture_label(py_::to_ustring(ns.get("Lumvik_file_full_path")),
-                                     py_::to_ustring(ns.get("Target_Awb_Target_Pic"))));
 }
 
 void remove_quietly(const py_::Namespace& ns, py::handle path) {
@@ -88,8 +56,11 @@ void show(const py_::Namespace& ns) {
     recorded.remember();
     close_text(ns);
     ns.print("\n");
-    ns.print(py::str("数据照片:") + label_of_show(ns));
-    ns.print(py::str("回写路径:") + ns.get("Excle_File").attr("replace")("\\", "/"));
+    for (const ustring& line : show_lines(py_::to_ustring(ns.get("Lumvik_file_full_path")),
+                                          py_::to_ustring(ns.get("Target_Awb_Target_Pic")),
+                                          py_::to_ustring(ns.get("Excle_File")))) {
+        ns.print(py_::to_str(line));
+    }
 }
 
 void clear(const py_::Namespace& ns) {
@@ -99,8 +70,8 @@ void clear(const py_::Namespace& ns) {
     py::object glob = ns.get("glob");
     py_::Os os(ns);
     py::object folder = glob.attr("escape")(root);
-    for (const char* pattern : kClearPatterns) {
-        for (py::handle target : glob.attr("glob")(folder + py::str(pattern))) {
+    for (uview pattern : kClearPatterns) {
+        for (py::handle target : glob.attr("glob")(folder + py_::to_str(pattern))) {
             if (!os.isfile(target)) continue;
             try {
                 os.remove(target);
@@ -138,13 +109,13 @@ bool run_command(const py_::Namespace& ns, Command&& command) {
 
 void lumvik_main() {
     const py_::Namespace& ns = kLumvik;
-    py::object command = py::str("");
-    while (!is_one_of(command, kQuit)) {
-        bool clearing = is_one_of(command, kClear);
-        bool go_on = clearing ? run_command(ns, clear) : run_command(ns, show);
+    Command command = Command::kShow;
+    while (command != Command::kQuit) {
+        bool go_on = command == Command::kClear ? run_command(ns, clear) : run_command(ns, show);
         if (!go_on) return;
         try {
-            command = ns.lookup("input")(clearing ? kClearPrompt : kShowPrompt);
+            py::object line = ns.lookup("input")(prompt_after(command));
+            command = PyUnicode_Check(line.ptr()) ? command_of(py_::to_ustring(line)) : Command::kShow;
         } catch (py::error_already_set& e) {
             if (e.matches(PyExc_EOFError) || e.matches(PyExc_KeyboardInterrupt)) return;
             throw;

@@ -10,20 +10,6 @@
 namespace awb::console {
 namespace {
 
-constexpr const char* kConfigFile = "Config.ini";
-constexpr const char* kConfigMissing = "请在Config.ini文件中填入路径!";
-constexpr std::array<const char*, 3> kDefaultConfig{"Path=D:\\RAW", "tsj=_ZETA", "user="};
-constexpr const char* kIssueTemplateFile = "问题点.txt";
-constexpr std::array<const char*, 3> kIssueTemplate{"填写图片编号和问题点，如下：", "001 室外偏红",
-                                                    "002 004 室内偏黄"};
-constexpr std::array<const char*, 3> kWorkingFolders{"全部照片", "调试机", "EXIF"};
-constexpr const char* kFolderMissing =
-    "%s 文件夹不存在! 请在Config.ini配置文件中填写正确的Path路径和用户名后再重试！";
-constexpr const char* kPausePrompt = "请按任意键继续. . .";
-constexpr const char* kConfigEmpty = "Config.ini 中没有任何行, 第 1 行应为 Path=仿真器的 RAW 文件夹";
-constexpr const char* kConfigWithoutValue = "Config.ini 第 1 行没有 \"=\", 应为 Path=仿真器的 RAW 文件夹";
-constexpr const char* kConfigUnreadable = "无法读取工作文件夹中的 Config.ini";
-
 void bind_packages(py::module_& m) {
     m.attr("glob") = py::module_::import("glob");
     m.attr("os") = py::module_::import("os");
@@ -78,8 +64,7 @@ py::object read_configuration_lines(const py_::Namespace& ns) {
         return py_::read_lines(ns, py::str(kConfigFile));
     } catch (py::error_already_set& e) {
         if (e.matches(PyExc_UnicodeError)) {
-            py_::add_note(
-                e, py_::undecodable_text(e, kConfigFile) + ", 请重新保存它 (本机默认编码或带 BOM 的 UTF-8)");
+            py_::add_note(e, py_::undecodable_text(e, kConfigFile) + kConfigResave);
         } else if (e.matches(PyExc_OSError)) {
             py_::add_note(e, kConfigUnreadable);
         }
@@ -90,21 +75,17 @@ py::object read_configuration_lines(const py_::Namespace& ns) {
 // The raw-picture folder: the value of the configuration's first line. Ends the program with
 // status 0 when that folder does not exist.
 void read_configuration(const py_::Namespace& ns) {
-    std::size_t counter = 0;
-    for (py::handle raw : read_configuration_lines(ns)) {
-        ustring line = remove_chars(py_::to_ustring(raw), U"\r\n");
-        if (counter == 0) {
-            std::optional<ustring> value = config_value(line);
-            if (!value) py_::raise_noted(PyExc_IndexError, "list index out of range", kConfigWithoutValue);
-            py::str folder = py_::to_str(*value);
-            if (!py_::exists(ns, folder)) {
-                ns.print(py::str(kFolderMissing).attr("__mod__")(folder));
-                pause(ns);
-                ns.get("sys").attr("exit")(0);
-            }
-            ns.set("path", folder);
+    for (py::handle line : read_configuration_lines(ns)) {
+        std::optional<ustring> value = configured_folder(py_::to_ustring(line));
+        if (!value) py_::raise_noted(PyExc_IndexError, "list index out of range", kConfigWithoutValue);
+        py::str folder = py_::to_str(*value);
+        if (!py_::exists(ns, folder)) {
+            ns.print(py_::to_str(folder_missing(*value)));
+            pause(ns);
+            ns.get("sys").attr("exit")(0);
         }
-        ++counter;
+        ns.set("path", folder);
+        break;  // the first line names the folder, the others are not read
     }
     py::object folder;
     try {
@@ -125,11 +106,12 @@ void start_up(py::module_& m) {
     bind_packages(m);
     py::object os = m.attr("os");
     py::object home = os.attr("path").attr("expanduser")("~") + os.attr("sep");
+    UserFiles files = user_files(py_::to_ustring(home), py_::to_ustring(os.attr("sep")));
     m.attr("user_home_path") = home;
-    m.attr("rawfilename_txt") = home + py::str("rawfilename.txt");
-    m.attr("error_log") = ns.lookup("open")(home + py::str("log.txt"), "w", py::arg("buffering") = 1);
+    m.attr("rawfilename_txt") = py_::to_str(files.capture_list);
+    m.attr("error_log") = ns.lookup("open")(py_::to_str(files.error_log), "w", py::arg("buffering") = 1);
     m.attr("sys").attr("stderr") = m.attr("error_log");
-    m.attr("Excle_File") = home + py::str("Desktop") + os.attr("sep") + py::str("Corvane.xls");
+    m.attr("Excle_File") = py_::to_str(files.workbook);
     m.attr("Data_num") = 21;
     m.attr("insert_row_num") = 0;
     m.attr("fp") = "";

@@ -89,6 +89,8 @@ std::string describe_failure(const FailureFacts& f) {
     return f.detail;
 }
 
+std::string no_values(const std::string& text) { return "调试信息文本 " + text + " 中没有 AWB 调试数据"; }
+
 std::string failure_line(const std::string& words) { return one_line("操作失败: " + words); }
 
 }  // namespace awb::console

@@ -60,6 +60,9 @@ struct FailureFacts {
     std::function<std::optional<EmptyResults>()> empty_results;  // none when result texts exist
 };
 
+// The error of a show whose AWB text held none of the values read (`text`: the text's path).
+std::string no_values(const std::string& text);
+
 // The words after "操作失败: " for a failure.
 std::string describe_failure(const FailureFacts& facts);
 

@@ -50,4 +50,10 @@ ustring clean_issue_note(uview line, uview digits) {
     return remove_chars(note, digits);
 }
 
+ShownNote shown_issue_note(const std::vector<ustring>& lines, uview picture, uview digits) {
+    std::optional<std::size_t> found = find_issue_line(lines, picture);
+    ustring note = found ? clean_issue_note(lines[*found], digits) : ustring(kNoNote);
+    return {note, U"\n问题:" + (found ? echo(note) : note)};
+}
+
 }  // namespace awb::console

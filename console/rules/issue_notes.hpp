@@ -27,4 +27,14 @@ std::optional<std::size_t> find_issue_line(const std::vector<ustring>& lines, uv
 // every character of `digits` deleted.
 ustring clean_issue_note(uview line, uview digits);
 
+// A picture's note as the console tells it: the note the workbook gets ("无" when the list has
+// no line of the picture), and the line printed, "\n问题:" and the note (echo).
+inline constexpr uview kNoNote = U"无";
+inline constexpr const char* kListMissing = "rawfilename.txt 文件不存在!";
+struct ShownNote {
+    ustring note;
+    ustring line;
+};
+ShownNote shown_issue_note(const std::vector<ustring>& lines, uview picture, uview digits);
+
 }  // namespace awb::console

@@ -1,5 +1,7 @@
 #include "picture_rows.hpp"
 
+#include "awb/tables.hpp"
+
 namespace awb::console {
 namespace {
 
@@ -33,6 +35,15 @@ std::optional<std::size_t> find_picture_row(const std::vector<ustring>& cells, u
         if (stem_in_cell(cells[i], stem, is_alnum)) return i;
     }
     return std::nullopt;
+}
+
+std::size_t picture_row(std::optional<std::size_t> found, std::size_t previous, std::size_t rows) {
+    if (found) return *found;
+    return previous == 0 ? rows : previous;
+}
+
+bool red_value_column(std::size_t sheet, std::size_t column) {
+    return column == kDaylightProbabilityColumn || column == own_probability_column(sheet);
 }
 
 }  // namespace awb::console

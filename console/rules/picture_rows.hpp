@@ -21,4 +21,13 @@ uview picture_stem(uview picture);
 std::optional<std::size_t> find_picture_row(const std::vector<ustring>& cells, uview picture,
                                             const std::function<bool(char32_t)>& is_alnum);
 
+// The row of a picture on a sheet (sheets taken in order): its own row when the sheet has one,
+// else the row it got on the sheet before (`previous`, 0 for none), else below the sheet's
+// last row (`rows` rows, the title row among them).
+std::size_t picture_row(std::optional<std::size_t> found, std::size_t previous, std::size_t rows);
+
+// The value columns of a picture row drawn in the red font on sheet `sheet`: the probability of
+// "D" and that of the sheet's own light source.
+bool red_value_column(std::size_t sheet, std::size_t column);
+
 }  // namespace awb::console

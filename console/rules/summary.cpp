@@ -1,7 +1,9 @@
 #include "summary.hpp"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
+#include <set>
 
 namespace awb::console {
 namespace {
@@ -53,6 +55,49 @@ std::vector<std::string> summary_foot(std::int64_t red, std::int64_t green, std:
         kSummaryRule,
         format("                            R:%03" PRId64 " G:%03" PRId64 " B:%03" PRId64, red, green, blue),
     };
+}
+
+std::vector<std::string> summary_lines(std::int64_t colour_temperature, std::int64_t light_value,
+                                       const std::vector<SheetSummary>& sheets) {
+    std::vector<std::string> lines = summary_head(colour_temperature, light_value);
+    for (std::size_t k = 0; k < sheets.size(); ++k) {
+        std::array<std::int64_t, kSummaryGainSlots> shown{};
+        std::copy_n(sheets[k].gains.begin(), shown.size(), shown.begin());
+        std::string line = summary_line(kLightSources[k], sheets[k].probability, shown, sheets[k].weight);
+        if (!line.empty()) lines.push_back(std::move(line));
+    }
+    const auto& gains = sheets.back().gains;
+    for (std::string& line : summary_foot(gains[kAlgorithmGainSlot], gains[kAlgorithmGainSlot + 1],
+                                          gains[kAlgorithmGainSlot + 2])) {
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+std::vector<ShowValue> show_values(std::size_t sheets) {
+    std::vector<ShowValue> values;
+    std::set<ustring> taken;
+    auto put = [&](uview tag, bool per_light_source, std::size_t sheet, bool gain, std::size_t slot) {
+        ustring name = per_light_source ? ustring(tag) + ustring(kLightSources[sheet].code) : ustring(tag);
+        if (taken.insert(name).second) values.push_back({std::move(name), sheet, gain, slot});
+    };
+    for (std::size_t k = 0; k < sheets; ++k) {
+        for (std::size_t s = 0; s < kRecordSlots.size(); ++s) {
+            put(kRecordSlots[s].tag, kRecordSlots[s].per_light_source, k, false, s);
+        }
+        for (std::size_t s = 0; s < kGainSlots.size(); ++s)
+            put(kGainSlots[s].tag, kGainSlots[s].per_light_source, k, true, s);
+    }
+    return values;
+}
+
+std::optional<std::vector<Change>> compared_changes(const ComparedValues& before, const ComparedValues& now) {
+    std::vector<Change> changes;
+    for (std::size_t i = 0; i < kCompared.size(); ++i) {
+        if (!before[i] || !now[i]) return std::nullopt;
+        changes.push_back({kCompared[i].label, *before[i], *now[i]});
+    }
+    return changes;
 }
 
 std::string comparison_line(const std::string& previous_time, bool unchanged,

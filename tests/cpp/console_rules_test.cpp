@@ -5,6 +5,7 @@
 #include "issue_notes.hpp"
 #include "picture_rows.hpp"
 #include "result_names.hpp"
+#include "session.hpp"
 #include "test_support.hpp"
 
 namespace awb::console {
@@ -67,6 +68,15 @@ TEST_CASE("the AWB text of a result, the recorded name and the label of a show")
     CHECK(s(picture_label(U"/r/sim/Results/P-main_awb_dbg_info.txt", U"P.jpg")) == "/r/sim/P.jpg  P.jpg");
     CHECK(s(picture_label(U"/r/sim/Results/x.txt", U"a b c.jpg")) == "/r/sim/c.jpg  a");
     CHECK(s(picture_label(U"/elsewhere/x.txt", U"P.jpg")) == "/elsewhere/x.txtP.jpg  P.jpg");
+    CHECK(s(show_lines(U"/r/sim/Results/x.txt", U"P.jpg", U"C:\\u\\Desktop\\Corvane.xls")[1]) ==
+          "回写路径:C:/u/Desktop/Corvane.xls");
+    CHECK(s(listed_result_name(U"D:/sim/Results\\W-main_dbg_scolor_info.txt")) ==
+          "W-main_dbg_scolor_info.txt");
+    CHECK(s(listed_result_name(U"a\\b\\c")) == "b");
+    CHECK_FALSE(listed_result_name(U"/r/sim/Results/W.txt"));
+    CHECK(command_of(U"q") == Command::kQuit);
+    CHECK(command_of(U"-r") == Command::kClear);
+    CHECK(command_of(U" q") == Command::kShow);
 }
 
 TEST_CASE("the configured folder and its results folder") {
@@ -76,9 +86,17 @@ TEST_CASE("the configured folder and its results folder") {
     CHECK(s(config_value(U"Path=")) == "");
     CHECK_FALSE(config_value(U"Path"));
     CHECK_FALSE(config_value(U""));
+    CHECK(s(configured_folder(U"Path=/r/s\rim\r\n")) == "/r/sim");  // line ends go, wherever they are
+    CHECK_FALSE(configured_folder(U"\r\n"));
     CHECK(s(results_root(U"/r/sim")) == "/r/sim/Results/");
     CHECK(s(results_root(U"/r/sim\\")) == "/r/sim//Results/");  // a trailing backslash doubles the slash
     CHECK(s(results_root(U"D:\\RAW")) == "D:/RAW/Results/");
+    CHECK(s(user_files(U"C:\\Users\\k\\", U"\\").workbook) == "C:\\Users\\k\\Desktop\\Corvane.xls");
+    CHECK(s(user_files(U"/home/k/", U"/").capture_list) == "/home/k/rawfilename.txt");
+    CHECK(s(split_results_pattern(U"/r/sim/Results/*.txt").folder) == "/r/sim/Results/");
+    CHECK(s(split_results_pattern(U"/r/sim/Results/*.txt").files) == "*.txt");
+    CHECK(s(split_results_pattern(U"abc").folder) == "a");  // a negative cut counts from the end
+    CHECK(s(split_results_pattern(U"abc").files) == "bc");
 }
 
 std::vector<ustring> lines_of(std::initializer_list<const char*> lines) {
@@ -104,6 +122,12 @@ TEST_CASE("a picture's issue note: its own line, else the first line holding its
     CHECK(note_of(list, "008.jpg") == "");          // digits and separators only
     CHECK(note_of(list, "009.jpg") == "没有冒号");  // no ":": the whole line
     CHECK(note_of(list, "_x.jpg") == "偏红");       // an empty key: the first line
+    CHECK(s(shown_issue_note(list, U"007.jpg", U"").line) == "\n问题:阴天偏蓝");
+    CHECK(s(shown_issue_note(list, U"P500.jpg", U"").note) == "无");
+    CHECK(s(shown_issue_note(list, U"P500.jpg", U"").line) == "\n问题:无");
+    const ShownNote long_note = shown_issue_note(lines_of({std::string(300, 'x').c_str()}), U"x.jpg", U"");
+    CHECK(long_note.note.size() == 300);  // the workbook gets it whole, the console cut
+    CHECK(long_note.line.size() == 4 + kEchoLength + 1);
 
     const std::vector<ustring> burst =
         lines_of({"IMG_20261208_092039.jpg:a.raw:偏红", "IMG_20261208_092039_1.jpg : b.raw : 偏蓝",
@@ -149,6 +173,12 @@ TEST_CASE("a picture's row: its name, else its stem as a whole word") {
     CHECK_FALSE(row_of({"x"}, ".jpg"));  // an empty stem stands nowhere
     CHECK(s(picture_stem(U"a.b.jpg")) == "a.b");
     CHECK(s(picture_stem(U"noext")) == "noext");
+    CHECK(picture_row(4u, 9u, 12u) == 4u);             // its own row
+    CHECK(picture_row(std::nullopt, 9u, 12u) == 9u);   // the row of the sheet before
+    CHECK(picture_row(std::nullopt, 0u, 12u) == 12u);  // below the last row
+    CHECK(red_value_column(0, 7));                     // the probability of "D"
+    CHECK(red_value_column(1, 4));                     // the sheet's own
+    CHECK_FALSE(red_value_column(1, 3));
 }
 
 }  // namespace

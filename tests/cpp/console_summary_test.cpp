@@ -1,6 +1,7 @@
 // The console summary of a recorded picture, and the line comparing it with its previous show.
 #include <doctest/doctest.h>
 
+#include <algorithm>
 #include <limits>
 
 #include "summary.hpp"
@@ -44,6 +45,14 @@ TEST_CASE("the summary's head, a line per evaluated light source, and the foot")
     CHECK(summary_foot(64, 256, 1024) ==
           std::vector<std::string>{kRule, "                            R:064 G:256 B:1024"});
     CHECK(summary_foot(0, 0, 0)[1] == "                            R:000 G:000 B:000");
+    // The whole summary: sheet k is light source k, the foot from the last sheet's algorithm gains.
+    std::vector<SheetSummary> sheets(kSheetCount, SheetSummary{0, 0, {}});
+    sheets[4] = {87, 7, {512, 256, 640, 520, 256, 630, 530, 256, 620, 90, 85}};
+    sheets.back().gains = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 64, 256, 1024};
+    CHECK(summary_lines(5000, 120, sheets) ==
+          std::vector<std::string>{"                           CT=5000   LV=120", kRule, kTitles, kRule,
+                                   "|  D:87: 512 256 640 | 520 256 630 | 530 256 620 |  90  85  07   |",
+                                   kRule, "                            R:064 G:256 B:1024"});
 }
 
 TEST_CASE("the line comparing a show with the picture's previous one") {
@@ -51,6 +60,26 @@ TEST_CASE("the line comparing a show with the picture's previous one") {
     CHECK(comparison_line("14:02:31", false, changes) ==
           "与上次(14:02:31)相比: CT 5123→5311 (+188), LV 158→158 (0), R 612→598 (-14), B 519→530 (+11)");
     CHECK(comparison_line("14:02:31", true, changes) == "与上次(14:02:31)相同");
+    std::optional<std::vector<Change>> compared =
+        compared_changes({5123, 158, 612, 519}, {5311, 158, 598, 530});
+    REQUIRE(compared);
+    CHECK(comparison_line("14:02:31", false, *compared) == comparison_line("14:02:31", false, changes));
+    CHECK_FALSE(compared_changes({5123, 158, 612, std::nullopt}, {5311, 158, 598, 530}));
+    CHECK_FALSE(compared_changes({5123, 158, 612, 519}, {std::nullopt, 158, 598, 530}));
+
+    // The values a history entry holds: whole-picture tags once, a record slot before a gain slot
+    // of the same tag.
+    const std::vector<ShowValue> values = show_values(kSheetCount);
+    CHECK(values.size() == 10 + 11 * 7 + 9 * 7 + 3);
+    auto find = [&](const char* tag) {
+        return std::find_if(values.begin(), values.end(),
+                            [&](const ShowValue& v) { return v.tag == test::u(tag); });
+    };
+    CHECK(find("AWB_TAG_CCT")->sheet == 0);
+    CHECK_FALSE(find("AWB_TAG_DAYLIGHT_PROB_CWF")->gain);
+    CHECK(find("AWB_TAG_DAYLIGHT_PROB_CWF")->sheet == 3);
+    CHECK(find("AWB_TAG_STA_GAIN_G_S")->slot == kStaGreenSlot);
+    CHECK(find("AWB_TAG_GAIN_B")->sheet == 0);
     constexpr auto lowest = std::numeric_limits<std::int64_t>::min();
     constexpr auto highest = std::numeric_limits<std::int64_t>::max();
     CHECK(comparison_line("00:00:00", false, {{"CT", lowest, highest}, {"LV", highest, lowest}}) ==
