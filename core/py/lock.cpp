@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "awb/file_modes.hpp"
 #include "awb/workbook_files.hpp"
 #include "errors.hpp"
 #include "os_calls.hpp"
@@ -153,7 +154,7 @@ bool WorkbookLock::keep(const Namespace& ns) {
     bool exists = !named.is_none();
     bool same = exists && identity_of(named).equal(file.identity);
     bool plain =
-        exists && !same && py::module_::import("stat").attr("S_ISREG")(named.attr("st_mode")).cast<bool>();
+        exists && !same && file_kind(named.attr("st_mode").cast<std::uint32_t>()) == FileKind::kPlain;
     switch (check_lock_path(exists, same, plain)) {
     case LockCheck::kStillHeld:
     case LockCheck::kKeepHeld:

@@ -3,6 +3,7 @@
 
 #include <set>
 
+#include "awb/file_modes.hpp"
 #include "awb/save_cadence.hpp"
 #include "awb/workbook_files.hpp"
 #include "test_support.hpp"
@@ -82,6 +83,17 @@ TEST_CASE("a writer whose lock file was deleted takes the lock again, one whose 
     CHECK(check_lock_path(false, false, false) == LockCheck::kTakeAgain);  // deleted
     CHECK(check_lock_path(true, false, true) == LockCheck::kLost);         // made anew by another process
     CHECK(check_lock_path(true, false, false) == LockCheck::kKeepHeld);    // replaced by a folder
+}
+
+TEST_CASE("a file's mode tells what it is and whether its owner may write it") {
+    CHECK(file_kind(0100644) == FileKind::kPlain);
+    CHECK(file_kind(040755) == FileKind::kFolder);
+    CHECK(not_plain_file_message(file_kind(0140755), "'s'") == "不是普通文件, 而是套接字: 's'");
+    CHECK(not_plain_file_message(file_kind(060660), "'b'") == "不是普通文件, 而是块设备: 'b'");
+    CHECK(not_plain_file_message(file_kind(0120777), "'l'") == "不是普通文件, 而是特殊文件: 'l'");
+    CHECK(marked_read_only(0100444));
+    CHECK_FALSE(marked_read_only(0100200));
+    CHECK(permission_bits(0104755) == 04755);
 }
 
 TEST_CASE("a run's checkpoints: a second apart at least, four times a save's duration, 30 s at most") {
