@@ -74,8 +74,14 @@ TEST_CASE("the lock files of a workbook") {
     CHECK(lock_place(false, true) == LockPlace::kBeside);
     CHECK(lock_place(true, false) == LockPlace::kBeside);  // a lock file another process may hold
     CHECK(lock_place(false, false) == LockPlace::kTemporaryFolder);
-    CHECK(falls_back_after_failure(false));
-    CHECK_FALSE(falls_back_after_failure(true));  // e.g. a folder in the lock file's place
+    CHECK(falls_back_after_failure(LockFailure::kRefused, false));
+    CHECK_FALSE(
+        falls_back_after_failure(LockFailure::kRefused, true));  // e.g. a folder in the lock file's place
+    CHECK_FALSE(falls_back_after_failure(LockFailure::kHeldElsewhere, false));
+    CHECK_FALSE(falls_back_after_failure(LockFailure::kOther, false));
+    CHECK(takes_again(0, true));
+    CHECK_FALSE(takes_again(0, false));
+    CHECK_FALSE(takes_again(kRetakes, true));
 }
 
 TEST_CASE("a writer whose lock file was deleted takes the lock again, one whose file was replaced stops") {
