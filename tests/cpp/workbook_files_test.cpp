@@ -6,6 +6,7 @@
 #include "awb/file_modes.hpp"
 #include "awb/save_cadence.hpp"
 #include "awb/workbook_files.hpp"
+#include "awb/workbook_memory.hpp"
 #include "test_support.hpp"
 
 namespace awb {
@@ -125,6 +126,36 @@ TEST_CASE("a run's checkpoints: a second apart at least, four times a save's dur
     CHECK(cadence.due(true, t0 + 18s));
     cadence.saved(t0, t0 + 20s);  // past 15 s a save follows at once
     CHECK(cadence.due(true, t0 + 20s));
+}
+
+TEST_CASE("during a run the workbook in memory is the run's own once checked, and saved at checkpoints") {
+    using namespace std::chrono_literals;
+    using Open = MemoryState::Open;
+    const MemoryState::Time t0{100s};
+    MemoryState memory;
+    CHECK(memory.open(false) == Open::kRead);
+    memory.read();
+    CHECK(memory.open(true) == Open::kIfUnchanged);  // outside a run the file on disk is looked at
+    CHECK(memory.recorded(t0));                      // and every picture saved at once
+    memory.begin_run();
+    CHECK(memory.open(true) == Open::kIfUnchanged);
+    memory.checked();
+    CHECK(memory.holds_run_book());
+    CHECK(memory.open(true) == Open::kFromMemory);
+    CHECK(memory.recorded(t0));  // the run's first checkpoint
+    memory.saved(3, t0, t0 + 100ms);
+    CHECK(memory.saved_pictures() == 3);
+    CHECK_FALSE(memory.recorded(t0 + 200ms));
+    CHECK(memory.pending());
+    memory.save_failed(false);  // cut short by Ctrl-C: not failed, still pending
+    CHECK_FALSE(memory.last_save_failed());
+    memory.flush_failed();
+    CHECK(memory.last_save_failed());
+    memory.redirected();
+    CHECK(memory.pending());
+    CHECK_FALSE(memory.last_save_failed());
+    memory.end_run();
+    CHECK(memory.open(true) == Open::kIfUnchanged);
 }
 
 }  // namespace
