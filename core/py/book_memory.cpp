@@ -26,10 +26,10 @@ py::object stamp_of(const Namespace& ns, py::handle path) {
 BookMemory& BookMemory::of(const Namespace& ns) { return module_state<BookMemory>(ns); }
 
 Book& BookMemory::open(const Namespace& ns, py::handle path) {
-    bool same_path = book_ && path_.equal(path);
-    if (same_path && runs_ > 0 && checked_in_run_) return *book_;
-    if (same_path && stamp_.equal(stamp_of(ns, path))) {
-        checked_in_run_ = runs_ > 0;
+    MemoryState::Open way = state_.open(book_ && path_.equal(path));
+    if (way == MemoryState::Open::kFromMemory) return *book_;
+    if (way == MemoryState::Open::kIfUnchanged && stamp_.equal(stamp_of(ns, path))) {
+        state_.checked();
         return *book_;
     }
     forget();
@@ -37,32 +37,26 @@ Book& BookMemory::open(const Namespace& ns, py::handle path) {
     book_ = read_book(ns, path);
     path_ = py::reinterpret_borrow<py::object>(path);
     stamp_ = stamp;
-    pending_ = false;
-    checked_in_run_ = runs_ > 0;
+    state_.read();
     return *book_;
 }
 
 void BookMemory::save(const Namespace& ns) {
     if (!book_) return;
-    if (runs_ > 0 && before_save_) before_save_();
-    bool staged = runs_ > 0 && stage_ && settle_;
+    if (state_.in_run() && before_save_) before_save_();
+    bool staged = state_.in_run() && stage_ && settle_;
     if (staged) stage_();
     auto started = SaveCadence::Clock::now();
     try {
         save_atomically(ns, book_->writable, path_);
     } catch (py::error_already_set& e) {
         if (staged) settle_(false);
-        pending_ = true;
-        // A save cut short by Ctrl-C did not fail: it is done again when the run ends.
-        save_failed_ = e.matches(PyExc_Exception);
+        state_.save_failed(e.matches(PyExc_Exception));  // not when cut short by Ctrl-C
         throw;
     }
     if (staged) settle_(true);
     stamp_ = stamp_of(ns, path_);
-    pending_ = false;
-    save_failed_ = false;
-    saved_pictures_ = book_->pictures();
-    cadence_.saved(started, SaveCadence::Clock::now());
+    state_.saved(book_->pictures(), started, SaveCadence::Clock::now());
 }
 
 Book& BookMemory::reload(const Namespace& ns) {
@@ -73,15 +67,14 @@ Book& BookMemory::reload(const Namespace& ns) {
 }
 
 void BookMemory::recorded(const Namespace& ns) {
-    pending_ = true;
-    if (!cadence_.due(runs_ > 0, SaveCadence::Clock::now())) return;
+    if (!state_.recorded(SaveCadence::Clock::now())) return;
     // A checkpoint of a run: the rows recorded since the last one go to the writer for good
     // first, so that each row is made into records once, and the save writes them from there.
-    if (runs_ > 0 && book_) {
+    if (state_.in_run() && book_) {
         try {
             book_->flush_rows();
         } catch (py::error_already_set&) {
-            save_failed_ = true;  // the copy in memory may be spoilt: the file keeps the last checkpoint
+            state_.flush_failed();
             throw;
         }
     }
@@ -89,7 +82,7 @@ void BookMemory::recorded(const Namespace& ns) {
 }
 
 void BookMemory::save_pending(const Namespace& ns) {
-    if (pending_) save(ns);
+    if (state_.pending()) save(ns);
 }
 
 BatchRun::BatchRun(const Namespace& ns) : ns_(ns) { BookMemory::of(ns).begin_run(); }

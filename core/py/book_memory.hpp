@@ -6,7 +6,7 @@
 #include <functional>
 #include <optional>
 
-#include "awb/save_cadence.hpp"
+#include "awb/workbook_memory.hpp"
 #include "namespace.hpp"
 #include "workbook_reading.hpp"
 
@@ -17,7 +17,7 @@ namespace awb::py_ {
 // is exactly the one it saved (identity, size, modification and change times in nanoseconds);
 // otherwise the file is read afresh. During a batch run it is the run's own workbook, the truth
 // of the run: a file deleted or replaced meanwhile is written whole again at the next save. A
-// run saves at the pace of awb::SaveCadence, and at its end.
+// run saves at the pace of awb::SaveCadence, and at its end (awb::MemoryState).
 class BookMemory {
 public:
     static constexpr const char* kAttribute = "_workbook_memory";
@@ -34,24 +34,17 @@ public:
         book_.reset();
         path_ = py::object();
         stamp_ = py::object();
-        save_failed_ = false;
+        state_.forgotten();
     }
 
-    void begin_run() {
-        ++runs_;
-        checked_in_run_ = false;
-        save_failed_ = false;
-        saved_pictures_ = 0;
-    }
-    void end_run() {
-        if (runs_ > 0) --runs_;
-    }
+    void begin_run() { state_.begin_run(); }
+    void end_run() { state_.end_run(); }
     bool holds_run_book(py::handle path) const {  // the running batch's workbook is in memory
-        return book_ && runs_ > 0 && checked_in_run_ && path_.equal(path);
+        return book_ && state_.holds_run_book() && path_.equal(path);
     }
-    bool save_failed() const { return save_failed_; }               // the last save attempt failed
-    std::size_t saved_pictures() const { return saved_pictures_; }  // in the file as last saved
-    const py::object& path() const { return path_; }                // where the workbook is saved
+    bool save_failed() const { return state_.last_save_failed(); }          // the last save attempt failed
+    std::size_t saved_pictures() const { return state_.saved_pictures(); }  // in the file as last saved
+    const py::object& path() const { return path_; }                        // where the workbook is saved
     bool holds_book() const { return book_.has_value(); }
 
     // During a run, `check` is called before each save; it may send the run's workbook
@@ -67,20 +60,14 @@ public:
     void redirect(py::object path) {
         path_ = std::move(path);
         stamp_ = py::none();
-        pending_ = true;
-        save_failed_ = false;
+        state_.redirected();
     }
 
 private:
     std::optional<Book> book_;
     py::object path_;
     py::object stamp_;
-    bool pending_ = false;
-    bool save_failed_ = false;
-    std::size_t saved_pictures_ = 0;
-    int runs_ = 0;
-    bool checked_in_run_ = false;  // during a run, memory is the run's workbook once checked
-    SaveCadence cadence_;
+    MemoryState state_;
     std::function<void()> before_save_;
     std::function<void()> stage_;
     std::function<void(bool)> settle_;

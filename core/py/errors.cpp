@@ -44,8 +44,7 @@ std::string type_name(const py::error_already_set& e) {
 
 std::string described(const py::error_already_set& e) {
     std::string message = py::str(e.value()).cast<std::string>();
-    std::string type = type_name(e);
-    return one_line(message.empty() ? type : type + ": " + message);
+    return error_in_own_words(type_name(e), message);
 }
 
 }  // namespace awb::py_

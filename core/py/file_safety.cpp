@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include "awb/file_modes.hpp"
 #include "awb/workbook_files.hpp"
 #include "errors.hpp"
 #include "os_calls.hpp"
@@ -40,8 +41,7 @@ void write_through_temporary(const Namespace& ns, const Os& os, const py::object
 bool read_only(const Os& os, py::handle path) {
     const py::object& module = os.module();
     if (!module.attr("access")(path, module.attr("W_OK")).cast<bool>()) return true;
-    auto mode = os.stat(path).attr("st_mode").cast<long>();
-    return (mode & py::module_::import("stat").attr("S_IWRITE").cast<long>()) == 0;
+    return marked_read_only(os.stat(path).attr("st_mode").cast<std::uint32_t>());
 }
 
 void remove_stale_saves(const Os& os, const py::object& folder, py::handle path) {
@@ -109,8 +109,8 @@ void save_atomically(const Namespace& ns, py::handle workbook, py::handle path) 
     try {
         write_to_disk(os, file, [&] { workbook.attr("save")(file); });
         if (exists && py::object(os.module().attr("name")).equal(py::str("posix"))) {
-            py::object mode = py::module_::import("stat").attr("S_IMODE")(os.stat(target).attr("st_mode"));
-            os.module().attr("chmod")(temporary, mode);
+            os.module().attr("chmod")(temporary,
+                                      permission_bits(os.stat(target).attr("st_mode").cast<std::uint32_t>()));
         }
         os.replace(temporary, target);
     } catch (py::error_already_set&) {

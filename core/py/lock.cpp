@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "awb/file_modes.hpp"
 #include "awb/workbook_files.hpp"
 #include "errors.hpp"
 #include "os_calls.hpp"
@@ -22,7 +23,6 @@ struct LockFile {
 namespace {
 
 constexpr double kPollSeconds = 0.01;
-constexpr int kRetakes = 20;  // a path replaced again at each of them is left to the caller
 
 // The module's lock files, made once per path and kept as long as the module.
 struct LockFiles {
@@ -94,9 +94,14 @@ void take(LockFile& file, double wait) {
             file.lock.attr("acquire")(py::arg("timeout") = wait, py::arg("poll_interval") = kPollSeconds);
             return;
         } catch (py::error_already_set&) {
-            if (!file.replaced || attempt == kRetakes) throw;
+            if (!takes_again(attempt, file.replaced)) throw;
         }
     }
+}
+
+LockFailure failure_of(const Namespace& ns, const py::error_already_set& e) {
+    if (is_lock_timeout(ns, e)) return LockFailure::kHeldElsewhere;  // a TimeoutError, an OSError too
+    return e.matches(PyExc_OSError) ? LockFailure::kRefused : LockFailure::kOther;
 }
 
 void release(LockFile& file) {
@@ -126,19 +131,16 @@ WorkbookLock::WorkbookLock(const Namespace& ns, py::handle path, double wait)
         try {
             take(*chosen, wait);
         } catch (py::error_already_set& e) {
-            if (chosen == &fallback || !e.matches(PyExc_OSError) || is_lock_timeout(ns, e) ||
-                !falls_back_after_failure(os.lexists(beside.path)))
+            if (chosen == &fallback || !falls_back_after_failure(failure_of(ns, e), os.lexists(beside.path)))
                 throw;
             chosen = &fallback;  // no lock file can be made beside the workbook
             take(*chosen, wait);
         }
     } catch (py::error_already_set& e) {
-        if (is_lock_timeout(ns, e)) {
-            add_note(e, "工作簿 " + text_of(path) + " 正被另一个程序写入");
-        } else if (e.matches(PyExc_OSError)) {
-            add_note(e, "工作簿 " + text_of(path) + " 无法加锁: 锁文件 " + text_of(chosen->path) +
-                            " 无法使用 (" + text_of(e.value()) + "), 请移走它后再试");
-        }
+        LockFailure failure = failure_of(ns, e);
+        if (failure == LockFailure::kHeldElsewhere) add_note(e, lock_held_note(text_of(path)));
+        if (failure == LockFailure::kRefused)
+            add_note(e, lock_refused_note(text_of(path), text_of(chosen->path), text_of(e.value())));
         throw;
     }
     file_ = chosen;
@@ -153,7 +155,7 @@ bool WorkbookLock::keep(const Namespace& ns) {
     bool exists = !named.is_none();
     bool same = exists && identity_of(named).equal(file.identity);
     bool plain =
-        exists && !same && py::module_::import("stat").attr("S_ISREG")(named.attr("st_mode")).cast<bool>();
+        exists && !same && file_kind(named.attr("st_mode").cast<std::uint32_t>()) == FileKind::kPlain;
     switch (check_lock_path(exists, same, plain)) {
     case LockCheck::kStillHeld:
     case LockCheck::kKeepHeld:
@@ -168,8 +170,9 @@ bool WorkbookLock::keep(const Namespace& ns) {
     try {
         take(file, 0.0);
     } catch (py::error_already_set& e) {
-        if (is_lock_timeout(ns, e)) return false;  // another process was quicker
-        if (!e.matches(PyExc_OSError)) throw;
+        LockFailure failure = failure_of(ns, e);
+        if (failure == LockFailure::kHeldElsewhere) return false;  // another process was quicker
+        if (failure == LockFailure::kOther) throw;
         // Nothing can be locked at the path just now (a folder came in its way): no other
         // process can lock there either; the next look tries again.
     }

@@ -1,5 +1,6 @@
 #include "reader.hpp"
 
+#include "awb/text_files.hpp"
 #include "errors.hpp"
 #include "os_calls.hpp"
 #include "strings.hpp"
@@ -17,12 +18,11 @@ struct ReaderState {
 
 ReaderState& state_in(const py::capsule& capsule) { return *capsule.get_pointer<ReaderState>(); }
 
-constexpr const char* kMissingDump = "exif文件不存在： %s";
 constexpr const char* kDumpFolder = "./EXIF/";
 
 py::object report_missing_dump(const Namespace& ns, const py::object& path) {
     if (ns.get("exif_file_flage").equal(py::int_(0))) {
-        ns.print(py::str(kMissingDump).attr("__mod__")(echo(path)));
+        ns.print(to_str(missing_dump_line(to_ustring(path))));
         ns.set("exif_file_flage", py::int_(1));
     }
     py::object missing = ns.get("no_exif_list");
@@ -96,7 +96,7 @@ py::object read_tag_from_dump(const Namespace& ns, py::handle tag) {
         lines = read_lines(ns, path, [&](py::handle dump) { ns.set("fp", dump); });
     } catch (py::error_already_set& e) {
         if (e.matches(PyExc_UnicodeDecodeError)) {
-            add_note(e, undecodable_text(e, text_of(path)) + ", 无法解码 (" + text_of(e.value()) + ")");
+            add_note(e, undecodable_dump_note(text_of(path), tried_encoding(e), text_of(e.value())));
         }
         throw;
     }

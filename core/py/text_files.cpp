@@ -1,33 +1,24 @@
 #include "text_files.hpp"
 
+#include "awb/file_modes.hpp"
 #include "awb/text_files.hpp"
 #include "errors.hpp"
 #include "os_calls.hpp"
+#include "strings.hpp"
 
 namespace awb::py_ {
 namespace {
 
-// What a file that is not a plain file is, for the engineer.
-const char* kind_of_special_file(const py::module_& stat, py::handle mode) {
-    if (stat.attr("S_ISFIFO")(mode).cast<bool>()) return "管道 (FIFO)";
-    if (stat.attr("S_ISCHR")(mode).cast<bool>()) return "字符设备";
-    if (stat.attr("S_ISBLK")(mode).cast<bool>()) return "块设备";
-    if (stat.attr("S_ISSOCK")(mode).cast<bool>()) return "套接字";
-    return "特殊文件";
-}
-
 void refuse_unless_plain_file(const Namespace& ns, py::handle path) {
     Os os(ns);
-    py::object mode = os.stat(path).attr("st_mode");
-    py::module_ stat = py::module_::import("stat");
-    if (stat.attr("S_ISREG")(mode).cast<bool>()) return;
-    if (stat.attr("S_ISDIR")(mode).cast<bool>()) {
+    FileKind kind = file_kind(os.stat(path).attr("st_mode").cast<std::uint32_t>());
+    if (kind == FileKind::kPlain) return;
+    if (kind == FileKind::kFolder) {
         py::object eisdir = py::module_::import("errno").attr("EISDIR");
         raise_object(py::reinterpret_borrow<py::object>(PyExc_IsADirectoryError)(
             eisdir, os.module().attr("strerror")(eisdir), path));
     }
-    py::str message = py::str("不是普通文件, 而是{}: {!r}").format(kind_of_special_file(stat, mode), path);
-    raise_object(py::reinterpret_borrow<py::object>(PyExc_OSError)(message));
+    raise(PyExc_OSError, not_plain_file_message(kind, text_of(py::repr(path))));
 }
 
 // Runs `read` on an open file and closes the file, also when reading fails.

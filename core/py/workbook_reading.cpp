@@ -19,6 +19,12 @@ bool row_holds_value(py::handle row_types) {
     return false;
 }
 
+// A name as the index of a sheet's texts takes it: only a text can equal a text.
+std::optional<ustring> text_in(py::handle name) {
+    if (!PyUnicode_CheckExact(name.ptr())) return std::nullopt;
+    return to_ustring(name);
+}
+
 // Column 0 of a sheet read with formatting, counted the way a plain read counts rows: blank
 // cells that only carry a format do not make a row.
 SheetRows rows_of(py::handle sheet) {
@@ -140,39 +146,20 @@ std::optional<std::size_t> SheetRows::find(py::handle name) {
         }
         return std::nullopt;
     }
-    if (!indexed_) {
-        first_row_ = py::dict();
-        for (std::size_t row = 1; row < names.size(); ++row) {
-            // Only a text can equal a text.
-            if (PyUnicode_CheckExact(names[row].ptr()) && !first_row_.contains(names[row]))
-                first_row_[names[row]] = row;
-        }
-        indexed_ = true;
+    if (!first_rows_.built()) {
+        std::vector<std::optional<ustring>> texts;
+        texts.reserve(names.size());
+        for (const py::object& held : names) texts.push_back(text_in(held));
+        first_rows_.build(texts);
     }
-    PyObject* row = PyDict_GetItemWithError(first_row_.ptr(), name.ptr());
-    if (!row) {
-        if (PyErr_Occurred()) throw py::error_already_set();
-        return std::nullopt;
-    }
-    return py::reinterpret_borrow<py::object>(row).cast<std::size_t>();
+    return first_rows_.find(to_ustring(name));
 }
 
 void SheetRows::set(std::size_t row, py::handle name) {
-    if (row > names.size()) indexed_ = false;  // rows left empty between: made again when needed
+    if (row > names.size()) first_rows_.drop();  // rows left empty between: made again when needed
     if (row >= names.size()) names.resize(row + 1, py::str(""));
     py::object& held = names[row];
-    if (indexed_ && row > 0) {
-        auto first_of = [&](py::handle text) -> std::optional<std::size_t> {
-            if (!PyUnicode_CheckExact(text.ptr()) || !first_row_.contains(text)) return std::nullopt;
-            return first_row_[text].cast<std::size_t>();
-        };
-        if (first_of(held) == row) {
-            indexed_ = false;  // a text's first row changes: made again when needed
-        } else if (PyUnicode_CheckExact(name.ptr())) {
-            std::optional<std::size_t> first = first_of(name);
-            if (!first || *first > row) first_row_[name] = row;
-        }
-    }
+    if (first_rows_.built()) first_rows_.set(row, text_in(held), text_in(name));
     held = py::reinterpret_borrow<py::object>(name);
 }
 

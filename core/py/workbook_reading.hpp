@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "awb/sheets.hpp"
 #include "awb/tables.hpp"
 #include "namespace.hpp"
 
@@ -18,14 +19,13 @@ struct SheetRows {
     std::size_t count() const { return names.size(); }
 
     // The first picture row (from 1) whose name equals `name`, as the interpreter's == tells.
-    // A text is found through an index of the sheet's texts, made at the first search and kept
-    // up to date by set().
+    // A text is found through an index of the sheet's texts (awb::FirstRows), made at the first
+    // search and kept up to date by set().
     std::optional<std::size_t> find(py::handle name);
     void set(std::size_t row, py::handle name);  // row `row` is named `name` now
 
 private:
-    py::dict first_row_;  // text -> the first row holding it (rows from 1)
-    bool indexed_ = false;
+    FirstRows first_rows_;
 };
 
 // A workbook held in memory while it is edited: its writable copy and what its seven sheets

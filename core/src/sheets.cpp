@@ -27,6 +27,35 @@ SheetChoice choose_sheets(const std::vector<ustring>& sheet_names) {
     return choice;
 }
 
+void FirstRows::build(const std::vector<std::optional<ustring>>& texts) {
+    first_.clear();
+    for (std::size_t row = 1; row < texts.size(); ++row) {
+        if (texts[row]) first_.emplace(*texts[row], row);
+    }
+    built_ = true;
+}
+
+void FirstRows::drop() {
+    first_.clear();
+    built_ = false;
+}
+
+std::optional<std::size_t> FirstRows::find(const ustring& text) const {
+    auto found = first_.find(text);
+    if (found == first_.end()) return std::nullopt;
+    return found->second;
+}
+
+void FirstRows::set(std::size_t row, const std::optional<ustring>& old, const std::optional<ustring>& text) {
+    if (!built_ || row == 0) return;
+    if (old && find(*old) == row) {
+        drop();  // a text's first row changes
+    } else if (text) {
+        std::optional<std::size_t> first = find(*text);
+        if (!first || *first > row) first_[*text] = row;
+    }
+}
+
 std::string missing_sheets_message(const SheetChoice& choice) { return "missing sheets: " + choice.missing; }
 
 std::string missing_sheets_note(const std::string& workbook, const SheetChoice& choice) {

@@ -131,4 +131,8 @@ ustring echo(uview text) {
     return ustring(text.substr(0, kEchoLength)) + U"…";
 }
 
+std::string error_in_own_words(const std::string& type, const std::string& message) {
+    return one_line(message.empty() ? type : type + ": " + message);
+}
+
 }  // namespace awb

@@ -13,4 +13,11 @@ std::string undecodable_text(const std::string& path, const std::string& encodin
     return path + " 不是 " + encoding + " 编码的文本";
 }
 
+std::string undecodable_dump_note(const std::string& path, const std::string& encoding,
+                                  const std::string& why) {
+    return undecodable_text(path, encoding) + ", 无法解码 (" + why + ")";
+}
+
+ustring missing_dump_line(uview path) { return U"exif文件不存在： " + echo(path); }
+
 }  // namespace awb

@@ -36,7 +36,19 @@ LockPlace lock_place(bool lock_path_taken, bool folder_takes_new_files) {
     return lock_path_taken || folder_takes_new_files ? LockPlace::kBeside : LockPlace::kTemporaryFolder;
 }
 
-bool falls_back_after_failure(bool lock_path_taken) { return !lock_path_taken; }
+bool falls_back_after_failure(LockFailure failure, bool lock_path_taken) {
+    return failure == LockFailure::kRefused && !lock_path_taken;
+}
+
+std::string lock_held_note(const std::string& workbook) {
+    return "工作簿 " + workbook + " 正被另一个程序写入";
+}
+
+std::string lock_refused_note(const std::string& workbook, const std::string& lock_file,
+                              const std::string& why) {
+    return "工作簿 " + workbook + " 无法加锁: 锁文件 " + lock_file + " 无法使用 (" + why +
+           "), 请移走它后再试";
+}
 
 LockCheck check_lock_path(bool path_exists, bool same_file, bool plain_file) {
     if (!path_exists) return LockCheck::kTakeAgain;

@@ -3,8 +3,10 @@
 
 #include <set>
 
+#include "awb/file_modes.hpp"
 #include "awb/save_cadence.hpp"
 #include "awb/workbook_files.hpp"
+#include "awb/workbook_memory.hpp"
 #include "test_support.hpp"
 
 namespace awb {
@@ -73,8 +75,14 @@ TEST_CASE("the lock files of a workbook") {
     CHECK(lock_place(false, true) == LockPlace::kBeside);
     CHECK(lock_place(true, false) == LockPlace::kBeside);  // a lock file another process may hold
     CHECK(lock_place(false, false) == LockPlace::kTemporaryFolder);
-    CHECK(falls_back_after_failure(false));
-    CHECK_FALSE(falls_back_after_failure(true));  // e.g. a folder in the lock file's place
+    CHECK(falls_back_after_failure(LockFailure::kRefused, false));
+    CHECK_FALSE(
+        falls_back_after_failure(LockFailure::kRefused, true));  // e.g. a folder in the lock file's place
+    CHECK_FALSE(falls_back_after_failure(LockFailure::kHeldElsewhere, false));
+    CHECK_FALSE(falls_back_after_failure(LockFailure::kOther, false));
+    CHECK(takes_again(0, true));
+    CHECK_FALSE(takes_again(0, false));
+    CHECK_FALSE(takes_again(kRetakes, true));
 }
 
 TEST_CASE("a writer whose lock file was deleted takes the lock again, one whose file was replaced stops") {
@@ -82,6 +90,17 @@ TEST_CASE("a writer whose lock file was deleted takes the lock again, one whose 
     CHECK(check_lock_path(false, false, false) == LockCheck::kTakeAgain);  // deleted
     CHECK(check_lock_path(true, false, true) == LockCheck::kLost);         // made anew by another process
     CHECK(check_lock_path(true, false, false) == LockCheck::kKeepHeld);    // replaced by a folder
+}
+
+TEST_CASE("a file's mode tells what it is and whether its owner may write it") {
+    CHECK(file_kind(0100644) == FileKind::kPlain);
+    CHECK(file_kind(040755) == FileKind::kFolder);
+    CHECK(not_plain_file_message(file_kind(0140755), "'s'") == "不是普通文件, 而是套接字: 's'");
+    CHECK(not_plain_file_message(file_kind(060660), "'b'") == "不是普通文件, 而是块设备: 'b'");
+    CHECK(not_plain_file_message(file_kind(0120777), "'l'") == "不是普通文件, 而是特殊文件: 'l'");
+    CHECK(marked_read_only(0100444));
+    CHECK_FALSE(marked_read_only(0100200));
+    CHECK(permission_bits(0104755) == 04755);
 }
 
 TEST_CASE("a run's checkpoints: a second apart at least, four times a save's duration, 30 s at most") {
@@ -107,6 +126,36 @@ TEST_CASE("a run's checkpoints: a second apart at least, four times a save's dur
     CHECK(cadence.due(true, t0 + 18s));
     cadence.saved(t0, t0 + 20s);  // past 15 s a save follows at once
     CHECK(cadence.due(true, t0 + 20s));
+}
+
+TEST_CASE("during a run the workbook in memory is the run's own once checked, and saved at checkpoints") {
+    using namespace std::chrono_literals;
+    using Open = MemoryState::Open;
+    const MemoryState::Time t0{100s};
+    MemoryState memory;
+    CHECK(memory.open(false) == Open::kRead);
+    memory.read();
+    CHECK(memory.open(true) == Open::kIfUnchanged);  // outside a run the file on disk is looked at
+    CHECK(memory.recorded(t0));                      // and every picture saved at once
+    memory.begin_run();
+    CHECK(memory.open(true) == Open::kIfUnchanged);
+    memory.checked();
+    CHECK(memory.holds_run_book());
+    CHECK(memory.open(true) == Open::kFromMemory);
+    CHECK(memory.recorded(t0));  // the run's first checkpoint
+    memory.saved(3, t0, t0 + 100ms);
+    CHECK(memory.saved_pictures() == 3);
+    CHECK_FALSE(memory.recorded(t0 + 200ms));
+    CHECK(memory.pending());
+    memory.save_failed(false);  // cut short by Ctrl-C: not failed, still pending
+    CHECK_FALSE(memory.last_save_failed());
+    memory.flush_failed();
+    CHECK(memory.last_save_failed());
+    memory.redirected();
+    CHECK(memory.pending());
+    CHECK_FALSE(memory.last_save_failed());
+    memory.end_run();
+    CHECK(memory.open(true) == Open::kIfUnchanged);
 }
 
 }  // namespace

@@ -200,6 +200,21 @@ TEST_CASE("the seven sheets are found by name, or by position in a workbook with
     CHECK(some.missing == "WF, F, CWF, DF, S");
 }
 
+TEST_CASE("each text's first row in a sheet, kept up to date as rows are written") {
+    FirstRows rows;
+    rows.build({U"File Name", U"A", std::nullopt, U"B", U"A"});
+    CHECK(rows.find(U"A") == 1u);
+    CHECK(rows.find(U"File Name") == std::nullopt);  // the title row is not a picture row
+    rows.set(5, std::nullopt, U"C");
+    rows.set(6, std::nullopt, U"B");  // B stays first in row 3
+    CHECK(rows.find(U"C") == 5u);
+    CHECK(rows.find(U"B") == 3u);
+    rows.set(4, U"A", U"D");  // not A's first row
+    CHECK(rows.find(U"A") == 1u);
+    rows.set(1, U"A", U"E");  // A's first row changes: made again when next needed
+    CHECK_FALSE(rows.built());
+}
+
 TEST_CASE("what a cell can take") {
     CHECK_FALSE(row_refusal(kLastRow));
     CHECK(row_refusal(kLastRow + 1) == "工作簿已满: .xls 工作表最多 65536 行, 本行(第 65537 行)无法写入");

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "awb/tables.hpp"
@@ -27,6 +28,25 @@ struct SheetChoice {
     std::string missing;  // the codes not found
 };
 SheetChoice choose_sheets(const std::vector<ustring>& sheet_names);
+
+// The first row (from 1) of each text in column 0 of a sheet, kept up to date as rows are written,
+// so that a picture's row is found without going through the column. Texts only: a name of any
+// other kind is found by comparing it with each row's.
+class FirstRows {
+public:
+    bool built() const { return built_; }
+    // Made from the column, row by row: the text of each row, none where the cell holds no text.
+    void build(const std::vector<std::optional<ustring>>& texts);
+    void drop();  // made again when next needed
+    std::optional<std::size_t> find(const ustring& text) const;
+    // Row `row` held `old` and holds `text` now. When `old` first stood there, the index is
+    // dropped.
+    void set(std::size_t row, const std::optional<ustring>& old, const std::optional<ustring>& text);
+
+private:
+    std::unordered_map<ustring, std::size_t> first_;
+    bool built_ = false;
+};
 
 // What a workbook with some of the seven sheets but not all is told: the error's message, and the
 // engineer's line about it.

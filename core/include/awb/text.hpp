@@ -38,6 +38,10 @@ std::size_t find_ignoring_case(uview text, uview part);
 // A text on one console line: every line feed and carriage return becomes a blank.
 std::string one_line(std::string text);
 
+// An error in its own words on one console line: "<type>: <message>", or its type alone when it
+// has no message.
+std::string error_in_own_words(const std::string& type, const std::string& message);
+
 // A user's text as the console echoes it: at most kEchoLength characters, followed by "…"
 // where it was cut, so that a runaway line does not flood the console.
 inline constexpr std::size_t kEchoLength = 200;

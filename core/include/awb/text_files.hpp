@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "awb/text.hpp"
+
 namespace awb {
 
 // The encoding a byte-order mark at the start of `head` (the file's first bytes) names: a UTF-8
@@ -16,5 +18,14 @@ inline constexpr std::size_t kLongestMark = 3;
 // "<path> 不是 <encoding> 编码的文本": what a text that cannot be decoded is, in the engineer's
 // terms, with the encoding that was tried.
 std::string undecodable_text(const std::string& path, const std::string& encoding);
+
+// The note of a picture's EXIF dump that cannot be decoded, with the decoder's own words `why`:
+// "<path> 不是 <encoding> 编码的文本, 无法解码 (<why>)".
+std::string undecodable_dump_note(const std::string& path, const std::string& encoding,
+                                  const std::string& why);
+
+// What the batch prints, once per picture, when the picture's EXIF dump is missing:
+// "exif文件不存在： <path>", the path as the console echoes a user's text.
+ustring missing_dump_line(uview path);
 
 }  // namespace awb

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 #include <string_view>
 
 #include "awb/text.hpp"
@@ -36,10 +37,24 @@ ustring fallback_lock_name(std::string_view digest_hex);
 // file's path (another process may hold it, or a folder may be in its way).
 enum class LockPlace { kBeside, kTemporaryFolder };
 LockPlace lock_place(bool lock_path_taken, bool folder_takes_new_files);
-// Taking it beside failed (not because another process holds it): the temporary folder is
-// used only when still nothing stands at the lock file's path, that is, the file could not be
-// made.
-bool falls_back_after_failure(bool lock_path_taken);
+// How taking a lock failed: another process still held it when the wait was over, the file
+// system refused (the lock file could not be made or opened), or something else went wrong.
+enum class LockFailure { kHeldElsewhere, kRefused, kOther };
+// Taking it beside failed: the temporary folder is used only when the file system refused and
+// still nothing stands at the lock file's path, that is, the file could not be made.
+bool falls_back_after_failure(LockFailure failure, bool lock_path_taken);
+
+// Once taken, the lock file's path must still name the file locked; a lock whose file was
+// replaced in the meantime is taken again, at most kRetakes times (a path replaced again each
+// time is left to the caller).
+inline constexpr int kRetakes = 20;
+inline bool takes_again(int attempt, bool path_replaced) { return path_replaced && attempt < kRetakes; }
+
+// What the engineer is told when the lock of the workbook at `workbook` cannot be taken: another
+// program holds it, or the file system refused the lock file `lock_file` for the reason `why`.
+std::string lock_held_note(const std::string& workbook);
+std::string lock_refused_note(const std::string& workbook, const std::string& lock_file,
+                              const std::string& why);
 
 // What a writer holding the lock finds when it looks at the lock file's path again: the file
 // it locked; nothing (the lock file was deleted), and it takes the lock there again at once;
