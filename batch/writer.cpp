@@ -106,8 +106,7 @@ void write_sheet(py_::Book& book, std::size_t k, const SheetRow& sheet, const py
         }
     };
     for (std::size_t column = 1; column <= sheet.layout->value_columns; ++column) {
-        put(column, sheet.values.slots[column - 1],
-            column == kDaylightProbabilityColumn || column == own_probability_column(k));
+        put(column, sheet.values.slots[column - 1], red_value_column(k, column));
     }
     write(0, name);
     write(sheet.layout->tail_column(kIssueNote), issues, styles.red);

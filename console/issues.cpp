@@ -16,7 +16,7 @@ py::object pic_issues_raw(py::handle pic_file) {
     py::object list = ns.get("rawfilename_txt");
     if (!py_::exists(ns, list)) {
         ns.print(kListMissing);
-        return py_::to_str(kNoNote);
+        return py_::to_str(kNoIssueNote);
     }
     std::vector<ustring> lines;
     for (py::handle line : py_::read_lines(ns, list)) lines.push_back(py_::to_ustring(line));

@@ -52,7 +52,7 @@ ustring clean_issue_note(uview line, uview digits) {
 
 ShownNote shown_issue_note(const std::vector<ustring>& lines, uview picture, uview digits) {
     std::optional<std::size_t> found = find_issue_line(lines, picture);
-    ustring note = found ? clean_issue_note(lines[*found], digits) : ustring(kNoNote);
+    ustring note = found ? clean_issue_note(lines[*found], digits) : ustring(kNoIssueNote);
     return {note, U"\n问题:" + (found ? echo(note) : note)};
 }
 

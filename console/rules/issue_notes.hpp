@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "awb/tables.hpp"
 #include "awb/text.hpp"
 
 namespace awb::console {
@@ -28,8 +29,7 @@ std::optional<std::size_t> find_issue_line(const std::vector<ustring>& lines, uv
 ustring clean_issue_note(uview line, uview digits);
 
 // A picture's note as the console tells it: the note the workbook gets ("无" when the list has
-// no line of the picture), and the line printed, "\n问题:" and the note (echo).
-inline constexpr uview kNoNote = U"无";
+// no line of the picture, kNoIssueNote), and the line printed, "\n问题:" and the note (echo).
 inline constexpr const char* kListMissing = "rawfilename.txt 文件不存在!";
 struct ShownNote {
     ustring note;

@@ -42,8 +42,4 @@ std::size_t picture_row(std::optional<std::size_t> found, std::size_t previous, 
     return previous == 0 ? rows : previous;
 }
 
-bool red_value_column(std::size_t sheet, std::size_t column) {
-    return column == kDaylightProbabilityColumn || column == own_probability_column(sheet);
-}
-
 }  // namespace awb::console

@@ -26,8 +26,4 @@ std::optional<std::size_t> find_picture_row(const std::vector<ustring>& cells, u
 // last row (`rows` rows, the title row among them).
 std::size_t picture_row(std::optional<std::size_t> found, std::size_t previous, std::size_t rows);
 
-// The value columns of a picture row drawn in the red font on sheet `sheet`: the probability of
-// "D" and that of the sheet's own light source.
-bool red_value_column(std::size_t sheet, std::size_t column);
-
 }  // namespace awb::console

@@ -61,4 +61,5 @@ PYBIND11_MODULE(_tables, m) {
     m.attr("NAME_TITLE") = str_of(awb::kNameTitle);
     m.attr("DATE_TITLE") = str_of(awb::kTailTitles[awb::kDate]);
     m.attr("ISSUE_NOTE_TITLE") = str_of(awb::kTailTitles[awb::kIssueNote]);
+    m.attr("NO_ISSUE_NOTE") = str_of(awb::kNoIssueNote);
 }

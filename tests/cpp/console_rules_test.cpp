@@ -176,9 +176,6 @@ TEST_CASE("a picture's row: its name, else its stem as a whole word") {
     CHECK(picture_row(4u, 9u, 12u) == 4u);             // its own row
     CHECK(picture_row(std::nullopt, 9u, 12u) == 9u);   // the row of the sheet before
     CHECK(picture_row(std::nullopt, 0u, 12u) == 12u);  // below the last row
-    CHECK(red_value_column(0, 7));                     // the probability of "D"
-    CHECK(red_value_column(1, 4));                     // the sheet's own
-    CHECK_FALSE(red_value_column(1, 3));
 }
 
 }  // namespace

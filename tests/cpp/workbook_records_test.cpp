@@ -156,6 +156,9 @@ TEST_CASE("the full and the reduced sheet layouts") {
     }
     CHECK(reduced_codes == "F CWF D DF ");
     CHECK(own_probability_column(0) == 3);  // T's probability, beside the column of "D" (7)
+    CHECK(red_value_column(0, 7));          // the probability of "D"
+    CHECK(red_value_column(1, 4));          // the sheet's own
+    CHECK_FALSE(red_value_column(1, 3));
 }
 
 SheetChoice choose(std::initializer_list<const char*> names) {

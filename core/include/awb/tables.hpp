@@ -100,6 +100,8 @@ inline constexpr std::size_t kAlgorithmGainSlot = 11;  // R, G, B of the algorit
 inline constexpr uview kNameTitle = U"File Name";
 inline constexpr std::array<uview, 4> kTailTitles{U"Color Egine", U"Date", U"修改", U"问题描述"};
 enum TailColumn : std::size_t { kColourEngine = 0, kDate = 1, kChange = 2, kIssueNote = 3 };
+// The issue note the console records for a picture the capture list does not hold.
+inline constexpr uview kNoIssueNote = U"无";
 
 // One sheet layout: its titles, and where the value and tail columns stand.
 struct Layout {
@@ -117,5 +119,8 @@ inline const Layout& layout_of(const LightSource& source) {
 // light source.
 inline constexpr std::size_t kDaylightProbabilityColumn = 7;
 inline constexpr std::size_t own_probability_column(std::size_t sheet) { return sheet + 3; }
+inline constexpr bool red_value_column(std::size_t sheet, std::size_t column) {
+    return column == kDaylightProbabilityColumn || column == own_probability_column(sheet);
+}
 
 }  // namespace awb

@@ -17,9 +17,9 @@ from awb_desk import history as tuning_history
 from awb_desk.errors import described, one_line
 from awb_desk.files import write_text
 
-# Issue notes that say the picture has no issue ("无" is the console's note for a picture
-# missing from the capture list).
-NO_ISSUE_NOTES = ("", "正常", "无")
+# Issue notes that say the picture has no issue: none, "正常", and the console's note for a
+# picture missing from the capture list.
+NO_ISSUE_NOTES = ("", "正常", tables.NO_ISSUE_NOTE)
 
 CT, LV = tables.RECORD_TITLES[0], tables.RECORD_TITLES[1]  # record slots 0 and 1
 _FIRST = tables.FIRST_PROBABILITY_SLOT
