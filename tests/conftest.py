@@ -27,6 +27,11 @@ LIGHT_SOURCES = ("T", "WF", "F", "CWF", "D", "DF", "S")
 DEADLINE = 60.0
 # Set by scripts/test.sh: every marked test runs, and a test that skips fails.
 FULL_SUITE = os.environ.get("AWB_FULL_SUITE") == "1"
+# The tools are tried as at a desk, where Ctrl-C interrupts them; a suite started in the
+# background of a shell inherits Ctrl-C ignored, which every tool process would inherit too. A
+# handled signal goes back to its default in each process started from here.
+if signal.getsignal(signal.SIGINT) == signal.SIG_IGN:
+    signal.signal(signal.SIGINT, signal.default_int_handler)
 
 
 def soffice():
