@@ -142,6 +142,8 @@ def _load_settings():
         spec = importlib.util.spec_from_file_location("global_values", path)
     settings = importlib.util.module_from_spec(spec)
     sys.modules["global_values"] = settings
+    writes_bytecode = sys.dont_write_bytecode
+    sys.dont_write_bytecode = True  # no __pycache__ left in the engineer's working folder
     try:
         spec.loader.exec_module(settings)
     except Exception as exc:  # noqa: BLE001 - any fault of the file is told in one line
@@ -149,6 +151,8 @@ def _load_settings():
         line = _line_of(exc, path)
         where = f"第 {line} 行: " if line else ""
         return f"设置文件 {path} 无法加载: {where}{one_line(described(exc))}"
+    finally:
+        sys.dont_write_bytecode = writes_bytecode
     if not hasattr(settings, "global_val"):
         del sys.modules["global_values"]
         return f'设置文件 {path} 无法加载: 其中没有 global_val (应为 class global_val: rawfilename_txt = "")'
