@@ -72,10 +72,11 @@ void explain_workbook_failure(py::error_already_set& e) {
     if (std::optional<std::string> note = workbook_failure_note(workbook, failure)) py_::add_note(e, *note);
 }
 
-void explain_capture_list_failure(py::error_already_set& e, py::handle path) {
+void explain_capture_list_failure(py::error_already_set& e, py::handle path,
+                                  const std::vector<std::string>& tried) {
     std::string list = text_of(path);
-    if (e.matches(PyExc_UnicodeError)) {
-        py_::add_note(e, undecodable_capture_list_note(list, py_::tried_encoding(e)));
+    if (e.matches(PyExc_UnicodeDecodeError)) {
+        py_::add_note(e, undecodable_capture_list_note(list, tried));
     } else if (e.matches(PyExc_OSError)) {
         py_::add_note(e, unreadable_capture_list_note(list, text_of(e.value())));
     }
@@ -228,10 +229,11 @@ void tavrin() {
                     missing_capture_list_note(list));
     }
     std::vector<ustring> lines;
+    std::vector<std::string> tried;
     try {
-        for (py::handle line : py_::read_lines(ns, list_path)) lines.push_back(to_ustring(line));
+        for (py::handle line : py_::read_text_lines(ns, list_path, &tried)) lines.push_back(to_ustring(line));
     } catch (py::error_already_set& e) {
-        explain_capture_list_failure(e, list_path);
+        explain_capture_list_failure(e, list_path, tried);
         throw;
     }
     if (!holds_picture_line(lines))

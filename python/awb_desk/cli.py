@@ -16,12 +16,23 @@ DEFAULT_SETTINGS_NOTE = "未找到设置模块 global_values, 使用默认设置
 SETTINGS_FILE = "global_values.py"
 
 
+def _printable_output():
+    """A character the standard output cannot show is printed as "?" instead of stopping the
+    command: before Python 3.15 a redirected stdout on Windows (`tavrin > log.txt`, a .bat, a
+    scheduled task) is written in the ANSI code page, GBK on a Chinese desk, which lacks "✓",
+    "•" or an emoji pasted into a note."""
+    reconfigure = getattr(sys.stdout, "reconfigure", None)
+    if reconfigure is not None:
+        reconfigure(errors="replace")
+
+
 # ---- lumvik ----
 
 
 def lumvik():
     """Loading Lumvik runs its start-up (which makes the error log the process's error stream);
     the console itself, banner included, is the module's own main block."""
+    _printable_output()
     console = sys.stderr
     try:
         import Lumvik  # loading runs the console's start-up; its SystemExit passes through
@@ -52,6 +63,7 @@ def _start_up_failed(exc, console):
 
 
 def tavrin(argv=None):
+    _printable_output()
     args = _tavrin_arguments(argv)
     problem = _load_settings()
     if problem:
@@ -175,6 +187,7 @@ def _write_report(workbook, earlier=None, tolerance=None):
 
 
 def awb_report(argv=None):
+    _printable_output()
     from awb_desk import report
 
     return report.main(argv)
