@@ -189,8 +189,10 @@ void PictureRun::interrupted(py::error_already_set& interrupt) {
     py_::add_note(interrupt, note_text(interrupted_note(save_last())));
 }
 
-// Records every picture line of the capture list, then saves what is pending.
-static void record_lines(PictureRun& run, const std::vector<ustring>& lines) {
+// Records every picture line of the capture list, then saves what is pending; the lines whose
+// note was cut go into `cut_notes`.
+static void record_lines(PictureRun& run, const std::vector<ustring>& lines,
+                         std::vector<CutNote>& cut_notes) {
     const py_::Namespace& ns = kTavrin;
     py_::Os os(ns);
     py::str folder(kDumpFolder);
@@ -204,6 +206,7 @@ static void record_lines(PictureRun& run, const std::vector<ustring>& lines) {
             ns.print(to_str(bad_line(line_number, read.cleaned)));
             continue;
         }
+        if (std::optional<CutNote> cut = cut_note(line_number, read)) cut_notes.push_back(std::move(*cut));
         ns.print(py_::percent(kRunningLine, py::make_tuple(ns.get("data_num"), to_str(echo(read.cleaned)))));
         py::str jpg = to_str(read.fields[0]);
         py::str rawpic = to_str(read.fields[1]);
@@ -244,11 +247,12 @@ void tavrin() {
     PictureRun run;
     run.hold_lock();
     move_old_workbook(ns);
-    run.guarded([&] { record_lines(run, lines); });
+    std::vector<CutNote> cut_notes;
+    run.guarded([&] { record_lines(run, lines, cut_notes); });
 
     std::vector<ustring> missing;
     for (py::handle entry : ns.get("no_exif_list")) missing.push_back(text_as_ustring(entry));
-    print_lines(batch_end_report(missing, run.failed(), text_as_ustring(ns.get("Excle_File"))));
+    print_lines(batch_end_report(missing, run.failed(), cut_notes, text_as_ustring(ns.get("Excle_File"))));
 }
 
 }  // namespace awb::batch
