@@ -72,10 +72,11 @@ void explain_workbook_failure(py::error_already_set& e) {
     if (std::optional<std::string> note = workbook_failure_note(workbook, failure)) py_::add_note(e, *note);
 }
 
-void explain_capture_list_failure(py::error_already_set& e, py::handle path) {
+void explain_capture_list_failure(py::error_already_set& e, py::handle path,
+                                  const std::vector<std::string>& tried) {
     std::string list = text_of(path);
-    if (e.matches(PyExc_UnicodeError)) {
-        py_::add_note(e, undecodable_capture_list_note(list, py_::tried_encoding(e)));
+    if (e.matches(PyExc_UnicodeDecodeError)) {
+        py_::add_note(e, undecodable_capture_list_note(list, tried));
     } else if (e.matches(PyExc_OSError)) {
         py_::add_note(e, unreadable_capture_list_note(list, text_of(e.value())));
     }
@@ -188,8 +189,10 @@ void PictureRun::interrupted(py::error_already_set& interrupt) {
     py_::add_note(interrupt, note_text(interrupted_note(save_last())));
 }
 
-// Records every picture line of the capture list, then saves what is pending.
-static void record_lines(PictureRun& run, const std::vector<ustring>& lines) {
+// Records every picture line of the capture list, then saves what is pending; the lines whose
+// note was cut go into `cut_notes`.
+static void record_lines(PictureRun& run, const std::vector<ustring>& lines,
+                         std::vector<CutNote>& cut_notes) {
     const py_::Namespace& ns = kTavrin;
     py_::Os os(ns);
     py::str folder(kDumpFolder);
@@ -203,6 +206,7 @@ static void record_lines(PictureRun& run, const std::vector<ustring>& lines) {
             ns.print(to_str(bad_line(line_number, read.cleaned)));
             continue;
         }
+        if (std::optional<CutNote> cut = cut_note(line_number, read)) cut_notes.push_back(std::move(*cut));
         ns.print(py_::percent(kRunningLine, py::make_tuple(ns.get("data_num"), to_str(echo(read.cleaned)))));
         py::str jpg = to_str(read.fields[0]);
         py::str rawpic = to_str(read.fields[1]);
@@ -228,10 +232,11 @@ void tavrin() {
                     missing_capture_list_note(list));
     }
     std::vector<ustring> lines;
+    std::vector<std::string> tried;
     try {
-        for (py::handle line : py_::read_lines(ns, list_path)) lines.push_back(to_ustring(line));
+        for (py::handle line : py_::read_text_lines(ns, list_path, &tried)) lines.push_back(to_ustring(line));
     } catch (py::error_already_set& e) {
-        explain_capture_list_failure(e, list_path);
+        explain_capture_list_failure(e, list_path, tried);
         throw;
     }
     if (!holds_picture_line(lines))
@@ -242,11 +247,12 @@ void tavrin() {
     PictureRun run;
     run.hold_lock();
     move_old_workbook(ns);
-    run.guarded([&] { record_lines(run, lines); });
+    std::vector<CutNote> cut_notes;
+    run.guarded([&] { record_lines(run, lines, cut_notes); });
 
     std::vector<ustring> missing;
     for (py::handle entry : ns.get("no_exif_list")) missing.push_back(text_as_ustring(entry));
-    print_lines(batch_end_report(missing, run.failed(), text_as_ustring(ns.get("Excle_File"))));
+    print_lines(batch_end_report(missing, run.failed(), cut_notes, text_as_ustring(ns.get("Excle_File"))));
 }
 
 }  // namespace awb::batch

@@ -46,7 +46,7 @@ void find_changed_txt() {
     py::str path = py_::to_str(awb_text);
     ns.set("Target_Awb_Target_Pic", py_::to_str(picture_name_from_result(name)));
     ns.set("Lumvik_file_full_path", path);
-    ns.set("fp", py_::open_text(ns, path));
+    ns.set("fp", py_::open_debug_text(ns, path));
 }
 
 }  // namespace awb::console

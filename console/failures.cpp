@@ -5,7 +5,6 @@
 #include "lock.hpp"
 #include "os_calls.hpp"
 #include "strings.hpp"
-#include "text_files.hpp"
 
 namespace awb::console {
 namespace {
@@ -55,7 +54,6 @@ FailureFacts facts_of(const py_::Namespace& ns, py::error_already_set& e) {
         if (name.is_none()) return std::nullopt;
         return text_of(name);
     };
-    facts.tried_encoding = [&e] { return py_::tried_encoding(e); };
     facts.empty_results = [&ns]() -> std::optional<EmptyResults> {
         if (py::len(list_results(ns)) != 0) return std::nullopt;
         py::object folder = results_folder(ns);

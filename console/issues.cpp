@@ -2,7 +2,9 @@
 // (the rules: issue_notes).
 #include <vector>
 
+#include "awb/text_files.hpp"
 #include "console.hpp"
+#include "errors.hpp"
 #include "issue_notes.hpp"
 #include "os_calls.hpp"
 #include "strings.hpp"
@@ -19,7 +21,14 @@ py::object pic_issues_raw(py::handle pic_file) {
         return py_::to_str(kNoIssueNote);
     }
     std::vector<ustring> lines;
-    for (py::handle line : py_::read_lines(ns, list)) lines.push_back(py_::to_ustring(line));
+    std::vector<std::string> tried;
+    try {
+        for (py::handle line : py_::read_text_lines(ns, list, &tried)) lines.push_back(py_::to_ustring(line));
+    } catch (py::error_already_set& e) {
+        if (e.matches(PyExc_UnicodeDecodeError))
+            py_::add_note(e, undecodable_text(py_::text_of(list), tried));
+        throw;
+    }
     ShownNote shown = shown_issue_note(lines, picture, py_::to_ustring(ns.get("digits")));
     ns.print(py_::to_str(shown.line));
     return py_::to_str(shown.note);

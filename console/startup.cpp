@@ -1,5 +1,6 @@
 // Loading the console: packages, per-user files, the error log, the working folders, the
 // configuration and the module state.
+#include "awb/text_files.hpp"
 #include "configuration.hpp"
 #include "console.hpp"
 #include "errors.hpp"
@@ -60,11 +61,12 @@ void bootstrap_files(const py_::Namespace& ns) {
 // Adds an explanation for the engineer to a start-up error, without changing the error
 // itself: the `lumvik` command shows it, and the trace in the error log carries it.
 py::object read_configuration_lines(const py_::Namespace& ns) {
+    std::vector<std::string> tried;
     try {
-        return py_::read_lines(ns, py::str(kConfigFile));
+        return py_::read_text_lines(ns, py::str(kConfigFile), &tried);
     } catch (py::error_already_set& e) {
-        if (e.matches(PyExc_UnicodeError)) {
-            py_::add_note(e, py_::undecodable_text(e, kConfigFile) + kConfigResave);
+        if (e.matches(PyExc_UnicodeDecodeError)) {
+            py_::add_note(e, undecodable_text(kConfigFile, tried) + kConfigResave);
         } else if (e.matches(PyExc_OSError)) {
             py_::add_note(e, kConfigUnreadable);
         }

@@ -20,8 +20,8 @@ std::optional<std::string> workbook_failure_note(const std::string& workbook,
     return std::nullopt;
 }
 
-std::string undecodable_capture_list_note(const std::string& list, const std::string& encoding) {
-    return "rawfilename.txt 无法读取: " + undecodable_text(list, encoding) + ", 请用该编码另存后重试";
+std::string undecodable_capture_list_note(const std::string& list, const std::vector<std::string>& tried) {
+    return "rawfilename.txt 无法读取: " + undecodable_text(list, tried) + ", 请以 UTF-8 编码另存后重试";
 }
 
 std::string unreadable_capture_list_note(const std::string& list, const std::string& message) {

@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace awb::batch {
 
@@ -19,9 +20,9 @@ struct WorkbookFailure {
 };
 std::optional<std::string> workbook_failure_note(const std::string& workbook, const WorkbookFailure& failure);
 
-// The capture list could not be read: a text that cannot be decoded (`encoding` is the one tried),
-// or another OSError.
-std::string undecodable_capture_list_note(const std::string& list, const std::string& encoding);
+// The capture list could not be read: a text that cannot be decoded (in any of the encodings
+// `tried`), or another OSError.
+std::string undecodable_capture_list_note(const std::string& list, const std::vector<std::string>& tried);
 std::string unreadable_capture_list_note(const std::string& list, const std::string& message);
 
 // The capture list does not exist, or holds no picture line (the workbook is left as it is):

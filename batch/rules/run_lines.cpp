@@ -58,10 +58,36 @@ std::vector<ustring> failed_pictures_report(const std::vector<ustring>& pictures
     return lines;
 }
 
+std::optional<CutNote> cut_note(std::size_t line_number, const CaptureLine& line) {
+    if (line.kind != LineKind::kPicture) return std::nullopt;
+    ustring dropped;
+    bool holds_text = false;
+    for (std::size_t i = kCaptureFields; i < line.fields.size(); ++i) {
+        dropped += U":" + line.fields[i];
+        holds_text = holds_text || !line.fields[i].empty();
+    }
+    if (!holds_text) return std::nullopt;
+    return CutNote{line_number, echo(line.fields[kCaptureFields - 1]), echo(dropped)};
+}
+
+std::vector<ustring> cut_notes_report(const std::vector<CutNote>& cut) {
+    if (cut.empty()) return {};
+    std::vector<ustring> lines{
+        U"\n以下行的问题描述含有 \":\", 只记录了其中第一个 \":\" 之前的部分 (问题描述中不能有 \":\", "
+        U"可改用全角 \"：\"):"};
+    for (const CutNote& note : cut) {
+        lines.push_back(U"第" + number(note.line_number) + U"行: 记录为 " + note.note + U", 未记录 " +
+                        note.dropped);
+    }
+    return lines;
+}
+
 std::vector<ustring> batch_end_report(const std::vector<ustring>& no_exif_list,
-                                      const std::vector<ustring>& failed_pictures, uview workbook) {
+                                      const std::vector<ustring>& failed_pictures,
+                                      const std::vector<CutNote>& cut_notes, uview workbook) {
     std::vector<ustring> lines = missing_dumps_report(no_exif_list);
     for (ustring& line : failed_pictures_report(failed_pictures)) lines.push_back(std::move(line));
+    for (ustring& line : cut_notes_report(cut_notes)) lines.push_back(std::move(line));
     lines.push_back(U"");
     lines.push_back(U"数据处理完成！表格文件:" + ustring(workbook));
     return lines;

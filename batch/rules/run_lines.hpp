@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "awb/capture_list.hpp"
 #include "awb/text.hpp"
 
 namespace awb::batch {
@@ -36,9 +37,24 @@ std::vector<ustring> missing_dumps_report(const std::vector<ustring>& no_exif_li
 // The report of the pictures passed over for their own data; nothing when there are none.
 std::vector<ustring> failed_pictures_report(const std::vector<ustring>& pictures);
 
-// The end of the batch: both reports, a blank line and the workbook it wrote.
+// A picture line whose note was cut: a note holds no ":", so the batch records the third field
+// and leaves out what follows it on the line (from its ":"). The line's number (from 1, empty
+// lines counted), the note recorded and the text left out, echoed; none when nothing but ":"
+// follows the note.
+struct CutNote {
+    std::size_t line_number;
+    ustring note;
+    ustring dropped;
+};
+std::optional<CutNote> cut_note(std::size_t line_number, const CaptureLine& line);
+
+// The report of the lines whose note was cut, each said once; nothing when there are none.
+std::vector<ustring> cut_notes_report(const std::vector<CutNote>& cut);
+
+// The end of the batch: the three reports, a blank line and the workbook it wrote.
 std::vector<ustring> batch_end_report(const std::vector<ustring>& no_exif_list,
-                                      const std::vector<ustring>& failed_pictures, uview workbook);
+                                      const std::vector<ustring>& failed_pictures,
+                                      const std::vector<CutNote>& cut_notes, uview workbook);
 
 // What a stopped run's last save left: the pictures the saved workbook holds, where it went, and
 // the error of that save (empty when it succeeded).

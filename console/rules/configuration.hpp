@@ -48,6 +48,6 @@ inline constexpr const char* kConfigEmpty = "Config.ini 中没有任何行, 第 
 inline constexpr const char* kConfigWithoutValue =
     "Config.ini 第 1 行没有 \"=\", 应为 Path=仿真器的 RAW 文件夹";
 inline constexpr const char* kConfigUnreadable = "无法读取工作文件夹中的 Config.ini";
-inline constexpr const char* kConfigResave = ", 请重新保存它 (本机默认编码或带 BOM 的 UTF-8)";
+inline constexpr const char* kConfigResave = ", 请以 UTF-8 编码重新保存它";
 
 }  // namespace awb::console

@@ -1,7 +1,6 @@
 #include "failure_messages.hpp"
 
 #include "awb/text.hpp"
-#include "awb/text_files.hpp"
 
 namespace awb::console {
 namespace {
@@ -35,9 +34,7 @@ std::string open_workbook(const FailureFacts& f) {
 
 std::string read_tags(const FailureFacts& f) {
     const std::string& text = f.text;
-    if (f.error.unicode_decode_error) {
-        return "调试信息文本 " + undecodable_text(text, f.tried_encoding()) + ", 无法解码" + within(f.detail);
-    }
+    if (f.error.unicode_decode_error) return "调试信息文本 " + text + " 无法解码" + within(f.detail);
     if (f.error.value_error) return "调试信息文本 " + text + " 中有不是整数的值" + within(f.detail);
     if (f.error.overflow_error) return "调试信息文本 " + text + " 中有超出范围的值" + within(f.detail);
     return "读取调试信息文本 " + text + " 时出错" + within(f.detail);
@@ -59,10 +56,12 @@ std::string describe_failure(const FailureFacts& f) {
     case Step::kCreateWorkbook:
         return "无法新建工作簿 " + workbook + within(f.detail);
     case Step::kIssueNote:
-        if (f.error.unicode_error) {
-            return "问题点列表 " + undecodable_text(f.capture_list, f.tried_encoding()) +
-                   ", 请用该编码另存后再按回车" + within(f.detail);
+        if (f.error.unicode_decode_error) {
+            return "问题点列表 " + f.note().value_or(f.capture_list + " 无法解码") +
+                   ", 请以 UTF-8 编码另存后再按回车" + within(f.detail);
         }
+        // The list was read: only the console's output could not show its note.
+        if (f.error.unicode_error) return "控制台无法显示问题点, 本次未记录" + within(f.detail);
         return "无法读取问题点列表 " + f.capture_list + within(f.detail);
     case Step::kOpenWorkbook:
         return open_workbook(f);

@@ -56,7 +56,6 @@ struct FailureFacts {
     // Asked only where the words need them (each may look at files or the error):
     std::function<std::optional<std::string>()> note;            // the error's first note
     std::function<std::optional<std::string>()> named_file;      // the file an OSError names
-    std::function<std::string()> tried_encoding;                 // of a text that could not be decoded
     std::function<std::optional<EmptyResults>()> empty_results;  // none when result texts exist
 };
 

@@ -73,4 +73,20 @@ py::object Namespace::lookup(const char* name) const {
 
 void Namespace::set(const char* name, py::handle value) const { module().attr(name) = value; }
 
+void Namespace::print_line(const py::tuple& args) const {
+    py::object print = lookup("print");
+    try {
+        print(*args);
+    } catch (py::error_already_set& e) {
+        if (!e.matches(PyExc_UnicodeEncodeError)) throw;
+        py::object encoding = py::getattr(py::module_::import("sys").attr("stdout"), "encoding", py::none());
+        if (encoding.is_none()) throw;
+        py::list shown;
+        for (py::handle arg : args) {
+            shown.append(py::str(arg).attr("encode")(encoding, "replace").attr("decode")(encoding));
+        }
+        print(*shown);
+    }
+}
+
 }  // namespace awb::py_

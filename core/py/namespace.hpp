@@ -22,11 +22,14 @@ public:
     py::object lookup(const char* name) const;  // a global, else the builtin of that name
     void set(const char* name, py::handle value) const;
 
-    // print(*args) through the print the module sees.
+    // print(*args) through the print the module sees. A character the output cannot show (a
+    // redirected stdout in the system's encoding, say) is printed replaced by that encoding's
+    // "?": a recording never stops for what only the output could not show.
     template <class... Args>
     void print(Args&&... args) const {
-        lookup("print")(std::forward<Args>(args)...);
+        print_line(py::make_tuple(std::forward<Args>(args)...));
     }
+    void print_line(const py::tuple& args) const;
 
 private:
     const char* module_name_;

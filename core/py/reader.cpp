@@ -91,15 +91,7 @@ py::object read_tag_from_dump(const Namespace& ns, py::handle tag) {
         }
         return report_missing_dump(ns, path);
     }
-    py::object lines;
-    try {
-        lines = read_lines(ns, path, [&](py::handle dump) { ns.set("fp", dump); });
-    } catch (py::error_already_set& e) {
-        if (e.matches(PyExc_UnicodeDecodeError)) {
-            add_note(e, undecodable_dump_note(text_of(path), tried_encoding(e), text_of(e.value())));
-        }
-        throw;
-    }
+    py::object lines = read_debug_lines(ns, path, [&](py::handle dump) { ns.set("fp", dump); });
     if (!memory) return scan_lines(ns, lines, tag);
     memory->source = path;
     memory->lines = lines;

@@ -19,8 +19,7 @@ py::object read_tag_from_open_text(const Namespace& ns, py::handle tag);
 
 // Batch: opens the current picture's EXIF dump, reads and closes it, and scans its lines.
 // A missing dump reads as 0: it is reported once per picture (`exif_file_flage`) and its path
-// recorded once at the end of `no_exif_list`. A dump that cannot be decoded gets a note naming
-// it and the encoding tried.
+// recorded once at the end of `no_exif_list`.
 py::object read_tag_from_dump(const Namespace& ns, py::handle tag);
 
 // While a DumpPath lives, the batch reader reads the dump at `path` instead of "./EXIF/"

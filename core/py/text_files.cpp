@@ -34,16 +34,42 @@ py::object read_and_close(const py::object& file, const std::function<py::object
     return result;
 }
 
+// The first bytes of a file's bytes, where a byte-order mark would stand.
+std::string mark_of(py::handle bytes) {
+    return py::reinterpret_borrow<py::object>(bytes)[py::slice(0, kLongestMark, 1)].cast<py::bytes>();
+}
+
+// The system's own encoding, whatever the interpreter's UTF-8 mode, as the codec registry names
+// it ("gbk" for a Chinese Windows desk's cp936); empty when the registry does not know it.
+std::string system_encoding() {
+    py::module_ locale = py::module_::import("locale");
+    py::object name;
+    if (py::hasattr(locale, "getencoding")) {
+        name = locale.attr("getencoding")();
+    } else {  // an interpreter before 3.11: the ANSI code page on Windows, else the locale's
+        py::module_ own = py::module_::import("_locale");
+        name = py::hasattr(own, "_getdefaultlocale")
+                   ? py::object(own.attr("_getdefaultlocale")()[py::int_(1)])
+                   : locale.attr("getpreferredencoding")(false);
+    }
+    try {
+        return py::module_::import("codecs").attr("lookup")(name).attr("name").cast<std::string>();
+    } catch (py::error_already_set& e) {
+        if (!e.matches(PyExc_LookupError) && !e.matches(PyExc_TypeError)) throw;
+        return {};
+    }
+}
+
 }  // namespace
 
-py::object open_text(const Namespace& ns, py::handle path) {
+py::object open_debug_text(const Namespace& ns, py::handle path) {
     refuse_unless_plain_file(ns, path);
     py::object open = ns.lookup("open");
     py::object head = read_and_close(open(path, "rb"),
                                      [](const py::object& raw) { return raw.attr("read")(kLongestMark); });
-    std::string_view encoding = encoding_of_mark(std::string(head.cast<py::bytes>()));
-    if (encoding.empty()) return open(path, "r");
-    return open(path, "r", py::arg("encoding") = py::str(encoding.data(), encoding.size()));
+    std::string_view marked = encoding_of_mark(mark_of(head));
+    py::str encoding = marked.empty() ? py::str(kDebugTextEncoding) : py::str(marked.data(), marked.size());
+    return open(path, "r", py::arg("encoding") = encoding, py::arg("errors") = kDebugTextErrors);
 }
 
 py::object read_bytes(const Namespace& ns, py::handle path) {
@@ -51,19 +77,30 @@ py::object read_bytes(const Namespace& ns, py::handle path) {
                           [](const py::object& raw) { return raw.attr("read")(); });
 }
 
-py::object read_lines(const Namespace& ns, py::handle path, const std::function<void(py::handle)>& on_open) {
-    py::object file = open_text(ns, path);
+py::object read_debug_lines(const Namespace& ns, py::handle path,
+                            const std::function<void(py::handle)>& on_open) {
+    py::object file = open_debug_text(ns, path);
     if (on_open) on_open(file);
     return read_and_close(file, [](const py::object& text) { return text.attr("readlines")(); });
 }
 
-std::string tried_encoding(py::error_already_set& e) {
-    if (e.matches(PyExc_UnicodeDecodeError)) return py::str(e.value().attr("encoding")).cast<std::string>();
-    return py::module_::import("locale").attr("getpreferredencoding")(false).cast<std::string>();
-}
-
-std::string undecodable_text(py::error_already_set& e, const std::string& path) {
-    return awb::undecodable_text(path, tried_encoding(e));
+py::object read_text_lines(const Namespace& ns, py::handle path, std::vector<std::string>* tried) {
+    refuse_unless_plain_file(ns, path);
+    py::object bytes = read_bytes(ns, path);
+    std::vector<std::string> encodings = text_encodings(mark_of(bytes), system_encoding());
+    py::module_ io = py::module_::import("io");
+    for (std::size_t i = 0;; ++i) {
+        try {
+            // Decoded as open(path, "r", encoding=...) would: line ends read as "\n".
+            return io.attr("TextIOWrapper")(io.attr("BytesIO")(bytes), py::arg("encoding") = encodings[i])
+                .attr("readlines")();
+        } catch (py::error_already_set& e) {
+            if (!e.matches(PyExc_UnicodeDecodeError) || i + 1 == encodings.size()) {
+                if (tried) *tried = encodings;
+                throw;
+            }
+        }
+    }
 }
 
 }  // namespace awb::py_

@@ -4,32 +4,32 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "namespace.hpp"
 
 namespace awb::py_ {
 
-// A text file opened for reading through the module's own open. Only a plain file is opened
-// (checked before opening, so that a FIFO never blocks): a folder raises IsADirectoryError,
-// anything else (a FIFO, a device, a socket) an OSError naming what it is. A text that starts
-// with a UTF-8 byte-order mark is read without it ("utf-8-sig"), one that starts with a UTF-16
-// mark as UTF-16; any other keeps the platform's default encoding (open(path, "r")).
-py::object open_text(const Namespace& ns, py::handle path);
+// A debug text or an EXIF dump opened for reading through the module's own open, in the
+// encoding awb::kDebugTextEncoding says (its byte-order mark's, else UTF-8 with a byte that is
+// not UTF-8 replaced). Only a plain file is opened (checked before opening, so that a FIFO never
+// blocks): a folder raises IsADirectoryError, anything else (a FIFO, a device, a socket) an
+// OSError naming what it is.
+py::object open_debug_text(const Namespace& ns, py::handle path);
+
+// All lines of a debug text or dump, opened with open_debug_text and closed again, also when
+// reading fails. `on_open` sees the file object before it is read.
+py::object read_debug_lines(const Namespace& ns, py::handle path,
+                            const std::function<void(py::handle)>& on_open = {});
+
+// All lines of a text the engineer writes (the capture list, Config.ini), as readlines() gives
+// them: its bytes, read with the module's own open, decoded in the first of awb::text_encodings
+// that takes the whole text. When none does, the decoder's UnicodeDecodeError of the last one
+// is raised, and `tried`, when given, holds the encodings tried (for awb::undecodable_text).
+py::object read_text_lines(const Namespace& ns, py::handle path, std::vector<std::string>* tried = nullptr);
 
 // All the bytes of a file, opened with the module's own open(path, "rb") and closed again, also
 // when reading fails.
 py::object read_bytes(const Namespace& ns, py::handle path);
-
-// All lines of a text file, opened with open_text and closed again, also when reading fails.
-// `on_open` sees the file object before it is read.
-py::object read_lines(const Namespace& ns, py::handle path,
-                      const std::function<void(py::handle)>& on_open = {});
-
-// The encoding that was tried on a text that could not be decoded: the decoder's, else the
-// platform's default.
-std::string tried_encoding(py::error_already_set& e);
-
-// "<path> 不是 <encoding> 编码的文本" for that text (awb::undecodable_text).
-std::string undecodable_text(py::error_already_set& e, const std::string& path);
 
 }  // namespace awb::py_

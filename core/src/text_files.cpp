@@ -9,13 +9,18 @@ std::string_view encoding_of_mark(std::string_view head) {
     return {};
 }
 
-std::string undecodable_text(const std::string& path, const std::string& encoding) {
-    return path + " 不是 " + encoding + " 编码的文本";
+std::vector<std::string> text_encodings(std::string_view head, const std::string& system) {
+    std::string_view marked = encoding_of_mark(head);
+    if (!marked.empty()) return {std::string(marked)};
+    std::vector<std::string> tried{"utf-8"};
+    if (!system.empty() && system != tried.front()) tried.push_back(system);
+    return tried;
 }
 
-std::string undecodable_dump_note(const std::string& path, const std::string& encoding,
-                                  const std::string& why) {
-    return undecodable_text(path, encoding) + ", 无法解码 (" + why + ")";
+std::string undecodable_text(const std::string& path, const std::vector<std::string>& tried) {
+    std::string encodings;
+    for (const std::string& encoding : tried) encodings += (encodings.empty() ? "" : " 或 ") + encoding;
+    return path + " 不是 " + encodings + " 编码的文本";
 }
 
 ustring missing_dump_line(uview path) { return U"exif文件不存在： " + echo(path); }

@@ -16,12 +16,23 @@ DEFAULT_SETTINGS_NOTE = "未找到设置模块 global_values, 使用默认设置
 SETTINGS_FILE = "global_values.py"
 
 
+def _printable_output():
+    """A character the standard output cannot show is printed as "?" instead of stopping the
+    command: before Python 3.15 a redirected stdout on Windows (`tavrin > log.txt`, a .bat, a
+    scheduled task) is written in the ANSI code page, GBK on a Chinese desk, which lacks "✓",
+    "•" or an emoji pasted into a note."""
+    reconfigure = getattr(sys.stdout, "reconfigure", None)
+    if reconfigure is not None:
+        reconfigure(errors="replace")
+
+
 # ---- lumvik ----
 
 
 def lumvik():
     """Loading Lumvik runs its start-up (which makes the error log the process's error stream);
     the console itself, banner included, is the module's own main block."""
+    _printable_output()
     console = sys.stderr
     try:
         import Lumvik  # loading runs the console's start-up; its SystemExit passes through
@@ -52,6 +63,7 @@ def _start_up_failed(exc, console):
 
 
 def tavrin(argv=None):
+    _printable_output()
     args = _tavrin_arguments(argv)
     problem = _load_settings()
     if problem:
@@ -142,6 +154,8 @@ def _load_settings():
         spec = importlib.util.spec_from_file_location("global_values", path)
     settings = importlib.util.module_from_spec(spec)
     sys.modules["global_values"] = settings
+    writes_bytecode = sys.dont_write_bytecode
+    sys.dont_write_bytecode = True  # no __pycache__ left in the engineer's working folder
     try:
         spec.loader.exec_module(settings)
     except Exception as exc:  # noqa: BLE001 - any fault of the file is told in one line
@@ -149,6 +163,8 @@ def _load_settings():
         line = _line_of(exc, path)
         where = f"第 {line} 行: " if line else ""
         return f"设置文件 {path} 无法加载: {where}{one_line(described(exc))}"
+    finally:
+        sys.dont_write_bytecode = writes_bytecode
     if not hasattr(settings, "global_val"):
         del sys.modules["global_values"]
         return f'设置文件 {path} 无法加载: 其中没有 global_val (应为 class global_val: rawfilename_txt = "")'
@@ -171,6 +187,7 @@ def _write_report(workbook, earlier=None, tolerance=None):
 
 
 def awb_report(argv=None):
+    _printable_output()
     from awb_desk import report
 
     return report.main(argv)

@@ -25,7 +25,6 @@ struct Facts : FailureFacts {
         wait_seconds = 5;
         note = [this] { return ++asked, std::optional<std::string>(); };
         named_file = [this] { return ++asked, std::optional<std::string>(); };
-        tried_encoding = [this] { return ++asked, std::string("utf-8"); };
         empty_results = [this] { return ++asked, std::optional<console::EmptyResults>(); };
     }
 };
@@ -97,16 +96,18 @@ TEST_CASE("the workbook's lock, its making and its reading") {
 
 TEST_CASE("the capture list, the AWB text's values and the check that it held any") {
     Facts list(Step::kIssueNote, decode(), "UnicodeDecodeError: x");
-    list.tried_encoding = [] { return std::string("gbk"); };
-    CHECK(
-        words(list) ==
-        "问题点列表 /h/rawfilename.txt 不是 gbk 编码的文本, 请用该编码另存后再按回车 (UnicodeDecodeError: x)");
+    list.note = [] { return std::optional<std::string>("/h/rawfilename.txt 不是 utf-8 或 gbk 编码的文本"); };
+    CHECK(words(list) ==
+          "问题点列表 /h/rawfilename.txt 不是 utf-8 或 gbk 编码的文本, 请以 UTF-8 编码另存后再按回车 "
+          "(UnicodeDecodeError: x)");
+    // A note the console's output could not show is no fault of the list.
+    CHECK(words(Facts(Step::kIssueNote, {true, true}, "UnicodeEncodeError: 'gbk' codec")) ==
+          "控制台无法显示问题点, 本次未记录 (UnicodeEncodeError: 'gbk' codec)");
     CHECK(words(Facts(Step::kIssueNote, os(), "OSError: x")) ==
           "无法读取问题点列表 /h/rawfilename.txt (OSError: x)");
 
-    CHECK(
-        words(Facts(Step::kReadTags, decode(), "UnicodeDecodeError: y")) ==
-        "调试信息文本 /r/Results/P-main_awb_dbg_info.txt 不是 utf-8 编码的文本, 无法解码 (UnicodeDecodeError: y)");
+    CHECK(words(Facts(Step::kReadTags, decode(), "UnicodeDecodeError: y")) ==
+          "调试信息文本 /r/Results/P-main_awb_dbg_info.txt 无法解码 (UnicodeDecodeError: y)");
     CHECK(words(Facts(Step::kReadTags, value(), "ValueError: invalid literal")) ==
           "调试信息文本 /r/Results/P-main_awb_dbg_info.txt 中有不是整数的值 (ValueError: invalid literal)");
     ErrorKind overflow;
@@ -153,8 +154,9 @@ TEST_CASE("the batch's notes on its workbook and capture list") {
     CHECK(batch::workbook_failure_note(book, {"OSError", "[Errno 5] io", false, false, true}) ==
           "表格文件 Corvane20261208.xls 无法读写 (OSError: [Errno 5] io)");
     CHECK_FALSE(batch::workbook_failure_note(book, {"ValueError", "x", false, false, false}));
-    CHECK(batch::undecodable_capture_list_note("rawfilename.txt", "gbk") ==
-          "rawfilename.txt 无法读取: rawfilename.txt 不是 gbk 编码的文本, 请用该编码另存后重试");
+    CHECK(
+        batch::undecodable_capture_list_note("rawfilename.txt", {"utf-8", "gbk"}) ==
+        "rawfilename.txt 无法读取: rawfilename.txt 不是 utf-8 或 gbk 编码的文本, 请以 UTF-8 编码另存后重试");
     CHECK(batch::unreadable_capture_list_note("lists/rawfilename.txt", "[Errno 21] Is a directory") ==
           "rawfilename.txt 无法读取: lists/rawfilename.txt ([Errno 21] Is a directory)");
 

@@ -56,7 +56,7 @@ TEST_CASE("a user's text is echoed cut to 200 characters and an ellipsis") {
     CHECK(echo(U"") == U"");
 }
 
-TEST_CASE("a byte-order mark names the encoding, a text without one keeps the platform default") {
+TEST_CASE("a byte-order mark names the encoding, else UTF-8 and then the system's own are tried") {
     CHECK(encoding_of_mark("\xEF\xBB\xBF"
                            "Path=x") == "utf-8-sig");
     CHECK(encoding_of_mark("\xFF\xFEP\0") == "utf-16");
@@ -64,7 +64,14 @@ TEST_CASE("a byte-order mark names the encoding, a text without one keeps the pl
     CHECK(encoding_of_mark("\xEF\xBB").empty());
     CHECK(encoding_of_mark("").empty());
     CHECK(encoding_of_mark("Path").empty());
-    CHECK(undecodable_text("C:/x/Config.ini", "gbk") == "C:/x/Config.ini 不是 gbk 编码的文本");
+    using Tried = std::vector<std::string>;
+    CHECK(text_encodings("\xEF\xBB\xBFP", "gbk") == Tried{"utf-8-sig"});
+    CHECK(text_encodings("\xFF\xFEP", "gbk") == Tried{"utf-16"});
+    CHECK(text_encodings("Path", "gbk") == Tried{"utf-8", "gbk"});
+    CHECK(text_encodings("", "utf-8") == Tried{"utf-8"});
+    CHECK(text_encodings("P", "") == Tried{"utf-8"});  // a system encoding the interpreter does not know
+    CHECK(undecodable_text("C:/x/Config.ini", {"utf-8", "gbk"}) ==
+          "C:/x/Config.ini 不是 utf-8 或 gbk 编码的文本");
 }
 
 }  // namespace
