@@ -141,8 +141,6 @@ def test_console_workbook_and_chosen_output(sandbox):
 
 
 def sheets_with_titles(path, codes, *rows, notes=()):
-    """A workbook of the sheets `codes` with their title rows, then `rows` (their first cells) on
-    each, and `notes` in their note column."""
     from awb_desk import _tables as awb_tables
 
     book = xlwt.Workbook()
