@@ -79,7 +79,8 @@ def test_a_workbook_changed_by_another_program_is_read_afresh(work):
         + """T.Create_Excel("", "", "")
 T.Create_DP_Log_DATA("a", "1", "")
 put_names({0: {2: "by hand"}})
+open(T.Excle_File, "ab").write(bytes(100))  # saved by a program that pads it: no whole sectors
 T.Create_DP_Log_DATA("a", "2", "")
 report([rows_of("a 2"), rows_of("by hand")[0]])"""
     )
-    assert result.json() == [[[3]] + [[2]] * 6, [2]]
+    assert result.json() == [[[3]] + [[2]] * 6, [2]] and "WARNING" not in result.stdout

@@ -140,16 +140,19 @@ def test_console_workbook_and_chosen_output(sandbox):
     assert "室外偏红" in text and "<th>照片数</th><td>1</td>" in text
 
 
-def sheets_with_titles(path, codes, row=None):
+def sheets_with_titles(path, codes, *rows, notes=()):
     from awb_desk import _tables as awb_tables
 
     book = xlwt.Workbook()
     for code in codes:
-        sheet = book.add_sheet(code)
-        for col, title in enumerate(awb_tables.SHEET_TITLES.get(code, ("x",))):
+        sheet, titles = book.add_sheet(code), awb_tables.SHEET_TITLES.get(code, ("x",))
+        for col, title in enumerate(titles):
             sheet.write(0, col, title)
-        for col, value in enumerate(row or ()):
-            sheet.write(1, col, value)
+        for r, row in enumerate(rows, 1):
+            for col, value in enumerate(row):
+                sheet.write(r, col, value)
+        for r, note in enumerate(notes, 1):
+            sheet.write(r, titles.index(awb_tables.ISSUE_NOTE_TITLE), note)
     book.save(str(path))
 
 
@@ -195,6 +198,7 @@ REFUSED = {  # the command's arguments in a folder holding Corvane.xls, what the
     "history a FIFO": (lambda w: ["Corvane.xls", "--history", _fifo(w / "h.sqlite")], "调参历史 h.sqlite 不是普通文件"),
     "history a folder": (lambda w: ["Corvane.xls", "--history", (w / "h").mkdir() or "h"], "调参历史 h 是文件夹"),
     "old workbook a FIFO": (lambda w: ["Corvane.xls", "--against", _fifo(w / "o.xls")], "旧表 o.xls 不是普通文件"),
+    "new workbook a FIFO": (lambda w: [_fifo(w / "n.xls"), "--against", "Corvane.xls"], "新表 n.xls 不是普通文件"),
     "output the workbook": (lambda w: ["Corvane.xls", "-o", "Corvane.xls"], "报告不能写在表格文件本身上"),
     "output the journal": (
         lambda w: ["Corvane.xls", "-o", "Corvane.history.sqlite-wal"],

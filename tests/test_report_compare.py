@@ -179,3 +179,52 @@ def test_a_comparison_refused(sandbox, case):
         result = sandbox.command([str(BIN / "tavrin"), "--against", old])
         assert result.returncode == 1 and result.stdout == "" and words in result.stderr, result.stdout + result.stderr
         assert result.stderr.rstrip().endswith("批处理未开始") and sorted(sandbox.work.iterdir()) == before
+
+
+INTERRUPTED = """import signal, sys, xlrd
+from awb_desk import cli
+from awb_desk.report import compare
+module, name = (xlrd, "open_workbook") if {at!r} == "reading" else (compare, "compare")
+real = getattr(module, name)
+setattr(module, name, lambda *args, **kwargs: signal.raise_signal(signal.SIGINT) or real(*args, **kwargs))
+sys.exit(cli.{tool}({argv!r}))
+"""
+
+
+def test_a_comparison_of_hand_made_runs(sandbox):
+    """Pairs in order, signed changes, the tolerance, missing dumps, notes of no issue, names with
+    markup, no note of xlrd's on the output; Ctrl-C while reading the old workbook or comparing."""
+    d, t, zero = (0, 0, 0, 0, 90, 5, 0), (90, 0, 0, 0, 5, 0, 0), (0,) * 7  # D or T most probable
+    runs = {  # each row: name, note, CT and probabilities of the new run, then of the old
+        "A.jpg": ("正常", 5200, d, 5000, d),
+        "B.jpg": ("无", 4700, d, 5000, d),
+        "P<i>x.jpg": ("", 4000, d, 4000, d),
+        "Z.jpg": ("偏红", 5000, d, 0, zero),  # the old run's dump was missing: a row of zeros
+        "R.jpg": ("偏红", 3000, t, 3000, t),
+        "K.jpg": ("偏红", "5150K", zero, 5150, d),  # typed by hand: a value that is not a number
+        "R.jpg ": ("偏红", 3500, d, 3500, t),  # R listed again, its light source flipped
+    }
+    for run, at in (("new.xls", 1), ("old.xls", 3)):
+        rows = ([name.strip(), row[at], 90 * any(row[at + 1]), *row[at + 1]] for name, row in runs.items())
+        sheets_with_titles(sandbox.work / run, LIGHT_SOURCES, *rows, notes=[row[0] for row in runs.values()])
+    with open(sandbox.work / "old.xls", "ab") as f:
+        f.write(bytes(100))  # padded by some program: no whole number of sectors
+
+    result = sandbox.command([str(BIN / "awb-report"), "new.xls", "--against", "old.xls", "--tolerance", "250"])
+    summary = "对比: 7 对, 1 对 CT 变化超过 ±250K, 1 对最可能光源改变, 仅新表 0 张, 仅旧表 0 张\n"
+    assert result.stdout == summary + f"报告: {sandbox.work / 'new.html'}\n", result
+    text = (sandbox.work / "new.html").read_text(encoding="utf-8")
+    hovers = "".join(h for trace in figure(text, "ct-pairs")[0] for h in trace["text"])
+    assert "P&lt;i&gt;x.jpg" in hovers and "<i>" not in hovers
+    assert "任一次无 AWB 数据的对 (不比较)</th><td>1 对" in text and "CT 不是数字的对 (不比较)</th><td>1 对" in text
+    assert '<tr><td>正常 / 无 / (空)</td><td class="num">3</td><td class="num">-33.3</td>' in text
+
+    sandbox.capture_list(["A.jpg:a.raw:"], folder=sandbox.work)
+    for tool, at, argv, line in (
+        ("tavrin", "reading", ["--against", "old.xls"], "批处理未开始"),
+        ("tavrin", "comparing", ["--against", "old.xls"], "报告未写出"),
+        ("awb_report", "comparing", ["new.xls", "--against", "old.xls", "-o", "x.html"], "报告未写出"),
+    ):
+        result = sandbox.run(INTERRUPTED.format(at=at, tool=tool, argv=argv))
+        assert result.returncode == 130 and result.stderr == f"已中断: {line}\n", (tool, at, result)
+    assert [p.name for p in sandbox.work.glob("*.html")] == ["new.html"]

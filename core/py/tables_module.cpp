@@ -25,6 +25,7 @@ PYBIND11_MODULE(_tables, m) {
     py::tuple codes(awb::kSheetCount);
     py::dict sheet_titles;
     py::dict value_columns;
+    py::dict sheet_tags;
     for (std::size_t k = 0; k < awb::kSheetCount; ++k) {
         const awb::LightSource& source = awb::kLightSources[k];
         py::str code = str_of(source.code);
@@ -32,12 +33,22 @@ PYBIND11_MODULE(_tables, m) {
         const awb::Layout& layout = awb::layout_of(source);
         sheet_titles[code] = titles_of(layout);
         value_columns[code] = layout.value_columns;
+        py::tuple tags(layout.value_columns);
+        for (std::size_t c = 0; c < layout.value_columns; ++c) {
+            const awb::RecordSlot& slot = awb::kRecordSlots[c];
+            tags[c] = slot.per_light_source ? str_of(awb::ustring(slot.tag) + awb::ustring(source.code))
+                                            : str_of(slot.tag);
+        }
+        sheet_tags[code] = tags;
     }
     // The sheets in their order; a code's index is its sheet index.
     m.attr("LIGHT_SOURCES") = codes;
     // Each sheet's title row, and how many columns after "File Name" hold record values.
     m.attr("SHEET_TITLES") = sheet_titles;
     m.attr("VALUE_COLUMNS") = value_columns;
+    // The tag of each of those columns as a tuning history names it: a tag of one light source
+    // with the sheet's code after it.
+    m.attr("SHEET_TAGS") = sheet_tags;
 
     // The column title of every record slot that has a column (the date has none).
     py::list record_titles;

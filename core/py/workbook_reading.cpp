@@ -87,10 +87,15 @@ WorkbookExtras extras_of(const py::object& data) {
 Book read_book(const Namespace& ns, py::handle path) {
     py::object data = read_bytes(ns, path);
     py::object xlrd = ns.get("xlrd");
+    // xlrd tells what it finds odd in a file (its size, say) on the console; a workbook it
+    // reads is read all the same, and the engineer is told only what matters to the tools.
+    py::object quiet = py::module_::import("io").attr("StringIO")();
     py::object readable =
         py::len(data) != 0
-            ? xlrd.attr("open_workbook")(py::arg("file_contents") = data, py::arg("formatting_info") = true)
-            : xlrd.attr("open_workbook")(path, py::arg("formatting_info") = true);  // says it is empty
+            ? xlrd.attr("open_workbook")(py::arg("file_contents") = data, py::arg("logfile") = quiet,
+                                         py::arg("formatting_info") = true)
+            : xlrd.attr("open_workbook")(path, py::arg("logfile") = quiet,
+                                         py::arg("formatting_info") = true);  // says it is empty
     Book book;
     book.positions = seven_sheets(path, readable);
     py::list sheets = readable.attr("sheets")();

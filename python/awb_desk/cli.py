@@ -12,6 +12,7 @@ import types
 
 from awb_desk.errors import described, first_note, one_line
 
+INTERRUPTED = "已中断"
 DEFAULT_SETTINGS_NOTE = "未找到设置模块 global_values, 使用默认设置: rawfilename.txt 在当前文件夹"
 SETTINGS_FILE = "global_values.py"
 
@@ -81,6 +82,9 @@ def tavrin(argv=None):
 
         try:
             earlier = report.read_earlier(args.against)
+        except KeyboardInterrupt:
+            print(f"{INTERRUPTED}: 批处理未开始", file=sys.stderr)
+            return 130
         except Exception as exc:  # noqa: BLE001 - told in one line, as the report tells it
             print(f"{report.FAILED}{report.problem(exc)}; 批处理未开始", file=sys.stderr)
             return 1
@@ -95,8 +99,7 @@ def tavrin(argv=None):
         return 1
     # A batch that finished has written its workbook (one that stops early, without a capture
     # list or without picture lines, has ended above with status 1).
-    _write_report(workbook, earlier, args.tolerance)
-    return 0
+    return _write_report(workbook, earlier, args.tolerance)
 
 
 def _tavrin_arguments(argv):
@@ -173,14 +176,18 @@ def _load_settings():
 
 def _write_report(workbook, earlier=None, tolerance=None):
     """The workbook's HTML report beside it, or its comparison with `earlier`, named in one
-    line; a report that cannot be written is said in one line and leaves the batch's result and
-    exit status as they are."""
+    line; returns the batch's exit status. A report that cannot be written is said in one line
+    and leaves the batch's result and exit status as they are; Ctrl-C stops it as it stops the
+    batch."""
     try:
         from awb_desk import report
     except ImportError as exc:
         print(f"报告生成失败: {exc}", file=sys.stderr)
-        return
-    report.run(workbook, against=earlier, tolerance=tolerance)
+        return 0
+    except KeyboardInterrupt:
+        print(f"{INTERRUPTED}: 报告未写出", file=sys.stderr)
+        return 130
+    return 130 if report.run(workbook, against=earlier, tolerance=tolerance) == 130 else 0
 
 
 # ---- awb-report ----
@@ -205,7 +212,11 @@ def _console_script(command):
 
     @functools.wraps(command)
     def script(*args):
-        status = command(*args)
+        try:
+            status = command(*args)
+        except KeyboardInterrupt:  # before the command's own work, which tells its own
+            print(INTERRUPTED, file=sys.stderr)
+            status = 130
         gc.disable()
         return status
 

@@ -43,7 +43,9 @@ From Python, ``read_history(path)`` gives every picture's entries in show order.
 import atexit
 import datetime
 import os
+import shutil
 import sqlite3
+import tempfile
 from dataclasses import dataclass, field
 
 from awb_desk.errors import described
@@ -225,8 +227,27 @@ def read_history(path, tags=None):
     history lacks reads as None."""
     if not os.path.isfile(path):
         raise HistoryError(f"{path} 不存在")
-    with _Database(path, write=False) as db:
-        return db.read(tags)
+    try:
+        with _Database(path, write=False) as db:
+            return db.read(tags)
+    except HistoryError as e:
+        if not isinstance(e.__cause__, sqlite3.OperationalError) or not _cannot_make_journals(e.__cause__):
+            raise
+    # A reader of a WAL history needs its index file ("-shm") beside it, which a folder that
+    # takes no new file (a read-only share, say) or a history the reader may not write keeps
+    # SQLite from making: the history is read from a copy, with its journal, in the temporary
+    # folder.
+    with tempfile.TemporaryDirectory(prefix="awb-history-") as folder:
+        copy = os.path.join(folder, os.path.basename(path))
+        for suffix in ("", "-wal"):
+            if os.path.isfile(path + suffix):
+                shutil.copyfile(path + suffix, copy + suffix)
+        with _Database(copy, write=False) as db:
+            return db.read(tags)
+
+
+def _cannot_make_journals(error):
+    return any(words in str(error) for words in ("unable to open", "readonly", "read-only"))
 
 
 # The files SQLite keeps beside a history while it is open, found by name: "-wal" holds the

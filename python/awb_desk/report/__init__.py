@@ -26,11 +26,13 @@ from awb_desk.report.inputs import (
     problem,
     read_with_history,
     same_place,
+    say_unshown,
     write_page,
 )
 
 FAILED = "报告生成失败: "
 WRITTEN = "报告: "
+INTERRUPTED = "已中断: 报告未写出"
 
 __all__ = [
     "FAILED",
@@ -84,6 +86,7 @@ def write_report(workbook_path, out=None, history_path=None):
         plain_file(history_path, "调参历史 ")
     check_output(out, guarded_paths(workbook_path, history_path))
     workbook = read_with_history(workbook_path, history_path)
+    say_unshown(workbook)
     page = _page(lambda: render("report.html", single.context(workbook)))
     write_page(out, page)
     return out
@@ -95,7 +98,7 @@ def read_earlier(old_path, new_path=None):
     history into "备份". Refuses it being the new workbook itself unless it is read before the
     new one is written (`new_path` None)."""
     if new_path is not None:
-        plain_file(new_path)
+        plain_file(new_path, "新表 ")
         plain_file(old_path, "旧表 ")
         if os.path.samefile(new_path, old_path):
             raise ReportError(f"新表和旧表是同一个文件: {new_path}, 请用 --against 指定另一次运行的表格")
@@ -121,6 +124,7 @@ def write_comparison(new_path, old, out=None, history_path=None, tolerance=None)
         check_output(out, guarded + guarded_paths(old.path))
         old.read_before = same_place(old.path, new_path)
     new = read_with_history(new_path, history_path, what="新表 ", empty_ok=True)
+    say_unshown(new, old)
     comparison = compare.compare(new, old, compare.DEFAULT_TOLERANCE if tolerance is None else tolerance)
     page = _page(lambda: render("compare.html", compare.context(comparison)))
     write_page(out, page)
@@ -137,7 +141,7 @@ def run(workbook_path, out=None, history_path=None, against=None, tolerance=None
             path, summary = write_comparison(workbook_path, against, out, history_path, tolerance)
             print(summary)
     except KeyboardInterrupt:
-        print(FAILED + "已中断", file=sys.stderr)
+        print(INTERRUPTED, file=sys.stderr)
         return 130
     except Exception as exc:  # noqa: BLE001 - any failure of the report is told in one line
         print(FAILED + problem(exc), file=sys.stderr)

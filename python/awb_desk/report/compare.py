@@ -36,9 +36,14 @@ class Pair:
     old: Picture
 
     @property
+    def with_values(self):
+        """Both runs recorded AWB values: a row of zeros (a missing dump) compares with nothing."""
+        return self.new.has_values and self.old.has_values
+
+    @property
     def comparable(self):
-        """Both runs recorded AWB values with a CT: a row of zeros (a missing dump) compares with nothing."""
-        return all(p.has_values and p.ct is not None for p in (self.new, self.old))
+        """Both runs recorded AWB values with a CT that is a number."""
+        return self.with_values and self.new.ct is not None and self.old.ct is not None
 
     @property
     def change(self):
@@ -155,12 +160,13 @@ def header(comparison):
         ]
 
     c = comparison
-    without_values = len(c.pairs) - len(c.comparable)
+    with_values = sum(p.with_values for p in c.pairs)
     facts = [
         ("配对的照片", f"{len(c.pairs)} 对 (按第一列的文字配对)"),
         (f"CT 变化超过 ±{shown(c.tolerance)}K", f"{len(c.moved)} 对"),
         ("最可能光源改变", f"{len(c.flipped)} 对"),
-        ("任一次无 AWB 数据的对 (不比较)", f"{without_values} 对"),
+        ("任一次无 AWB 数据的对 (不比较)", f"{len(c.pairs) - with_values} 对"),
+        (f"任一次 {CT} 不是数字的对 (不比较)", f"{with_values - len(c.comparable)} 对"),
     ]
     return {
         "new": workbook_facts(c.new),
@@ -378,6 +384,7 @@ def context(comparison):
         "summary": comparison.summary(),
         "ct_pairs": ct_figure(comparison),
         "white_points": white_point_figure(comparison),
+        "unshown": [w.unshown_line for w in (comparison.new, comparison.old) if w.unshown_line],
         "change": change_figure(comparison),
         "notes": note_groups(comparison),
         "flips": [_row(p) for p in comparison.flipped],

@@ -3,6 +3,7 @@ beside it and the final gains of each row, every input checked to be a plain fil
 anything opens it, and the page's path checked against every input."""
 
 import functools
+import io
 import math
 import os
 import stat
@@ -26,10 +27,14 @@ _FIRST = tables.FIRST_PROBABILITY_SLOT
 PROBABILITY_TITLES = tables.RECORD_TITLES[_FIRST : _FIRST + len(tables.LIGHT_SOURCES)]
 NO_SOURCE = "无数据"
 
-# What the report reads of each show in a tuning history.
+# What the report reads of each show in a tuning history: the values of the sheet the pictures
+# are read from, by which a row finds its own show, and the final gains.
 CT_TAG = tables.RECORD_TAGS[0]
 GAIN_TAGS = tuple(tables.FINAL_GAIN_TAGS)  # final R, G, B gains
-HISTORY_TAGS = (CT_TAG, *GAIN_TAGS)
+
+
+def history_tags(sheet):
+    return tuple(dict.fromkeys((CT_TAG, *tables.SHEET_TAGS[sheet], *GAIN_TAGS)))
 
 
 class ReportError(Exception):
@@ -50,6 +55,10 @@ class Picture:
     lv: Optional[float]
     probabilities: Tuple[Optional[float], ...]  # in light-source order
     has_values: bool  # any value column not 0 and not empty
+    # Each value column's value by the tag it was recorded from: a number, or None for an
+    # empty cell or one that holds no number.
+    recorded: Dict[str, Optional[float]]
+    not_numbers: Tuple[str, ...] = ()  # titles of the value columns that hold something not a number
     gains: Tuple[Optional[float], ...] = (None, None, None)  # final R, G, B from the history
 
     @property
@@ -98,6 +107,18 @@ class Workbook:
     pictures: List[Picture]
     history: Optional[History] = None  # set when the workbook has a tuning history
     read_before: bool = False  # read before a batch replaced the file at `path`
+    unshown: int = 0  # rows without their own show in the history that was read
+    what: str = ""  # "新表" or "旧表" in a comparison
+
+    @property
+    def unshown_line(self):
+        """The line that counts the rows whose show the history does not hold, or None."""
+        if not self.unshown:
+            return None
+        line = (
+            f"{self.unshown} 行在调参历史 {self.history.path} 中没有本行的记录 (同一照片、同样的数值), 不画在白点图上"
+        )
+        return f"{self.what}: {line}" if self.what else line
 
     @property
     def issues(self):
@@ -106,6 +127,10 @@ class Workbook:
     @property
     def without_values(self):
         return [p for p in self.pictures if not p.has_values]
+
+    @property
+    def with_not_numbers(self):
+        return [p for p in self.pictures if p.not_numbers]
 
     @property
     def without_gains(self):
@@ -177,7 +202,9 @@ NEEDED_TITLES = (tables.NAME_TITLE, CT, LV, *PROBABILITY_TITLES)
 def _open(path, what):
     plain_file(path, what)
     try:
-        return xlrd.open_workbook(path, on_demand=True)
+        # xlrd prints what it finds odd in a file it reads all the same (its size, say) on
+        # standard output, among the command's own lines: those notes are let go.
+        return xlrd.open_workbook(path, on_demand=True, logfile=io.StringIO())
     except Exception as exc:  # xlrd names a file it cannot read in many ways
         raise ReportError(f"{what}{path} 不是可读的 .xls 工作簿 ({described(exc)})") from exc
 
@@ -217,6 +244,13 @@ def read_workbook(path, what="", empty_ok=False):
     return Workbook(os.path.abspath(path), code, pictures)
 
 
+def _not_empty(cell):
+    """A cell that holds something: text that is not only blanks, a number, an error value."""
+    return cell.ctype not in (xlrd.XL_CELL_EMPTY, xlrd.XL_CELL_BLANK) and (
+        cell.ctype != xlrd.XL_CELL_TEXT or _text(cell)
+    )
+
+
 def _cell(row, col):
     """A row's cell: a row may be shorter than the title row, and a hand-deleted note column reads
     as empty."""
@@ -226,15 +260,17 @@ def _cell(row, col):
 def _pictures(sheet, code, columns):
     # The value columns follow the name column: the AWB values a missing dump leaves at 0.
     value_titles = tables.SHEET_TITLES[code][1 : 1 + tables.VALUE_COLUMNS[code]]
-    value_columns = [columns[t] for t in value_titles if t in columns]
+    value_columns = [(t, tag, columns[t]) for t, tag in zip(value_titles, tables.SHEET_TAGS[code]) if t in columns]
     note_column = columns.get(tables.ISSUE_NOTE_TITLE)
     pictures = []
     for r in range(1, sheet.nrows):
         row = sheet.row(r)
         cell = functools.partial(_cell, row)
         name = _text(cell(columns[tables.NAME_TITLE]))
-        values = [_number(cell(col)) for col in value_columns]
-        if not name and all(v is None for v in values):
+        cells = [cell(col) for _, _, col in value_columns]
+        values = [_number(c) for c in cells]
+        odd = tuple(t for (t, _, _), c, v in zip(value_columns, cells, values) if v is None and _not_empty(c))
+        if not name and all(v is None for v in values) and not odd:
             continue  # a blank row
         pictures.append(
             Picture(
@@ -244,7 +280,9 @@ def _pictures(sheet, code, columns):
                 ct=_number(cell(columns[CT])),
                 lv=_number(cell(columns[LV])),
                 probabilities=tuple(_number(cell(columns[t])) for t in PROBABILITY_TITLES),
-                has_values=any(v for v in values),
+                has_values=any(values) or bool(odd),
+                recorded={tag: v for (_, tag, _), v in zip(value_columns, values)},
+                not_numbers=odd,
             )
         )
     return pictures
@@ -260,18 +298,18 @@ def _measure(value):
     return None
 
 
-def read_tuning_history(path, named, what=""):
-    """The history at `path`, with the values the page draws; a value that is not a number is
+def read_tuning_history(path, named, what, tags):
+    """The history at `path`, with the values of `tags`; a value that is not a number is
     missing, for that value only. One the engineer `named` on the command line that cannot be
     read is the command's error; one found beside the workbook costs the page only what it
     draws of the history, said in one line on the error stream and in the page."""
     try:
         plain_file(path, f"{what}调参历史 ")
-        shows = tuning_history.read_history(path, tags=HISTORY_TAGS)
+        shows = tuning_history.read_history(path, tags=tags)
         pictures = {}
         for picture, entries in shows.items():
             for entry in entries:
-                entry.values = {tag: _measure(entry.values.get(tag)) for tag in HISTORY_TAGS}
+                entry.values = {tag: _measure(entry.values.get(tag)) for tag in tags}
                 entry.shown_at = entry.shown_at.astimezone()  # desk time; a time no clock shows fails here
             pictures.setdefault(str(picture).strip(), []).extend(entries)
         for entries in pictures.values():
@@ -287,19 +325,41 @@ def read_tuning_history(path, named, what=""):
         return History(path, {}, why)
 
 
+def _own_show(picture, show):
+    """Whether a history entry is the show that wrote the picture's row: every value the row
+    holds is the one the entry recorded of the same tag (a value the entry lacks, as a history
+    made by hand may, is no objection). The history keeps whole numbers that the workbook
+    keeps as the nearest real number."""
+    for tag, value in picture.recorded.items():
+        recorded = show.values.get(tag)
+        if recorded is not None and value != float(recorded):
+            return False
+    return True
+
+
 def attach_gains(workbook):
-    """Gives each row of the workbook the final gains of its show in the history: a row pairs
-    with the shows of its column-0 text, and where n rows share a text, the last n shows of that
-    text pair with them in order (with fewer shows than rows, the last rows have them)."""
+    """Gives each row of the workbook the final gains of its own show in the history: an entry
+    of the row's column-0 text that recorded the row's values, the last such one. Where n rows
+    share a text, each takes its own show, in order: from the last row up, each row takes the
+    last of its shows before the one the row below it took. A row without such an entry has
+    no gains, and is counted: the history of another run (one that could not be moved or
+    written in a rerun, one read as a rerun replaced it) never gives a row its values."""
     history = workbook.history
-    if history is None or not history.pictures:
+    if history is None or history.problem is not None:
         return
     rows = {}
     for picture in workbook.pictures:
         rows.setdefault(picture.name, []).append(picture)
+    workbook.unshown = 0
     for name, same in rows.items():
-        for picture, show in zip(reversed(same), reversed(history.pictures.get(name, ()))):
-            picture.gains = tuple(show.values[tag] for tag in GAIN_TAGS)
+        shows = history.pictures.get(name, ())
+        end = len(shows)
+        for picture in reversed(same):
+            k = next((k for k in range(end - 1, -1, -1) if _own_show(picture, shows[k])), None)
+            if k is None:
+                workbook.unshown += 1
+            else:
+                picture.gains, end = tuple(shows[k].values[tag] for tag in GAIN_TAGS), k
 
 
 def read_with_history(path, history_path=None, what="", empty_ok=False):
@@ -309,9 +369,17 @@ def read_with_history(path, history_path=None, what="", empty_ok=False):
     history_path = history_path if named else tuning_history.history_path(path)
     workbook = read_workbook(path, what, empty_ok)
     if named or os.path.lexists(history_path):
-        workbook.history = read_tuning_history(history_path, named, what)
+        workbook.history = read_tuning_history(history_path, named, what, history_tags(workbook.sheet))
     attach_gains(workbook)
+    workbook.what = what.strip()
     return workbook
+
+
+def say_unshown(*workbooks):
+    """One line on the error stream for each workbook with rows whose show its history lacks."""
+    for workbook in workbooks:
+        if workbook.unshown_line:
+            print(workbook.unshown_line, file=sys.stderr)
 
 
 # ---- the page's path ----

@@ -79,10 +79,17 @@ def header(workbook):
         ("照片数", len(workbook.pictures)),
         ("有问题描述的照片", len(workbook.issues)),
         ("无 AWB 数据的行 (全为 0 或空)", len(workbook.without_values)),
+        ("有不是数字的值的行", _not_numbers_note(workbook.with_not_numbers)),
         ("无最终增益的行 (不画在白点图上)", _gains_note(workbook)),
         ("数据来源", f"工作表 {workbook.sheet}"),
     ]
     return {"name": os.path.basename(workbook.path), "facts": facts}
+
+
+def _not_numbers_note(pictures):
+    """How many rows hold a value that is not a number, and the first few of them."""
+    shown_rows = [f"第 {p.row} 行 {', '.join(p.not_numbers)}" for p in pictures[:5]]
+    return f"{len(pictures)} ({'; '.join(shown_rows)}{'; …' if len(pictures) > 5 else ''})" if pictures else 0
 
 
 def _gains_note(workbook):
@@ -370,6 +377,7 @@ def context(workbook):
         "header": header(workbook),
         "ct_lv": ct_lv_figure(workbook, known),
         "white_points": white_point_figure(workbook.pictures, known),
+        "unshown": workbook.unshown_line,
         "probabilities": probability_figure(workbook, known),
         "distribution": distribution_figure(workbook),
         "issues": issue_rows(workbook),
