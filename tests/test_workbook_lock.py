@@ -1,9 +1,12 @@
 """One writer at a time: two consoles recording into one shared workbook at full speed, a
-console showing while another is inside its save (with the lock beside the workbook, and in
-the temporary folder where the workbook's folder takes no new file), a second batch on a
+console showing while another is inside its save (with the lock beside the workbook, in the
+machine's lock folder where the workbook's folder takes no new file, and on a fresh workbook; the
+other console as another user in another temporary folder), a second batch on a
 workbook that a batch is writing, a console waiting for another program, a lock file deleted or
 replaced by a folder while a batch runs."""
 
+import hashlib
+import os
 import re
 import shutil
 import signal
@@ -44,14 +47,36 @@ class _Watched(filelock.FileLock):
         return super().acquire(*args, **kwargs)
 Lumvik.filelock = types.SimpleNamespace(FileLock=_Watched, Timeout=filelock.Timeout)
 """
+# Console B as another user: no right to write or read past a file's mode (root's capabilities
+# dropped), and the first lock file it opens is not the one it then locks: between its open and
+# its lock the path comes to name the file that console A holds again.
+ANOTHER_USER = """
+import ctypes
+_caps, _header = (ctypes.c_uint32 * 6)(), (ctypes.c_uint32 * 2)(0x20080522, 0)
+ctypes.CDLL(None).capget(_header, _caps)
+_caps[0] &= ~0b1110; _caps[1] &= ~0b1110  # effective, permitted: DAC_OVERRIDE, DAC_READ_SEARCH, FOWNER
+ctypes.CDLL(None).capset(_header, _caps)
+_open, _moved = os.open, []
+def _open_moved(path, *args):
+    if _moved or not str(path).endswith(".lock") or not os.path.exists(path):
+        return _open(path, *args)
+    _moved.append(os.rename(path, f"{path}.held"))
+    try:
+        return _open(path, *args)
+    finally:
+        os.rename(path, f"{path}.opened")
+        os.rename(f"{path}.held", path)
+os.open = _open_moved
+"""
+WINDOWS_ACCESS = "import os\nos.access = lambda *args, **kwargs: True  # every folder writable, as on Windows\n"
 
 
-def start_console(sandbox, work, raw, stdin, setup=""):
+def start_console(sandbox, work, raw, stdin, setup="", env=None):
     work.mkdir(exist_ok=True)
     (work / "Config.ini").write_text(f"Path={raw}\n", encoding="utf-8")
     (work / "stdin.txt").write_text(stdin, encoding="utf-8")
     with open(work / "stdin.txt", encoding="utf-8") as commands:
-        return sandbox.start(console_code(raw, setup), stdin=commands, cwd=work)
+        return sandbox.start(console_code(raw, setup), stdin=commands, cwd=work, env=env)
 
 
 def test_two_consoles_share_one_workbook(sandbox):
@@ -84,35 +109,47 @@ def refuse_new_files(folder):
     return subprocess.run(["chattr", "+i", str(folder)], capture_output=True, timeout=30).returncode == 0
 
 
-@pytest.mark.parametrize("lock", ["beside", "temporary-folder"])
-def test_the_lock_is_held_for_the_whole_show(sandbox, lock):
+@pytest.mark.parametrize("case", ["beside", "machine-folder", "after-a-failed-open", "fresh", "fresh-no-desktop"])
+def test_the_lock_is_held_for_the_whole_show(sandbox, case):
     raws = {c: sandbox.root / f"sim{c}" for c in "AB"}
     for raw in raws.values():
         (raw / "Results").mkdir(parents=True)
     sandbox.config(f"Path={raws['A']}")
-    simulate(raws["A"], "P050")
-    assert "操作失败" not in session(sandbox, raws["A"], "q\n")[0].stdout
-    desktop = sandbox.workbook.parent
-    if lock == "temporary-folder":
+    desktop, earlier = sandbox.workbook.parent, [] if case.startswith("fresh") else ["P050.jpg"]
+    if earlier:
+        simulate(raws["A"], "P050")
+        assert "操作失败" not in session(sandbox, raws["A"], "q\n")[0].stdout
+    elif case == "fresh":
+        desktop.mkdir()
+    fallback = case in ("machine-folder", "after-a-failed-open")
+    digest = hashlib.sha256(os.path.realpath(sandbox.workbook).encode()).hexdigest()[:24]
+    lock = Path(f"/tmp/awb-workbook-locks/awb-workbook-{digest}.lock") if fallback else Path(f"{sandbox.workbook}.lock")
+    if fallback:
         Path(f"{sandbox.workbook}.lock").unlink()
         if not refuse_new_files(desktop):
             pytest.skip("no folder here can be made to refuse new files: chattr +i needs root and ext4 or alike")
-    consoles = []
+    consoles, temporary = [], [sandbox.root / f"tmp{c}" for c in "AB"]
+    windows = WINDOWS_ACCESS if case == "after-a-failed-open" else ""
     try:
-        if lock == "temporary-folder":
+        if fallback:
             with pytest.raises(PermissionError):
                 (desktop / "new").touch()
         paused, go, waiting = (sandbox.root / name for name in ("paused", "go", "waiting"))
         simulate(raws["A"], "P100")
         simulate(raws["B"], "P200")
+        for folder in temporary:  # each console in a temporary folder of its own
+            folder.mkdir()
+        setup = windows + PAUSED_SAVE.format(paused=str(paused), go=str(go))
         consoles.append(
-            start_console(
-                sandbox, sandbox.root / "workA", raws["A"], "q\n", PAUSED_SAVE.format(paused=str(paused), go=str(go))
-            )
+            start_console(sandbox, sandbox.root / "workA", raws["A"], "q\n", setup, {"TMPDIR": str(temporary[0])})
         )
         wait_until(paused.exists, "console A inside its save")
+        if os.geteuid() == 0:  # the lock file A holds is another user's, for B
+            os.chown(lock, 65534, 65534)
+            lock.chmod(0o644)
+        setup = windows + ANOTHER_USER + WATCHED_LOCK.format(waiting=str(waiting))
         consoles.append(
-            start_console(sandbox, sandbox.root / "workB", raws["B"], "q\n", WATCHED_LOCK.format(waiting=str(waiting)))
+            start_console(sandbox, sandbox.root / "workB", raws["B"], "q\n", setup, {"TMPDIR": str(temporary[1])})
         )
         wait_until(waiting.exists, "console B asking for the workbook's lock")
         time.sleep(0.5)  # B waits for the lock while A is inside its save
@@ -126,8 +163,11 @@ def test_the_lock_is_held_for_the_whole_show(sandbox, lock):
         assert out.count("回写路径:") == 1 and "操作失败" not in out, out + err
     book = read_workbook(sandbox.workbook)
     for code in LIGHT_SOURCES:  # neither console's row was lost to the other's save
-        assert [row[0].value for row in book[code][1:]] == ["P050.jpg", "P100.jpg", "P200.jpg"], code
-    assert Path(f"{sandbox.workbook}.lock").exists() == (lock == "beside")
+        assert [row[0].value for row in book[code][1:]] == [*earlier, "P100.jpg", "P200.jpg"], code
+    assert lock.exists() and Path(f"{sandbox.workbook}.lock").exists() != fallback
+    assert [list(folder.iterdir()) for folder in temporary] == [[], []]
+    for made in lock.parent.glob(f"{lock.name}*") if fallback else ():
+        made.unlink()
 
 
 def test_a_second_writer_waits_or_stops(sandbox):
