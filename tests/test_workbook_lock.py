@@ -15,6 +15,7 @@ import sys
 import time
 from pathlib import Path
 
+import filelock
 import pytest
 
 import make_examples
@@ -217,8 +218,14 @@ def pictures_in(path):
     return list(names)
 
 
-@pytest.mark.sigkill
-@pytest.mark.parametrize("case", ["deleted", "deleted-while-first-paused", "replaced-by-a-folder"])
+@pytest.mark.parametrize(
+    "case",
+    [
+        *(pytest.param(case, marks=pytest.mark.sigkill) for case in ("deleted", "deleted-while-first-paused")),
+        pytest.param("replaced-by-a-folder", marks=pytest.mark.sigkill),
+        "replaced-by-another-lock",  # no signal: in the quick loop
+    ],
+)
 def test_a_lock_file_deleted_or_replaced_mid_batch_never_lets_two_batches_write(sandbox, case):
     names = make_examples.picture_names(240)
     make_examples.write_batch(str(sandbox.work), names, __import__("random").Random(240))
@@ -226,11 +233,16 @@ def test_a_lock_file_deleted_or_replaced_mid_batch_never_lets_two_batches_write(
     workbook = sandbox.work / f"Corvane{time.strftime('%Y%m%d')}.xls"
     lock = Path(f"{workbook}.lock")
     wait_until(lambda: first.count(names[40]) > 0, f"the first batch to print {names[40]}")
-    first.proc.send_signal(signal.SIGSTOP)
-    lock.unlink()
+    if case == "replaced-by-another-lock":  # made and locked by another program while the first runs
+        with filelock.FileLock(f"{lock}.new"):
+            os.replace(f"{lock}.new", lock)
+            first.proc.wait(timeout=120)  # the first stops at its next look; then the second runs
+    else:
+        first.proc.send_signal(signal.SIGSTOP)
+        lock.unlink()
     if case == "replaced-by-a-folder":
         lock.mkdir()
-    if case != "deleted-while-first-paused":  # else the second takes the lock before the first looks again
+    if case in ("deleted", "replaced-by-a-folder"):  # else the second takes the lock before the first looks again
         first.proc.send_signal(signal.SIGCONT)
         recorded = first.count(".jpg:")
         wait_until(lambda: first.count(".jpg:") >= recorded + 2, "the first batch to look at its lock again")
@@ -241,7 +253,7 @@ def test_a_lock_file_deleted_or_replaced_mid_batch_never_lets_two_batches_write(
     first.kill()
     told = (sandbox.work / "stderr.txt").read_text(encoding="utf-8")
     kept = {path.name: pictures_in(path) for path in (sandbox.work / "备份").glob("*.xls")}
-    if case == "deleted-while-first-paused":  # the first stops, its pictures kept in 备份
+    if case in ("deleted-while-first-paused", "replaced-by-another-lock"):  # the first stops, its pictures in 备份
         assert second.returncode == 0 and "数据处理完成" in second.stdout and pictures_in(workbook) == names
         assert first.proc.returncode == 1 and told.count("\n") == 1 and "数据处理完成" not in "".join(first.lines)
         saved, aside = re.fullmatch(
