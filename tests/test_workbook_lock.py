@@ -1,7 +1,7 @@
 """One writer at a time: two consoles recording into one shared workbook at full speed, a
 console showing while another is inside its save (with the lock beside the workbook, in the
-machine's lock folder where the workbook's folder takes no new file, and on a fresh workbook; the
-other console as another user in another temporary folder), a second batch on a
+machine's lock folder where the workbook's folder takes no new file, and on a fresh workbook),
+a second batch on a
 workbook that a batch is writing, a console waiting for another program, a lock file deleted or
 replaced by a folder while a batch runs."""
 
@@ -48,36 +48,25 @@ class _Watched(filelock.FileLock):
         return super().acquire(*args, **kwargs)
 Lumvik.filelock = types.SimpleNamespace(FileLock=_Watched, Timeout=filelock.Timeout)
 """
-# Console B as another user: no right to write or read past a file's mode (root's capabilities
-# dropped), and the first lock file it opens is not the one it then locks: between its open and
-# its lock the path comes to name the file that console A holds again.
-ANOTHER_USER = """
-import ctypes
-_caps, _header = (ctypes.c_uint32 * 6)(), (ctypes.c_uint32 * 2)(0x20080522, 0)
-ctypes.CDLL(None).capget(_header, _caps)
-_caps[0] &= ~0b1110; _caps[1] &= ~0b1110  # effective, permitted: DAC_OVERRIDE, DAC_READ_SEARCH, FOWNER
-ctypes.CDLL(None).capset(_header, _caps)
-_open, _moved = os.open, []
-def _open_moved(path, *args):
-    if _moved or not str(path).endswith(".lock") or not os.path.exists(path):
+# Between console B's open of the lock file and its lock, the path comes to name another file.
+OPENED_ELSEWHERE = """
+_open, _opened = os.open, []
+def _open_elsewhere(path, *args):
+    if _opened or not str(path).endswith(".lock"):
         return _open(path, *args)
-    _moved.append(os.rename(path, f"{path}.held"))
-    try:
-        return _open(path, *args)
-    finally:
-        os.rename(path, f"{path}.opened")
-        os.rename(f"{path}.held", path)
-os.open = _open_moved
+    return _opened.append(path) or _open("opened.lock", os.O_RDWR | os.O_CREAT)
+os.open = _open_elsewhere
 """
 WINDOWS_ACCESS = "import os\nos.access = lambda *args, **kwargs: True  # every folder writable, as on Windows\n"
 
 
-def start_console(sandbox, work, raw, stdin, setup="", env=None):
+def start_console(sandbox, work, raw, stdin, setup=""):
+    """A console in the working folder `work`, which is also its temporary folder."""
     work.mkdir(exist_ok=True)
     (work / "Config.ini").write_text(f"Path={raw}\n", encoding="utf-8")
     (work / "stdin.txt").write_text(stdin, encoding="utf-8")
     with open(work / "stdin.txt", encoding="utf-8") as commands:
-        return sandbox.start(console_code(raw, setup), stdin=commands, cwd=work, env=env)
+        return sandbox.start(console_code(raw, setup), stdin=commands, cwd=work, env={"TMPDIR": str(work)})
 
 
 def test_two_consoles_share_one_workbook(sandbox):
@@ -129,8 +118,7 @@ def test_the_lock_is_held_for_the_whole_show(sandbox, case):
         Path(f"{sandbox.workbook}.lock").unlink()
         if not refuse_new_files(desktop):
             pytest.skip("no folder here can be made to refuse new files: chattr +i needs root and ext4 or alike")
-    consoles, temporary = [], [sandbox.root / f"tmp{c}" for c in "AB"]
-    windows = WINDOWS_ACCESS if case == "after-a-failed-open" else ""
+    consoles, windows = [], WINDOWS_ACCESS if case == "after-a-failed-open" else ""
     try:
         if fallback:
             with pytest.raises(PermissionError):
@@ -138,20 +126,13 @@ def test_the_lock_is_held_for_the_whole_show(sandbox, case):
         paused, go, waiting = (sandbox.root / name for name in ("paused", "go", "waiting"))
         simulate(raws["A"], "P100")
         simulate(raws["B"], "P200")
-        for folder in temporary:  # each console in a temporary folder of its own
-            folder.mkdir()
         setup = windows + PAUSED_SAVE.format(paused=str(paused), go=str(go))
-        consoles.append(
-            start_console(sandbox, sandbox.root / "workA", raws["A"], "q\n", setup, {"TMPDIR": str(temporary[0])})
-        )
+        consoles.append(start_console(sandbox, sandbox.root / "workA", raws["A"], "q\n", setup))
         wait_until(paused.exists, "console A inside its save")
-        if os.geteuid() == 0:  # the lock file A holds is another user's, for B
-            os.chown(lock, 65534, 65534)
-            lock.chmod(0o644)
-        setup = windows + ANOTHER_USER + WATCHED_LOCK.format(waiting=str(waiting))
-        consoles.append(
-            start_console(sandbox, sandbox.root / "workB", raws["B"], "q\n", setup, {"TMPDIR": str(temporary[1])})
-        )
+        # For B as another user's lock file would be: one it cannot open for writing.
+        subprocess.run(["chattr", "+i", str(lock)], capture_output=True, timeout=30)
+        setup = windows + OPENED_ELSEWHERE + WATCHED_LOCK.format(waiting=str(waiting))
+        consoles.append(start_console(sandbox, sandbox.root / "workB", raws["B"], "q\n", setup))
         wait_until(waiting.exists, "console B asking for the workbook's lock")
         time.sleep(0.5)  # B waits for the lock while A is inside its save
         go.touch()
@@ -159,16 +140,13 @@ def test_the_lock_is_held_for_the_whole_show(sandbox, case):
     finally:
         for console in consoles:
             console.kill()  # nothing left running when the test failed
-        subprocess.run(["chattr", "-i", str(desktop)], capture_output=True, timeout=30)
+        subprocess.run(["chattr", "-i", str(desktop), str(lock)], capture_output=True, timeout=30)
     for out, err in outputs:
         assert out.count("回写路径:") == 1 and "操作失败" not in out, out + err
     book = read_workbook(sandbox.workbook)
     for code in LIGHT_SOURCES:  # neither console's row was lost to the other's save
         assert [row[0].value for row in book[code][1:]] == [*earlier, "P100.jpg", "P200.jpg"], code
     assert lock.exists() and Path(f"{sandbox.workbook}.lock").exists() != fallback
-    assert [list(folder.iterdir()) for folder in temporary] == [[], []]
-    for made in lock.parent.glob(f"{lock.name}*") if fallback else ():
-        made.unlink()
 
 
 def test_a_second_writer_waits_or_stops(sandbox):

@@ -74,10 +74,8 @@ TEST_CASE("the workbook's lock, its making and its reading") {
     CHECK(words(Facts(Step::kLockWorkbook, os(), "OSError: x")) ==
           "无法锁定工作簿 /h/Desktop/Corvane.xls (OSError: x)");
     Facts refused(Step::kLockWorkbook, permission(), "PermissionError: x");
-    refused.note = [] {
-        return std::optional<std::string>("工作簿 W 无法加锁: 锁文件 W.lock 无法使用 (x), 请移走它后再试");
-    };
-    CHECK(words(refused) == "工作簿 W 无法加锁: 锁文件 W.lock 无法使用 (x), 请移走它后再试");
+    refused.note = [] { return std::optional<std::string>("锁文件 L 无法使用, 请移走它后再试"); };
+    CHECK(words(refused) == "锁文件 L 无法使用, 请移走它后再试");  // what to do, not the error
     CHECK(words(Facts(Step::kCreateWorkbook, permission(), "PermissionError: x")) ==
           "无法新建工作簿 /h/Desktop/Corvane.xls (PermissionError: x)");
 
