@@ -118,8 +118,7 @@ holder = sqlite3.connect(awb_history.history_path(Lumvik.Excle_File), isolation_
 holder.execute("BEGIN EXCLUSIVE")  # another console's write that does not end
 _record_show = awb_history.record_show
 def record_show(*args):  # the history waits for the database only once the workbook's lock is free
-    import filelock
-    with filelock.FileLock(Lumvik.Excle_File + ".lock", timeout=0):
+    with Lumvik.filelock.FileLock(Lumvik.Excle_File + ".lock", timeout=0):
         return _record_show(*args)
 awb_history.record_show = record_show
 """

@@ -1,7 +1,6 @@
 """One writer at a time: two consoles recording into one shared workbook at full speed, a
-console showing while another is inside its save (with the lock beside the workbook, in the
-machine's lock folder where the workbook's folder takes no new file, and on a fresh workbook),
-a second batch on a
+console showing while another is inside its save (with the lock beside the workbook, and in
+the machine's lock folder where the workbook's folder takes no new file), a second batch on a
 workbook that a batch is writing, a console waiting for another program, a lock file deleted or
 replaced by a folder while a batch runs."""
 
@@ -57,16 +56,14 @@ def _open_elsewhere(path, *args):
     return _opened.append(path) or _open("opened.lock", os.O_RDWR | os.O_CREAT)
 os.open = _open_elsewhere
 """
-WINDOWS_ACCESS = "import os\nos.access = lambda *args, **kwargs: True  # every folder writable, as on Windows\n"
 
 
 def start_console(sandbox, work, raw, stdin, setup=""):
-    """A console in the working folder `work`, which is also its temporary folder."""
     work.mkdir(exist_ok=True)
     (work / "Config.ini").write_text(f"Path={raw}\n", encoding="utf-8")
     (work / "stdin.txt").write_text(stdin, encoding="utf-8")
     with open(work / "stdin.txt", encoding="utf-8") as commands:
-        return sandbox.start(console_code(raw, setup), stdin=commands, cwd=work, env={"TMPDIR": str(work)})
+        return sandbox.start(console_code(raw, setup), stdin=commands, cwd=work, env={"TMPDIR": str(work)})  # its own
 
 
 def test_two_consoles_share_one_workbook(sandbox):
@@ -118,7 +115,7 @@ def test_the_lock_is_held_for_the_whole_show(sandbox, case):
         Path(f"{sandbox.workbook}.lock").unlink()
         if not refuse_new_files(desktop):
             pytest.skip("no folder here can be made to refuse new files: chattr +i needs root and ext4 or alike")
-    consoles, windows = [], WINDOWS_ACCESS if case == "after-a-failed-open" else ""
+    consoles, windows = [], "os.access = lambda *args, **kwargs: True\n" if case == "after-a-failed-open" else ""
     try:
         if fallback:
             with pytest.raises(PermissionError):
@@ -196,13 +193,11 @@ def pictures_in(path):
     return list(names)
 
 
+SIGNALLED = ("deleted", "deleted-while-first-paused", "replaced-by-a-folder")  # the others: in the quick loop
+
+
 @pytest.mark.parametrize(
-    "case",
-    [
-        *(pytest.param(case, marks=pytest.mark.sigkill) for case in ("deleted", "deleted-while-first-paused")),
-        pytest.param("replaced-by-a-folder", marks=pytest.mark.sigkill),
-        "replaced-by-another-lock",  # no signal: in the quick loop
-    ],
+    "case", [*(pytest.param(c, marks=pytest.mark.sigkill) for c in SIGNALLED), "replaced-by-another-lock"]
 )
 def test_a_lock_file_deleted_or_replaced_mid_batch_never_lets_two_batches_write(sandbox, case):
     names = make_examples.picture_names(240)
