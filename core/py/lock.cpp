@@ -113,7 +113,7 @@ void make_machine_folder(const Os& os, const py::object& folder) {
 }
 
 // A folder still to be made is made with the lock file in it; where it cannot be, taking the
-// lock fails with nothing at the lock file's path, and the temporary folder is used.
+// lock fails with nothing at the lock file's path, and the machine's lock folder is used.
 bool folder_takes_new_files(const Os& os, const py::object& folder) {
     if (!os.isdir(folder)) return true;
     const py::object& module = os.module();
