@@ -116,6 +116,11 @@ from awb_desk import history as awb_history
 awb_history.BUSY_SECONDS = 0.3
 holder = sqlite3.connect(awb_history.history_path(Lumvik.Excle_File), isolation_level=None)
 holder.execute("BEGIN EXCLUSIVE")  # another console's write that does not end
+_record_show = awb_history.record_show
+def record_show(*args):  # the history waits for the database only once the workbook's lock is free
+    with Lumvik.filelock.FileLock(Lumvik.Excle_File + ".lock", timeout=0):
+        return _record_show(*args)
+awb_history.record_show = record_show
 """
 
 

@@ -1,9 +1,11 @@
 """One writer at a time: two consoles recording into one shared workbook at full speed, a
 console showing while another is inside its save (with the lock beside the workbook, and in
-the temporary folder where the workbook's folder takes no new file), a second batch on a
+the machine's lock folder where the workbook's folder takes no new file), a second batch on a
 workbook that a batch is writing, a console waiting for another program, a lock file deleted or
 replaced by a folder while a batch runs."""
 
+import hashlib
+import os
 import re
 import shutil
 import signal
@@ -12,6 +14,7 @@ import sys
 import time
 from pathlib import Path
 
+import filelock
 import pytest
 
 import make_examples
@@ -44,6 +47,15 @@ class _Watched(filelock.FileLock):
         return super().acquire(*args, **kwargs)
 Lumvik.filelock = types.SimpleNamespace(FileLock=_Watched, Timeout=filelock.Timeout)
 """
+# Between console B's open of the lock file and its lock, the path comes to name another file.
+OPENED_ELSEWHERE = """
+_open, _opened = os.open, []
+def _open_elsewhere(path, *args):
+    if _opened or not str(path).endswith(".lock"):
+        return _open(path, *args)
+    return _opened.append(path) or _open("opened.lock", os.O_RDWR | os.O_CREAT)
+os.open = _open_elsewhere
+"""
 
 
 def start_console(sandbox, work, raw, stdin, setup=""):
@@ -51,7 +63,7 @@ def start_console(sandbox, work, raw, stdin, setup=""):
     (work / "Config.ini").write_text(f"Path={raw}\n", encoding="utf-8")
     (work / "stdin.txt").write_text(stdin, encoding="utf-8")
     with open(work / "stdin.txt", encoding="utf-8") as commands:
-        return sandbox.start(console_code(raw, setup), stdin=commands, cwd=work)
+        return sandbox.start(console_code(raw, setup), stdin=commands, cwd=work, env={"TMPDIR": str(work)})  # its own
 
 
 def test_two_consoles_share_one_workbook(sandbox):
@@ -84,36 +96,40 @@ def refuse_new_files(folder):
     return subprocess.run(["chattr", "+i", str(folder)], capture_output=True, timeout=30).returncode == 0
 
 
-@pytest.mark.parametrize("lock", ["beside", "temporary-folder"])
-def test_the_lock_is_held_for_the_whole_show(sandbox, lock):
+@pytest.mark.parametrize("case", ["beside", "machine-folder", "after-a-failed-open", "fresh", "fresh-no-desktop"])
+def test_the_lock_is_held_for_the_whole_show(sandbox, case):
     raws = {c: sandbox.root / f"sim{c}" for c in "AB"}
     for raw in raws.values():
         (raw / "Results").mkdir(parents=True)
     sandbox.config(f"Path={raws['A']}")
-    simulate(raws["A"], "P050")
-    assert "操作失败" not in session(sandbox, raws["A"], "q\n")[0].stdout
-    desktop = sandbox.workbook.parent
-    if lock == "temporary-folder":
+    desktop, earlier = sandbox.workbook.parent, [] if case.startswith("fresh") else ["P050.jpg"]
+    if earlier:
+        simulate(raws["A"], "P050")
+        assert "操作失败" not in session(sandbox, raws["A"], "q\n")[0].stdout
+    elif case == "fresh":
+        desktop.mkdir()
+    fallback = case in ("machine-folder", "after-a-failed-open")
+    digest = hashlib.sha256(os.path.realpath(sandbox.workbook).encode()).hexdigest()[:24]
+    lock = Path(f"/tmp/awb-workbook-locks/awb-workbook-{digest}.lock") if fallback else Path(f"{sandbox.workbook}.lock")
+    if fallback:
         Path(f"{sandbox.workbook}.lock").unlink()
         if not refuse_new_files(desktop):
             pytest.skip("no folder here can be made to refuse new files: chattr +i needs root and ext4 or alike")
-    consoles = []
+    consoles, windows = [], "os.access = lambda *args, **kwargs: True\n" if case == "after-a-failed-open" else ""
     try:
-        if lock == "temporary-folder":
+        if fallback:
             with pytest.raises(PermissionError):
                 (desktop / "new").touch()
         paused, go, waiting = (sandbox.root / name for name in ("paused", "go", "waiting"))
         simulate(raws["A"], "P100")
         simulate(raws["B"], "P200")
-        consoles.append(
-            start_console(
-                sandbox, sandbox.root / "workA", raws["A"], "q\n", PAUSED_SAVE.format(paused=str(paused), go=str(go))
-            )
-        )
+        setup = windows + PAUSED_SAVE.format(paused=str(paused), go=str(go))
+        consoles.append(start_console(sandbox, sandbox.root / "workA", raws["A"], "q\n", setup))
         wait_until(paused.exists, "console A inside its save")
-        consoles.append(
-            start_console(sandbox, sandbox.root / "workB", raws["B"], "q\n", WATCHED_LOCK.format(waiting=str(waiting)))
-        )
+        # For B as another user's lock file would be: one it cannot open for writing.
+        subprocess.run(["chattr", "+i", str(lock)], capture_output=True, timeout=30)
+        setup = windows + OPENED_ELSEWHERE + WATCHED_LOCK.format(waiting=str(waiting))
+        consoles.append(start_console(sandbox, sandbox.root / "workB", raws["B"], "q\n", setup))
         wait_until(waiting.exists, "console B asking for the workbook's lock")
         time.sleep(0.5)  # B waits for the lock while A is inside its save
         go.touch()
@@ -121,13 +137,13 @@ def test_the_lock_is_held_for_the_whole_show(sandbox, lock):
     finally:
         for console in consoles:
             console.kill()  # nothing left running when the test failed
-        subprocess.run(["chattr", "-i", str(desktop)], capture_output=True, timeout=30)
+        subprocess.run(["chattr", "-i", str(desktop), str(lock)], capture_output=True, timeout=30)
     for out, err in outputs:
         assert out.count("回写路径:") == 1 and "操作失败" not in out, out + err
     book = read_workbook(sandbox.workbook)
     for code in LIGHT_SOURCES:  # neither console's row was lost to the other's save
-        assert [row[0].value for row in book[code][1:]] == ["P050.jpg", "P100.jpg", "P200.jpg"], code
-    assert Path(f"{sandbox.workbook}.lock").exists() == (lock == "beside")
+        assert [row[0].value for row in book[code][1:]] == [*earlier, "P100.jpg", "P200.jpg"], code
+    assert lock.exists() and Path(f"{sandbox.workbook}.lock").exists() != fallback
 
 
 def test_a_second_writer_waits_or_stops(sandbox):
@@ -177,8 +193,12 @@ def pictures_in(path):
     return list(names)
 
 
-@pytest.mark.sigkill
-@pytest.mark.parametrize("case", ["deleted", "deleted-while-first-paused", "replaced-by-a-folder"])
+SIGNALLED = ("deleted", "deleted-while-first-paused", "replaced-by-a-folder")  # the others: in the quick loop
+
+
+@pytest.mark.parametrize(
+    "case", [*(pytest.param(c, marks=pytest.mark.sigkill) for c in SIGNALLED), "replaced-by-another-lock"]
+)
 def test_a_lock_file_deleted_or_replaced_mid_batch_never_lets_two_batches_write(sandbox, case):
     names = make_examples.picture_names(240)
     make_examples.write_batch(str(sandbox.work), names, __import__("random").Random(240))
@@ -186,11 +206,16 @@ def test_a_lock_file_deleted_or_replaced_mid_batch_never_lets_two_batches_write(
     workbook = sandbox.work / f"Corvane{time.strftime('%Y%m%d')}.xls"
     lock = Path(f"{workbook}.lock")
     wait_until(lambda: first.count(names[40]) > 0, f"the first batch to print {names[40]}")
-    first.proc.send_signal(signal.SIGSTOP)
-    lock.unlink()
+    if case == "replaced-by-another-lock":  # made and locked by another program while the first runs
+        with filelock.FileLock(f"{lock}.new"):
+            os.replace(f"{lock}.new", lock)
+            first.proc.wait(timeout=120)  # the first stops at its next look; then the second runs
+    else:
+        first.proc.send_signal(signal.SIGSTOP)
+        lock.unlink()
     if case == "replaced-by-a-folder":
         lock.mkdir()
-    if case != "deleted-while-first-paused":  # else the second takes the lock before the first looks again
+    if case in ("deleted", "replaced-by-a-folder"):  # else the second takes the lock before the first looks again
         first.proc.send_signal(signal.SIGCONT)
         recorded = first.count(".jpg:")
         wait_until(lambda: first.count(".jpg:") >= recorded + 2, "the first batch to look at its lock again")
@@ -201,7 +226,7 @@ def test_a_lock_file_deleted_or_replaced_mid_batch_never_lets_two_batches_write(
     first.kill()
     told = (sandbox.work / "stderr.txt").read_text(encoding="utf-8")
     kept = {path.name: pictures_in(path) for path in (sandbox.work / "备份").glob("*.xls")}
-    if case == "deleted-while-first-paused":  # the first stops, its pictures kept in 备份
+    if case in ("deleted-while-first-paused", "replaced-by-another-lock"):  # the first stops, its pictures in 备份
         assert second.returncode == 0 and "数据处理完成" in second.stdout and pictures_in(workbook) == names
         assert first.proc.returncode == 1 and told.count("\n") == 1 and "数据处理完成" not in "".join(first.lines)
         saved, aside = re.fullmatch(

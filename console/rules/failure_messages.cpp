@@ -52,6 +52,7 @@ std::string describe_failure(const FailureFacts& f) {
             return "工作簿 " + workbook + " 正被另一个程序写入, 等了 " + std::to_string(f.wait_seconds) +
                    " 秒仍未写完, 本次未记录, 稍后再按回车";
         }
+        if (std::optional<std::string> note = f.note()) return *note;  // the lock file, and what to do
         return "无法锁定工作簿 " + workbook + within(f.detail);
     case Step::kCreateWorkbook:
         return "无法新建工作簿 " + workbook + within(f.detail);

@@ -17,6 +17,7 @@ struct LockFile {
     py::object lock;
     py::object identity;    // (st_dev, st_ino) while held, else None
     bool replaced = false;  // the last acquire found the path naming another file
+    bool in_machine_folder = false;
     bool held() const { return lock.attr("is_locked").cast<bool>(); }
 };
 
@@ -42,13 +43,14 @@ py::object status_at(const Os& os, py::handle path) {
     }
 }
 
-LockFile& lock_file(const Namespace& ns, const py::object& path) {
+LockFile& lock_file(const Namespace& ns, const py::object& path, bool in_machine_folder) {
     auto& files = module_state<LockFiles>(ns).files;
     std::unique_ptr<LockFile>& file = files[to_ustring(path)];
     if (file) return *file;
     file = std::make_unique<LockFile>();
     file->path = path;
     file->identity = py::none();
+    file->in_machine_folder = in_machine_folder;
     LockFile* locked = file.get();
     const Namespace* module = &ns;
     // Right after each lock of the file: the path must still name the file locked. If not
@@ -63,22 +65,55 @@ LockFile& lock_file(const Namespace& ns, const py::object& path) {
         }
         locked->identity = identity_of(held);
     });
-    file->lock = ns.get("filelock").attr("FileLock")(path, py::arg("on_acquired") = on_acquired);
+    // filelock's lock, opening for reading a lock file this user may not write.
+    py::object file_lock =
+        py::module_::import("awb_desk.lock_files").attr("readable")(ns.get("filelock").attr("FileLock"));
+    py::dict options;
+    options["on_acquired"] = on_acquired;
+    if (in_machine_folder) options["mode"] = kMachineLockFileMode;  // open to every user
+    file->lock = file_lock(path, **options);
     return *file;
 }
 
+py::object machine_folder(const Os& os) {
+    const py::object& module = os.module();
+    py::object environ = module.attr("environ");
+    auto variable = [&](const char* name) { return to_ustring(py::str(environ.attr("get")(name, ""))); };
+    return to_str(machine_lock_folder(py::str(module.attr("name")).equal(py::str("nt")), variable("PUBLIC"),
+                                      variable("ProgramData")));
+}
+
 // Where a folder takes no new file (a workbook that can only be saved in place there), the
-// lock file is made in the user's temporary folder instead, named after the workbook's real
-// path. That one keeps the tools of this machine from writing at the same time.
+// lock file is made in the machine's lock folder instead, named after the workbook's real path.
+// Every process of the machine that writes the workbook takes that one, whoever runs it.
 py::object fallback_lock_file(const Os& os, const py::object& real) {
     py::object key = os.path("normcase")(real).attr("encode")("utf-8", "surrogatepass");
     std::string digest =
         py::module_::import("hashlib").attr("sha256")(key).attr("hexdigest")().cast<std::string>();
-    return os.join(py::module_::import("tempfile").attr("gettempdir")(), to_str(fallback_lock_name(digest)));
+    return os.join(machine_folder(os), to_str(fallback_lock_name(digest)));
+}
+
+// The machine's lock folder is made when missing, open to every user (the umask took bits
+// away); a link or a file in its place is refused.
+void make_machine_folder(const Os& os, const py::object& folder) {
+    py::object status = status_at(os, folder);
+    const py::object& module = os.module();
+    if (!status.is_none()) {
+        if (file_kind(status.attr("st_mode").cast<std::uint32_t>()) == FileKind::kFolder) return;
+        raise_object(py::module_::import("builtins")
+                         .attr("NotADirectoryError")(py::module_::import("errno").attr("ENOTDIR"),
+                                                     "not a folder", folder));
+    }
+    try {
+        module.attr("mkdir")(folder, kMachineLockFolderMode);
+        module.attr("chmod")(folder, kMachineLockFolderMode);
+    } catch (py::error_already_set& e) {
+        if (!e.matches(PyExc_FileExistsError)) throw;  // made meanwhile by another process
+    }
 }
 
 // A folder still to be made is made with the lock file in it; where it cannot be, taking the
-// lock fails with nothing at the lock file's path, and the temporary folder is used.
+// lock fails with nothing at the lock file's path, and the machine's lock folder is used.
 bool folder_takes_new_files(const Os& os, const py::object& folder) {
     if (!os.isdir(folder)) return true;
     const py::object& module = os.module();
@@ -87,7 +122,8 @@ bool folder_takes_new_files(const Os& os, const py::object& folder) {
 
 // Takes the lock of `file`, again while the path turns out to name another file than the one
 // locked.
-void take(LockFile& file, double wait) {
+void take(const Os& os, LockFile& file, double wait) {
+    if (file.in_machine_folder) make_machine_folder(os, os.dirname(file.path));
     for (int attempt = 0;; ++attempt) {
         file.replaced = false;
         try {
@@ -115,8 +151,8 @@ WorkbookLock::WorkbookLock(const Namespace& ns, py::handle path, double wait)
     : workbook_(py::reinterpret_borrow<py::object>(path)) {
     Os os(ns);
     py::object real = os.realpath(path);
-    LockFile& fallback = lock_file(ns, fallback_lock_file(os, real));
-    LockFile& beside = lock_file(ns, to_str(lock_file_name(to_ustring(real))));
+    LockFile& fallback = lock_file(ns, fallback_lock_file(os, real), true);
+    LockFile& beside = lock_file(ns, to_str(lock_file_name(to_ustring(real))), false);
     for (LockFile* held : {&fallback, &beside}) {
         if (held->held()) {  // held by an outer scope of this thread
             file_ = held;
@@ -129,12 +165,12 @@ WorkbookLock::WorkbookLock(const Namespace& ns, py::handle path, double wait)
                            : &fallback;
     try {
         try {
-            take(*chosen, wait);
+            take(os, *chosen, wait);
         } catch (py::error_already_set& e) {
             if (chosen == &fallback || !falls_back_after_failure(failure_of(ns, e), os.lexists(beside.path)))
                 throw;
             chosen = &fallback;  // no lock file can be made beside the workbook
-            take(*chosen, wait);
+            take(os, *chosen, wait);
         }
     } catch (py::error_already_set& e) {
         LockFailure failure = failure_of(ns, e);
@@ -168,7 +204,7 @@ bool WorkbookLock::keep(const Namespace& ns) {
     // Nobody reaches the file held any more: the lock is taken again where the path leads.
     if (file.held()) release(file);
     try {
-        take(file, 0.0);
+        take(os, file, 0.0);
     } catch (py::error_already_set& e) {
         LockFailure failure = failure_of(ns, e);
         if (failure == LockFailure::kHeldElsewhere) return false;  // another process was quicker

@@ -17,14 +17,17 @@ inline constexpr double kBatchWait = 0.0;
 struct LockFile;
 
 // Holds the lock of the workbook at `path` while it lives. The lock is the file
-// "<workbook>.lock" beside the real file (a link and its target share one lock), taken through
-// the module's `filelock`; one lock object per module and lock file. Once taken, the lock
-// file's path must still name the file locked (a file deleted and made anew by another
-// process between its open and its lock is locked again). A function that takes it inside a
-// scope of the same thread that holds it (a run, a show) goes straight on. When the lock is
-// still held by another program after `wait` seconds, raises filelock's Timeout (a
-// TimeoutError) noted "工作簿 <path> 正被另一个程序写入"; when it cannot be taken at all (a folder
-// in the lock file's place), the OSError noted "工作簿 <path> 无法加锁: ...".
+// "<workbook>.lock" beside the real file (a link and its target share one lock), or, where none
+// can be made there, a file in the machine's lock folder that every user shares
+// (awb::machine_lock_folder). It is taken through the module's `filelock`; a lock file this
+// user may not write is locked through a descriptor open for reading (awb_desk.lock_files). One
+// lock object per module and lock file. Once taken, the lock file's path must still name the
+// file locked (a file deleted and made anew by another process between its open and its lock
+// is locked again). A function that takes it inside a scope of the same thread that holds it (a
+// run, a show) goes straight on. When the lock is still held by another program after `wait`
+// seconds, raises filelock's Timeout (a TimeoutError) noted "工作簿 <path> 正被另一个程序写入";
+// when it cannot be taken at all (a folder in the lock file's place, a lock file this user may
+// not even read), the OSError noted "工作簿 <path> 无法加锁: ...".
 class WorkbookLock {
 public:
     WorkbookLock(const Namespace& ns, py::handle path, double wait);

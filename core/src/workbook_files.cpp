@@ -32,8 +32,18 @@ ustring fallback_lock_name(std::string_view digest_hex) {
     return U"awb-workbook-" + ascii(digest_hex.substr(0, 24)) + U".lock";
 }
 
+ustring machine_lock_folder(bool windows, uview public_folder, uview program_data) {
+    constexpr uview kName = U"awb-workbook-locks";
+    if (!windows) return U"/tmp/" + ustring(kName);
+    uview root = !public_folder.empty()  ? public_folder
+                 : !program_data.empty() ? program_data
+                                         : U"C:\\Users\\Public";
+    bool separated = root.back() == U'\\' || root.back() == U'/';
+    return ustring(root) + (separated ? U"" : U"\\") + ustring(kName);
+}
+
 LockPlace lock_place(bool lock_path_taken, bool folder_takes_new_files) {
-    return lock_path_taken || folder_takes_new_files ? LockPlace::kBeside : LockPlace::kTemporaryFolder;
+    return lock_path_taken || folder_takes_new_files ? LockPlace::kBeside : LockPlace::kMachineFolder;
 }
 
 bool falls_back_after_failure(LockFailure failure, bool lock_path_taken) {

@@ -6,6 +6,7 @@
   with its Jinja2 templates).
 - ``_tables``: the core's tables (light sources, record slots, title rows), built from C++.
 - ``errors``, ``files``: what the modules above share in telling errors and writing files.
+- ``lock_files``: the workbook lock's file as filelock opens it, also one this user may only read.
 
 Importing the package loads nothing else: each module is imported where it is used.
 """

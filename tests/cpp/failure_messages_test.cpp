@@ -73,6 +73,9 @@ TEST_CASE("the workbook's lock, its making and its reading") {
           "工作簿 /h/Desktop/Corvane.xls 正被另一个程序写入, 等了 5 秒仍未写完, 本次未记录, 稍后再按回车");
     CHECK(words(Facts(Step::kLockWorkbook, os(), "OSError: x")) ==
           "无法锁定工作簿 /h/Desktop/Corvane.xls (OSError: x)");
+    Facts refused(Step::kLockWorkbook, permission(), "PermissionError: x");
+    refused.note = [] { return std::optional<std::string>("锁文件 L 无法使用, 请移走它后再试"); };
+    CHECK(words(refused) == "锁文件 L 无法使用, 请移走它后再试");  // what to do, not the error
     CHECK(words(Facts(Step::kCreateWorkbook, permission(), "PermissionError: x")) ==
           "无法新建工作簿 /h/Desktop/Corvane.xls (PermissionError: x)");
 

@@ -71,10 +71,14 @@ TEST_CASE("the lock files of a workbook") {
     CHECK(s(lock_file_name(U"/d/Corvane.xls")) == "/d/Corvane.xls.lock");
     CHECK(s(fallback_lock_name("abcdef0123456789abcdef0123456789")) ==
           "awb-workbook-abcdef0123456789abcdef01.lock");
-    // The temporary folder only where nothing stands at the lock file's path.
+    // One lock folder for the whole machine, whoever runs the tool in whichever shell.
+    CHECK(s(machine_lock_folder(false, U"", U"")) == "/tmp/awb-workbook-locks");
+    CHECK(s(machine_lock_folder(true, U"C:\\Users\\Public", U"")) == "C:\\Users\\Public\\awb-workbook-locks");
+    CHECK(s(machine_lock_folder(true, U"", U"D:\\")) == "D:\\awb-workbook-locks");
+    // The machine's lock folder only where nothing stands at the lock file's path.
     CHECK(lock_place(false, true) == LockPlace::kBeside);
     CHECK(lock_place(true, false) == LockPlace::kBeside);  // a lock file another process may hold
-    CHECK(lock_place(false, false) == LockPlace::kTemporaryFolder);
+    CHECK(lock_place(false, false) == LockPlace::kMachineFolder);
     CHECK(falls_back_after_failure(LockFailure::kRefused, false));
     CHECK_FALSE(
         falls_back_after_failure(LockFailure::kRefused, true));  // e.g. a folder in the lock file's place

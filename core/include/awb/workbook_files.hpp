@@ -3,6 +3,7 @@
 // what a save cannot carry over). Plain C++, no interpreter objects.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -27,20 +28,32 @@ inline constexpr double kStaleAfterSeconds = 600;
 inline bool is_stale(double age_seconds) { return age_seconds > kStaleAfterSeconds; }
 
 // The lock file of a workbook: "<real file>.lock" beside it. Where the folder takes no new file,
-// the lock is "awb-workbook-<first 24 hex digits of the real path's hash>.lock" in the user's
-// temporary folder.
+// the lock is "awb-workbook-<first 24 hex digits of the real path's hash>.lock" in the machine's
+// lock folder.
 ustring lock_file_name(uview real_file);
 ustring fallback_lock_name(std::string_view digest_hex);
 
+// The machine's lock folder: one place for every user and every shell of the machine, whatever
+// their temporary folders (TMPDIR, %TEMP% differ between users and even between two shells).
+// On Windows "awb-workbook-locks" in the public folder that every user of the machine may write
+// (`public_folder`, %PUBLIC%), else in the machine's program data (`program_data`,
+// %ProgramData%); elsewhere "/tmp/awb-workbook-locks".
+ustring machine_lock_folder(bool windows, uview public_folder, uview program_data);
+// Every user may make lock files there and open those of others. The folder has no sticky bit:
+// in a sticky folder another user's lock file is refused (by filelock, and by the kernel's
+// protected_regular for a file opened to be made).
+inline constexpr std::uint32_t kMachineLockFolderMode = 0777;
+inline constexpr std::uint32_t kMachineLockFileMode = 0666;
+
 // Where a writer takes the lock: beside the workbook, unless no lock file stands there and the
-// folder takes no new file. Never in the temporary folder while anything stands at the lock
+// folder takes no new file. Never in the machine's lock folder while anything stands at the lock
 // file's path (another process may hold it, or a folder may be in its way).
-enum class LockPlace { kBeside, kTemporaryFolder };
+enum class LockPlace { kBeside, kMachineFolder };
 LockPlace lock_place(bool lock_path_taken, bool folder_takes_new_files);
 // How taking a lock failed: another process still held it when the wait was over, the file
 // system refused (the lock file could not be made or opened), or something else went wrong.
 enum class LockFailure { kHeldElsewhere, kRefused, kOther };
-// Taking it beside failed: the temporary folder is used only when the file system refused and
+// Taking it beside failed: the machine's lock folder is used only when the file system refused and
 // still nothing stands at the lock file's path, that is, the file could not be made.
 bool falls_back_after_failure(LockFailure failure, bool lock_path_taken);
 
