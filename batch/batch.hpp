@@ -69,6 +69,8 @@ public:
     // current (`Target_Awb_Target_Pic`). A picture that fails on its own data is reported in
     // one line and passed over; any other error ends the run.
     void record(const py::object& jpg, const py::object& rawpic, const py::object& issues);
+    // A picture that is not recorded: said in one line (`why`), and listed with those passed over.
+    void pass_over(ustring picture, uview why);
     void finish();  // saves what is pending
     // Ctrl-C: saves every whole picture recorded so far, Ctrl-C held back meanwhile, and notes
     // on the interrupt how many pictures the workbook holds.

@@ -1,7 +1,10 @@
 // The batch driver: goes through the capture list, records every listed picture from its EXIF
 // dump in a fresh day's workbook (the earlier run's goes into "备份") and reports the pictures
 // it could not record in full.
+#include <map>
+
 #include "awb/capture_list.hpp"
+#include "awb/file_names.hpp"
 #include "batch.hpp"
 #include "dump_names.hpp"
 #include "errors.hpp"
@@ -167,11 +170,14 @@ void PictureRun::record(const py::object& jpg, const py::object& rawpic, const p
             explain_workbook_failure(e);
             throw;
         }
-        ustring picture = to_ustring(jpg);
-        ns.print(to_str(picture_skipped_line(picture, failure_detail(e))));
-        failed_.push_back(std::move(picture));
+        pass_over(to_ustring(jpg), failure_detail(e));
     }
     stop_if_lost();  // a save of this picture found the lock lost
+}
+
+void PictureRun::pass_over(ustring picture, uview why) {
+    kTavrin.print(to_str(picture_skipped_line(picture, why)));
+    failed_.push_back(std::move(picture));
 }
 
 void PictureRun::finish() {
@@ -197,6 +203,25 @@ static void record_lines(PictureRun& run, const std::vector<ustring>& lines,
     py_::Os os(ns);
     py::str folder(kDumpFolder);
     auto dump_exists = [&](const ustring& dump) { return os.exists(folder + to_str(dump)); };
+    // A dump named in another letter case, as a Windows desk finds it: its folder is listed once.
+    std::map<ustring, std::vector<ustring>> listed;
+    auto same_but_case = [&](const ustring& dump) -> std::optional<ustring> {
+        std::size_t slash = dump.find_last_of(U"/\\");
+        ustring sub = slash == ustring::npos ? ustring() : dump.substr(0, slash + 1);
+        auto [names, fresh] = listed.try_emplace(sub);
+        if (fresh) {
+            try {
+                for (py::handle name : ns.lookup("sorted")(os.listdir(folder + to_str(sub))))
+                    names->second.push_back(to_ustring(name));
+            } catch (py::error_already_set& e) {
+                if (!e.matches(PyExc_OSError)) throw;  // no such folder: the dump is missing
+            }
+        }
+        std::optional<ustring> found =
+            same_name_in(names->second, uview(dump).substr(sub.size()), py_::upper_case);
+        if (!found) return std::nullopt;
+        return sub + *found;
+    };
     std::size_t line_number = 0;
     for (const ustring& text : lines) {
         ++line_number;
@@ -213,7 +238,7 @@ static void record_lines(PictureRun& run, const std::vector<ustring>& lines,
         py::str issues = to_str(read.fields[2]);
         ns.set("data_num", ns.get("data_num") + py::int_(1));
         ns.set("Target_Awb_Target_Pic",
-               to_str(dump_to_read(read.fields[0], picture_as_written(text), dump_exists)));
+               to_str(dump_to_read(read.fields[0], picture_as_written(text), dump_exists, same_but_case)));
         ns.set("exif_file_flage", py::int_(0));
         run.record(jpg, rawpic, issues);
     }

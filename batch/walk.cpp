@@ -1,5 +1,6 @@
 // The folder walk: every file of a folder tree recorded as the EXIF dump of one picture, read
 // where it lies and named by its path below the walked folder.
+#include "awb/file_names.hpp"
 #include "batch.hpp"
 #include "dump_names.hpp"
 #include "os_calls.hpp"
@@ -26,7 +27,13 @@ void dp_dump(py::object file_dir) {
         ustring folder = py_::to_ustring(relpath(root, file_dir).attr("replace")(sep, "/"));
         std::size_t number = 0;
         for (py::handle file : sorted(files)) {
-            py::str name = py_::to_str(walked_name(folder, py_::to_ustring(file)));
+            ustring walked = walked_name(folder, py_::to_ustring(file));
+            if (!is_text(walked)) {  // bytes of another system's encoding: no workbook takes them
+                run.pass_over(py_::readable_file_name(py_::to_str(picture_of_dump_file(walked))),
+                              kNameNotText);
+                continue;
+            }
+            py::str name = py_::to_str(walked);
             ns.set("Target_Awb_Target_Pic", name);
             ns.set("exif_file_flage", py::int_(0));
             ns.print(py::make_tuple(++number, name));

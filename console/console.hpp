@@ -17,10 +17,26 @@ void start_up(py::module_& m);
 // debug-information text into `fp`.
 void find_changed_txt();
 
-// The simulator's results folder (the results pattern less its "*.txt"), and its result texts:
-// the plain files that match the pattern, in name order.
+// The simulator's results folder (the results pattern less its "*.txt"), and what matches the
+// pattern there, in name order.
 py::object results_folder(const py_::Namespace& ns);
 py::object list_results(const py_::Namespace& ns);
+
+// The console's memory of the results folder for its session (discovery.cpp): the look at
+// start-up, the look after a clear (what it left behind is never new), and the AWB text of a
+// show that recorded its picture.
+void first_look(const py_::Namespace& ns);
+void look_after_clear(const py_::Namespace& ns);
+void remember_shown(const py_::Namespace& ns);
+
+// The results folder as the last discovery found it when it had no result to show (none when it
+// had one).
+std::optional<EmptyResults> results_missing(const py_::Namespace& ns);
+
+// After the values of the AWB text in `fp` were read: whether the simulator wrote the text again
+// meanwhile. If so, waits until it has settled again and returns true (read it again), or, unless
+// `may_wait`, raises that the result is still being written.
+bool settle_again(const py_::Namespace& ns, bool may_wait);
 
 // Pic_Issues_Raw: the picture's cleaned issue note from the capture list ("无" when the list
 // or the picture's line is missing); prints it.

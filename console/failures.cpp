@@ -54,12 +54,7 @@ FailureFacts facts_of(const py_::Namespace& ns, py::error_already_set& e) {
         if (name.is_none()) return std::nullopt;
         return text_of(name);
     };
-    facts.empty_results = [&ns]() -> std::optional<EmptyResults> {
-        if (py::len(list_results(ns)) != 0) return std::nullopt;
-        py::object folder = results_folder(ns);
-        bool exists = py_::exists(ns, folder);
-        return EmptyResults{text_of(folder), exists};
-    };
+    facts.empty_results = [&ns] { return results_missing(ns); };
     return facts;
 }
 

@@ -81,7 +81,7 @@ std::optional<std::size_t> find_row(const py_::Namespace& ns, const py_::SheetRo
         texts.push_back(PyUnicode_Check(cell.ptr()) ? cell : to_text(cell));
         cells.push_back(py_::to_ustring(texts.back()));
     }
-    std::optional<std::size_t> found = find_picture_row(cells, picture, is_alnum);
+    std::optional<std::size_t> found = find_picture_row(cells, picture, is_alnum, py_::upper_case);
     if (!found) return std::nullopt;
     ns.set("Target_Awb_Target_Pic", texts[*found]);
     return *found + 1;
@@ -132,21 +132,29 @@ RecordedShow record_in_workbook(const py_::Namespace& ns) {
 
     std::vector<SheetRecord> sheets;
     sheets.reserve(kSheetCount);
-    py_::TextMemory texts(ns);  // the debug text is read once for the seven records
-    std::size_t row = 0;
-    for (std::size_t k = 0; k < kSheetCount; ++k) {
-        mark_step(Step::kOpenWorkbook);
-        const py_::SheetRows& rows = memory.open(ns, path).sheet(k);
-        row = picture_row(find_row(ns, rows), row, rows.count());
-        ns.set("insert_row_num", py::int_(row));
+    std::optional<py_::TextMemory> texts;
+    // A text the simulator wrote again while it was read is read again once it has settled.
+    for (bool first_reading = true;; first_reading = false) {
+        sheets.clear();
+        texts.emplace(ns);  // the debug text is read once for the seven records
+        std::size_t row = 0;
+        for (std::size_t k = 0; k < kSheetCount; ++k) {
+            mark_step(Step::kOpenWorkbook);
+            const py_::SheetRows& rows = memory.open(ns, path).sheet(k);
+            row = picture_row(find_row(ns, rows), row, rows.count());
+            ns.set("insert_row_num", py::int_(row));
 
-        mark_step(Step::kReadTags);
-        ns.get("Create_Data")(py_::to_str(kLightSources[k].code));
-        sheets.push_back({row, ns.get("Target_Awb_Target_Pic"), py_::take_record(ns), py_::take_gains(ns)});
+            mark_step(Step::kReadTags);
+            ns.get("Create_Data")(py_::to_str(kLightSources[k].code));
+            sheets.push_back(
+                {row, ns.get("Target_Awb_Target_Pic"), py_::take_record(ns), py_::take_gains(ns)});
+        }
+        mark_step(Step::kSettle);
+        if (!settle_again(ns, first_reading)) break;
     }
 
     mark_step(Step::kCheckValues);
-    if (texts.holds_no_values()) {
+    if (texts->holds_no_values()) {
         py::object fp = ns.get("fp");
         py::object text = py::hasattr(fp, "name") ? fp.attr("name") : ns.get("Lumvik_file_full_path");
         py_::raise(PyExc_ValueError, no_values(py::str(text).cast<std::string>()));

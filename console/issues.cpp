@@ -29,7 +29,7 @@ py::object pic_issues_raw(py::handle pic_file) {
             py_::add_note(e, undecodable_text(py_::text_of(list), tried));
         throw;
     }
-    ShownNote shown = shown_issue_note(lines, picture, py_::to_ustring(ns.get("digits")));
+    ShownNote shown = shown_issue_note(lines, picture, py_::to_ustring(ns.get("digits")), py_::upper_case);
     ns.print(py_::to_str(shown.line));
     return py_::to_str(shown.note);
 }

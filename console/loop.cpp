@@ -3,6 +3,7 @@
 // prompts again.
 #include "book_memory.hpp"
 #include "console.hpp"
+#include "errors.hpp"
 #include "history.hpp"
 #include "lock.hpp"
 #include "os_calls.hpp"
@@ -54,6 +55,7 @@ void show(const py_::Namespace& ns) {
         }
     }
     recorded.remember();
+    remember_shown(ns);
     close_text(ns);
     ns.print("\n");
     for (const ustring& line : show_lines(py_::to_ustring(ns.get("Lumvik_file_full_path")),
@@ -63,6 +65,9 @@ void show(const py_::Namespace& ns) {
     }
 }
 
+// Deletes the simulator's result files. A file that cannot be deleted (held open by an editor or
+// the simulator) stays: the clear says how many stayed and names the first, and what stayed is
+// never taken for a new result.
 void clear(const py_::Namespace& ns) {
     mark_step(Step::kClear);
     close_text(ns);
@@ -70,18 +75,28 @@ void clear(const py_::Namespace& ns) {
     py::object glob = ns.get("glob");
     py_::Os os(ns);
     py::object folder = glob.attr("escape")(root);
+    std::size_t left = 0;
+    std::string first;
+    std::string why;
     for (uview pattern : kClearPatterns) {
         for (py::handle target : glob.attr("glob")(folder + py_::to_str(pattern))) {
             if (!os.isfile(target)) continue;
             try {
                 os.remove(target);
             } catch (py::error_already_set& e) {
-                if (!e.matches(PyExc_OSError)) throw;  // a file that stays is no failure
+                if (!e.matches(PyExc_OSError)) throw;
+                if (left++ == 0) {
+                    first = py_::text_of(os.dirname(target)) + "/" +
+                            to_utf8(py_::readable_file_name(os.basename(target)));
+                    why = py_::described(e);
+                }
             }
         }
     }
+    look_after_clear(ns);
     ns.print("\n");
     ns.print(root + ns.get("Target_Awb_Target_Pic"));
+    if (left != 0) py_::raise_noted(PyExc_OSError, "result files left", clear_left_files(left, first, why));
     ns.print(kCleared);
 }
 

@@ -101,6 +101,19 @@ void read_configuration(const py_::Namespace& ns) {
     ns.set("AWB_Results_Dir", py_::to_str(results + ustring(kResultsPattern)));
 }
 
+// Each start begins a new error log; the one of the start before, if it holds anything, is kept
+// beside it (a trace of a start that failed survives the restart after it). A log that cannot be
+// moved is begun anew, as ever.
+void keep_earlier_log(const py_::Namespace& ns, const py::str& log, const py::str& earlier) {
+    py_::Os os(ns);
+    try {
+        if (!os.isfile(log) || os.path("getsize")(log).cast<long long>() == 0) return;
+        os.replace(log, earlier);
+    } catch (py::error_already_set& e) {
+        if (!e.matches(PyExc_OSError)) throw;
+    }
+}
+
 }  // namespace
 
 void start_up(py::module_& m) {
@@ -111,6 +124,7 @@ void start_up(py::module_& m) {
     UserFiles files = user_files(py_::to_ustring(home), py_::to_ustring(os.attr("sep")));
     m.attr("user_home_path") = home;
     m.attr("rawfilename_txt") = py_::to_str(files.capture_list);
+    keep_earlier_log(ns, py_::to_str(files.error_log), py_::to_str(files.earlier_error_log));
     m.attr("error_log") = ns.lookup("open")(py_::to_str(files.error_log), "w", py::arg("buffering") = 1);
     m.attr("sys").attr("stderr") = m.attr("error_log");
     m.attr("Excle_File") = py_::to_str(files.workbook);
@@ -124,6 +138,7 @@ void start_up(py::module_& m) {
     py::object arange = m.attr("np").attr("arange");
     m.attr("AWB_TAG_DATA_List") = arange(100);
     m.attr("LUMVIK_List") = arange(100);
+    first_look(ns);
 }
 
 }  // namespace awb::console

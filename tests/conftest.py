@@ -215,9 +215,9 @@ def sandbox(tmp_path):
 
 
 def tag_matches(line, tag):
-    """The tag reader's rule as the engineer reads it: blanks and bars go, the tag must occur
+    """The tag reader's rule as the engineer reads it: blanks, tabs and bars go, the tag must occur
     and ":" must stand right at the tag's length. Returns the cleaned line, or None."""
-    cleaned = line.replace(" ", "").replace("|", "")
+    cleaned = line.replace(" ", "").replace("\t", "").replace("|", "")
     return cleaned if tag in cleaned and len(cleaned) > len(tag) and cleaned[len(tag)] == ":" else None
 
 

@@ -3,7 +3,9 @@ disk as it was; end of input and Ctrl-C end the loop quietly, and Ctrl-C during 
 leaves its rows on all seven sheets or on none; a failing start-up of `lumvik`
 is one line naming the problem and the error log."""
 
+import os
 import sys
+import time
 from pathlib import Path
 
 import pytest
@@ -179,3 +181,20 @@ def test_lumvik_command_start_up(sandbox, config, status, console):
     if status:  # one line on the console naming the problem and the error log holding the trace
         assert result.stderr.count("\n") == 1 and str(sandbox.home / "log.txt") in result.stderr
         assert "Error" in sandbox.log and result.stdout == ""
+
+
+def test_a_result_name_that_is_no_text_costs_one_line_at_every_start(sandbox):
+    raw = sandbox.simulator()
+    simulate(raw, "P001")
+    name = os.fsencode(raw / "Results") + "/测试-main_dbg_scolor_info.txt".encode("gbk")  # from a share
+    for path in (name, name.replace(b"_dbg_scolor_", b"_awb_dbg_")):
+        Path(os.fsdecode(path)).write_text("AWB_TAG_CCT: 5200\n")
+        os.utime(path, (time.time() + 30,) * 2)
+    lumvik = [str(Path(sys.executable).with_name("lumvik"))]
+    starts = [sandbox.command(lumvik, stdin="q\n"), sandbox.command(lumvik, stdin="r\nq\n")]
+    for result in starts:
+        failures = [line for line in result.stdout.splitlines() if line.startswith("操作失败:")]
+        assert result.returncode == 0 and len(failures) == 1 and result.stdout.endswith("参数: ")
+        assert "\\xB2\\xE2\\xCA\\xD4-main_" in failures[0] and "(按 GBK 读作 测试-main_" in failures[0]
+    assert "数据已清空!" in starts[1].stdout and os.listdir(raw / "Results") == []
+    assert failures[0] in (sandbox.home / "log.old.txt").read_text(encoding="utf-8")  # the first start's trace

@@ -68,7 +68,7 @@ Lumvik.platform = types.SimpleNamespace(system=lambda: "Windows")
 Lumvik.glob = types.SimpleNamespace(escape=lambda p: p,
                                     glob=lambda p: [p[:-5].rstrip("/") + "\\\\W-main_dbg_scolor_info.txt"])
 Lumvik.os = types.SimpleNamespace(path=types.SimpleNamespace(getmtime=lambda p: 1.0, isfile=lambda p: True),
-                                  stat=os.stat)
+                                  stat=lambda p: os.stat(p.replace("\\\\", "/")))
 """
     picture, full, *_ = discover(sandbox, fake).json()
     assert (picture, full) == ("W.jpg", f"{raw}/Results/W-main_awb_dbg_info.txt")

@@ -13,10 +13,13 @@ CAPTURE_LIST = [
     "DSC_0001.JPG:e.raw:偏黄",
     "_Y.jpg:f.raw:阴天",
     ".Z.jpg:g.raw:夜景",
+    "IMG_0001.jpg:img_0001.raw:室外偏红",  # the camera's names; the simulator's are lower case
+    "IMG_0003.jpg:IMG_0003.raw:室内偏黄",
 ]
 CASES = [  # picture, column 0 of the picture rows -> its row, its name afterwards, its note
     ("X.jpg", ["W.jpg", "P001_X.jpg"], 2, "P001_X.jpg", "室外"),
     ("IMG_20261208_092039.jpg", ["IMG_20261208_092039_1.jpg"], 2, "IMG_20261208_092039.jpg", "偏红"),
+    ("img_0003.jpg", ["Img_0001.jpg", "IMG_0003.jpg"], 2, "IMG_0003.jpg", "室内偏黄"),  # one file on Windows
 ]
 SEARCH = """
 import os, xlwt, Lumvik

@@ -36,10 +36,11 @@ def test_the_last_matching_line_gives_the_value_through_int(sandbox):
     # The matching rule's examples are the C++ unit tests' (tests/cpp/tag_rule_test.cpp); this is
     # its wiring: every line of the open text is scanned, the last match wins, int() converts.
     text = "AWB_TAG_P_DF: 10\n| AWB_TAG_P_D | : | 4 0 |\nAWB_TAG_DATE: 2026-12-08\nAWB_TAG_P_D:\t+41\r\n"
+    text += "AWB_TAG_CCT\t: 5123\n"  # aligned by an export tool
     assert read_tags(sandbox, text, ["AWB_TAG_P_D", "AWB_TAG_P_DF", "AWB_TAG_CCT", "AWB_TAG_DATE"]) == [
         41,
         10,
-        0,
+        5123,
         "ValueError",
     ]
 

@@ -30,7 +30,7 @@ def expected(lines, dumps):
         out.append("%02d %s" % (number, cleaned))
         number += 1
         dump = dump_name(fields[0])
-        if dump not in dumps:
+        if dump not in dumps and dump.upper() not in {d.upper() for d in dumps}:  # found as on Windows
             out.append("exif文件不存在： ./EXIF/" + dump)
             if missing[-1] != "./EXIF/" + dump:
                 missing.append("./EXIF/" + dump)

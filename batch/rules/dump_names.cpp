@@ -11,11 +11,17 @@ ustring exif_dump_name(uview picture_name) {
     return ustring(dump) + ustring(kDumpSuffix);
 }
 
-ustring dump_to_read(uview listed, uview written, const std::function<bool(const ustring&)>& exists) {
+ustring dump_to_read(uview listed, uview written, const std::function<bool(const ustring&)>& exists,
+                     const DumpLookup& same_but_case) {
     ustring dump = exif_dump_name(listed);
-    if (written == listed || exists(dump)) return dump;
+    if (exists(dump)) return dump;
     ustring as_written = exif_dump_name(written);
-    return exists(as_written) ? as_written : dump;
+    if (written != listed && exists(as_written)) return as_written;
+    if (std::optional<ustring> found = same_but_case(dump)) return *found;
+    if (written != listed) {
+        if (std::optional<ustring> found = same_but_case(as_written)) return *found;
+    }
+    return dump;
 }
 
 ustring missing_dump_report_line(uview entry) {

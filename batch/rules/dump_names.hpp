@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 
 #include "awb/text.hpp"
 
@@ -22,8 +23,12 @@ ustring exif_dump_name(uview picture_name);
 // The dump a capture-list line's picture is read from: the dump of the cleaned name
 // (`listed`), unless that one does not `exist` and the dump of the name as the line wrote it
 // (`written`, blanks inside kept: a copy "IMG_0001 - 副本.jpg" has "IMG_0001 - 副本.jpg.exif")
-// does. When neither exists, the cleaned name's dump is the one reported missing.
-ustring dump_to_read(uview listed, uview written, const std::function<bool(const ustring&)>& exists);
+// does. When neither exists under its exact name, the dump whose name differs only in letter
+// case, as a Windows desk would find it (`same_but_case` gives the existing one's name), first
+// the cleaned name's. When there is none, the cleaned name's dump is the one reported missing.
+using DumpLookup = std::function<std::optional<ustring>(const ustring&)>;
+ustring dump_to_read(uview listed, uview written, const std::function<bool(const ustring&)>& exists,
+                     const DumpLookup& same_but_case);
 
 // How an entry of the missing-dump list reads in the final report: without ".exif" and with
 // "EXIF" turned into "全部照片", so that "./EXIF/X.jpg.exif" names the picture "./全部照片/X.jpg".

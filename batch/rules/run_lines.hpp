@@ -23,6 +23,8 @@ ustring bad_line(std::size_t line_number, uview cleaned);
 
 // A picture passed over for its own data: the picture, echoed, and why.
 ustring picture_skipped_line(uview picture, uview why);
+// Why a file found by the folder walk is passed over when its name is no text.
+inline constexpr uview kNameNotText = U"文件名不是本机编码的文本, 无法写入表格; 请给它改名";
 
 // The earlier run's workbook went into "备份" as `moved`, or stays (`why` it could not be moved),
 // and the same for its history.

@@ -17,7 +17,7 @@ ustring folder_missing(uview folder) {
 UserFiles user_files(uview home, uview sep) {
     ustring at_home(home);
     return {at_home + U"rawfilename.txt", at_home + U"log.txt",
-            at_home + U"Desktop" + ustring(sep) + U"Corvane.xls"};
+            at_home + U"Desktop" + ustring(sep) + U"Corvane.xls", at_home + U"log.old.txt"};
 }
 
 ustring results_root(uview raw_folder) {

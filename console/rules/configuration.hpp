@@ -23,11 +23,13 @@ ustring results_root(uview raw_folder);
 inline constexpr uview kResultsPattern = U"*.txt";
 
 // The engineer's own files, in the home folder (`home`, ending with the separator `sep`): the
-// capture list, the error log and the analysis workbook on the desktop.
+// capture list, the error log, the analysis workbook on the desktop, and the error log of the
+// start before, kept when a start begins a new one (so a trace survives the restart after it).
 struct UserFiles {
     ustring capture_list;
     ustring error_log;
     ustring workbook;
+    ustring earlier_error_log;
 };
 UserFiles user_files(uview home, uview sep);
 

@@ -1,5 +1,7 @@
 #include "failure_messages.hpp"
 
+#include <cstdio>
+
 #include "awb/text.hpp"
 
 namespace awb::console {
@@ -10,9 +12,14 @@ std::string within(const std::string& detail) { return " (" + detail + ")"; }
 std::string discovery(const FailureFacts& f) {
     if (f.error.value_error) {
         if (std::optional<EmptyResults> empty = f.empty_results()) {
+            std::string left;
+            if (empty->left_by_clear != 0) {
+                left = " (清空时未能删除的 " + std::to_string(empty->left_by_clear) + " 个旧结果文本不算)";
+            }
             return "结果文件夹 " + empty->folder + (empty->exists ? " 中没有" : " 不存在, 没有") +
-                   "仿真结果文本(*.txt), 请先运行仿真再按回车";
+                   "仿真结果文本(*.txt)" + left + ", 请先运行仿真再按回车";
         }
+        if (std::optional<std::string> note = f.note()) return *note;  // a name that is no text
     }
     if (f.error.os_error) {
         std::optional<std::string> named = f.named_file();
@@ -47,6 +54,9 @@ std::string describe_failure(const FailureFacts& f) {
     switch (f.step) {
     case Step::kDiscovery:
         return discovery(f);
+    case Step::kSettle:
+        if (std::optional<std::string> note = f.note()) return *note;
+        return "等待仿真结果 " + f.text + " 写完时出错" + within(f.detail);
     case Step::kLockWorkbook:
         if (f.error.lock_timeout) {
             return "工作簿 " + workbook + " 正被另一个程序写入, 等了 " + std::to_string(f.wait_seconds) +
@@ -84,12 +94,35 @@ std::string describe_failure(const FailureFacts& f) {
     case Step::kSummary:
         return "图片已写入工作簿 " + workbook + ", 但显示结果时出错" + within(f.detail);
     case Step::kClear:
+        if (std::optional<std::string> note = f.note()) return *note;  // files left
         return "清除仿真数据时出错" + within(f.detail);
     }
     return f.detail;
 }
 
 std::string no_values(const std::string& text) { return "调试信息文本 " + text + " 中没有 AWB 调试数据"; }
+
+std::string waiting_for_result(const std::string& text, double most_seconds) {
+    char seconds[16];
+    std::snprintf(seconds, sizeof seconds, "%g", most_seconds);
+    return "仿真结果 " + text + " 还在写入, 等它写完 (最多 " + seconds + " 秒)…";
+}
+
+std::string still_being_written(const std::string& text, bool cut) {
+    return "仿真结果 " + text + " 还在写入" +
+           (cut ? " (它停在一个标签的值中间, 旁边还没有颜色统计文本)" : ", 等了几秒仍在变化") +
+           ", 本次未记录, 等仿真写完后再按回车";
+}
+
+std::string result_name_not_text(const std::string& readable) {
+    return "最新的仿真结果的文件名 " + readable +
+           " 不是本机编码的文本 (来自别的系统的共享文件夹或压缩包?), 无法记录; 请给它改名, 或输入 r 清除仿真数据";
+}
+
+std::string clear_left_files(std::size_t count, const std::string& first, const std::string& detail) {
+    return "有 " + std::to_string(count) + " 个仿真结果文件未能删除, 第一个是 " + first + within(detail) +
+           "; 它可能正被编辑器或仿真程序打开, 关闭后再输入 r";
+}
 
 std::string failure_line(const std::string& words) { return one_line("操作失败: " + words); }
 

@@ -13,6 +13,7 @@ namespace awb::console {
 // What a show or a clear is doing at the moment.
 enum class Step {
     kDiscovery,       // finding the newest result and opening its AWB text
+    kSettle,          // waiting for a result the simulator is still writing
     kLockWorkbook,    // waiting for another program to finish writing the workbook
     kCreateWorkbook,  // making the missing workbook
     kIssueNote,       // reading the capture list
@@ -39,10 +40,12 @@ struct ErrorKind {
     bool lock_timeout = false;  // the workbook lock was held by another program too long
 };
 
-// The results folder when it holds no result text: its path, and whether it exists at all.
+// The results folder when it holds no result text: its path, whether it exists at all, and how
+// many results the last clear left behind (they do not count).
 struct EmptyResults {
     std::string folder;
     bool exists;
+    std::size_t left_by_clear = 0;
 };
 
 struct FailureFacts {
@@ -61,6 +64,19 @@ struct FailureFacts {
 
 // The error of a show whose AWB text held none of the values read (`text`: the text's path).
 std::string no_values(const std::string& text);
+
+// A result the simulator is still writing: the line while the show waits for it, and the words
+// when it gave up (`cut`: the text ends inside a tag's value with no colour statistics beside
+// it, rather than still changing).
+std::string waiting_for_result(const std::string& text, double most_seconds);
+std::string still_being_written(const std::string& text, bool cut);
+
+// The newest result's file name is no text in the system's encoding (`readable`: the name as
+// awb::readable_name shows it).
+std::string result_name_not_text(const std::string& readable);
+
+// A clear that could not delete every result file: how many stayed, the first one and why.
+std::string clear_left_files(std::size_t count, const std::string& first, const std::string& detail);
 
 // The words after "操作失败: " for a failure.
 std::string describe_failure(const FailureFacts& facts);

@@ -27,9 +27,15 @@ ustring issue_key(uview picture_name) {
     return ustring(before_first(before_first(picture_name, U"_"), U"."));
 }
 
-std::optional<std::size_t> find_issue_line(const std::vector<ustring>& lines, uview picture) {
+std::optional<std::size_t> find_issue_line(const std::vector<ustring>& lines, uview picture, CaseMap upper) {
     auto found = std::find_if(lines.begin(), lines.end(),
                               [&](const ustring& line) { return lists_picture(line, picture); });
+    if (found == lines.end()) {
+        ustring name = remove_chars(picture, U" ");
+        found = std::find_if(lines.begin(), lines.end(), [&](const ustring& line) {
+            return !name.empty() && same_ignoring_case(listed_picture(line), name, upper);
+        });
+    }
     if (found == lines.end()) {
         ustring key = issue_key(picture);
         found = std::find_if(lines.begin(), lines.end(),
@@ -50,8 +56,8 @@ ustring clean_issue_note(uview line, uview digits) {
     return remove_chars(note, digits);
 }
 
-ShownNote shown_issue_note(const std::vector<ustring>& lines, uview picture, uview digits) {
-    std::optional<std::size_t> found = find_issue_line(lines, picture);
+ShownNote shown_issue_note(const std::vector<ustring>& lines, uview picture, uview digits, CaseMap upper) {
+    std::optional<std::size_t> found = find_issue_line(lines, picture, upper);
     ustring note = found ? clean_issue_note(lines[*found], digits) : ustring(kNoIssueNote);
     return {note, U"\n问题:" + (found ? echo(note) : note)};
 }

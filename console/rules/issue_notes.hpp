@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "awb/file_names.hpp"
 #include "awb/tables.hpp"
 #include "awb/text.hpp"
 
@@ -20,8 +21,11 @@ bool lists_picture(uview line, uview picture);
 ustring issue_key(uview picture_name);
 
 // The line of the picture's note: the line that names the picture, else the first line that
-// holds its key. None when there is neither.
-std::optional<std::size_t> find_issue_line(const std::vector<ustring>& lines, uview picture);
+// names it but for letter case (the camera's "IMG_0001.jpg" is the simulator's "img_0001"),
+// else the first line that holds its key. None when there is none of them. `upper` maps a letter
+// to its upper case.
+std::optional<std::size_t> find_issue_line(const std::vector<ustring>& lines, uview picture,
+                                           CaseMap upper = ascii_upper);
 
 // The cleaned note of a capture-list line: the text after its last ":", with line ends,
 // blanks, dashes, ".jpg", colons, underscores, enumeration commas and commas removed, and
@@ -35,6 +39,7 @@ struct ShownNote {
     ustring note;
     ustring line;
 };
-ShownNote shown_issue_note(const std::vector<ustring>& lines, uview picture, uview digits);
+ShownNote shown_issue_note(const std::vector<ustring>& lines, uview picture, uview digits,
+                           CaseMap upper = ascii_upper);
 
 }  // namespace awb::console

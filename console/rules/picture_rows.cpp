@@ -26,13 +26,21 @@ uview picture_stem(uview picture) {
 }
 
 std::optional<std::size_t> find_picture_row(const std::vector<ustring>& cells, uview picture,
-                                            const std::function<bool(char32_t)>& is_alnum) {
+                                            const std::function<bool(char32_t)>& is_alnum, CaseMap upper) {
     uview stem = picture_stem(picture);
     for (std::size_t i = 0; i < cells.size(); ++i) {
         if ((!picture.empty() && cells[i] == picture) || (!stem.empty() && cells[i] == stem)) return i;
     }
+    std::vector<ustring> folded;
+    folded.reserve(cells.size());
+    for (const ustring& cell : cells) folded.push_back(without_case(cell, upper));
+    ustring name = without_case(picture, upper);
+    ustring word = without_case(stem, upper);
     for (std::size_t i = 0; i < cells.size(); ++i) {
-        if (stem_in_cell(cells[i], stem, is_alnum)) return i;
+        if ((!name.empty() && folded[i] == name) || (!word.empty() && folded[i] == word)) return i;
+    }
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        if (stem_in_cell(folded[i], word, is_alnum)) return i;
     }
     return std::nullopt;
 }

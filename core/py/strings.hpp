@@ -31,8 +31,17 @@ decltype(auto) with_code_units(py::handle text, Fn&& fn) {
     }
 }
 
-// The interpreter's text of any object (str(value)), as UTF-8.
+// The interpreter's text of any object (str(value)), as UTF-8. A character that is no text (a
+// byte of a file name that the system's encoding could not decode) is written as "\udcXX".
 std::string text_of(py::handle value);
+
+// A letter's upper case as the interpreter maps it, one character to one: names compared as a
+// Windows desk compares them (awb::CaseMap).
+char32_t upper_case(char32_t c);
+
+// A file name (or path) as a line can show it: the name when it is text, else awb::readable_name,
+// with how its bytes read in GBK where they do (a name from a Chinese desk's share or archive).
+ustring readable_file_name(py::handle name);
 
 // pattern % values, as the module's own code formats its lines ("%02d %s").
 py::object percent(const char* pattern, py::handle values);

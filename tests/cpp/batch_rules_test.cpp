@@ -4,6 +4,7 @@
 
 #include <set>
 
+#include "awb/file_names.hpp"
 #include "dump_names.hpp"
 #include "row_search.hpp"
 #include "test_support.hpp"
@@ -35,18 +36,35 @@ TEST_CASE("a picture's EXIF dump: its name up to its first jpg in any case, then
     CHECK(s(missing_dump_report_line(U"./EXIF/EXIF.exif.exif")) == "./全部照片/全部照片");
 }
 
-TEST_CASE("a picture named with blanks is read from the dump of its name as written") {
+TEST_CASE("a picture named with blanks, or in another letter case, is read from the dump a desk finds") {
     std::set<ustring> dumps;
     auto exists = [&](const ustring& dump) { return dumps.count(dump) > 0; };
-    CHECK(s(dump_to_read(u("IMG_0001-副本.jpg"), u("IMG_0001 - 副本.jpg"), exists)) ==
+    auto same_but_case = [&](const ustring& dump) {
+        return same_name_in(std::vector<ustring>(dumps.begin(), dumps.end()), dump);
+    };
+    auto dump_to_read = [&](uview listed, uview written) {
+        return batch::dump_to_read(listed, written, exists, same_but_case);
+    };
+    CHECK(s(dump_to_read(u("IMG_0001-副本.jpg"), u("IMG_0001 - 副本.jpg"))) ==
           "IMG_0001-副本.jpg.exif");  // neither: the cleaned name's is missing
     dumps.insert(u("IMG_0001 - 副本.jpg.exif"));
-    CHECK(s(dump_to_read(u("IMG_0001-副本.jpg"), u("IMG_0001 - 副本.jpg"), exists)) ==
-          "IMG_0001 - 副本.jpg.exif");
+    CHECK(s(dump_to_read(u("IMG_0001-副本.jpg"), u("IMG_0001 - 副本.jpg"))) == "IMG_0001 - 副本.jpg.exif");
     dumps.insert(u("IMG_0001-副本.jpg.exif"));
-    CHECK(s(dump_to_read(u("IMG_0001-副本.jpg"), u("IMG_0001 - 副本.jpg"), exists)) ==
+    CHECK(s(dump_to_read(u("IMG_0001-副本.jpg"), u("IMG_0001 - 副本.jpg"))) ==
           "IMG_0001-副本.jpg.exif");  // the cleaned name's first
-    CHECK(s(dump_to_read(U"a.jpg", U"a.jpg", [](const ustring&) { return false; })) == "a.jpg.exif");
+    CHECK(s(dump_to_read(U"a.jpg", U"a.jpg")) == "a.jpg.exif");
+    dumps.insert(U"IMG_0002.JPG.exif");
+    CHECK(s(dump_to_read(U"img_0002.jpg", U"img_0002.jpg")) == "IMG_0002.JPG.exif");
+    dumps.insert(U"img_0002.jpg.exif");
+    CHECK(s(dump_to_read(U"img_0002.jpg", U"img_0002.jpg")) == "img_0002.jpg.exif");  // the exact name first
+    dumps.insert(u("img 3 - 副本.JPG.exif"));
+    CHECK(s(dump_to_read(u("img3-副本.jpg"), u("img 3 - 副本.jpg"))) == "img 3 - 副本.JPG.exif");
+    // A name that is no text (the bytes of a GBK name under a UTF-8 locale), shown readably.
+    CHECK(s(readable_name(U"\xdcb2\xdce2-main.txt")) == "\\xB2\\xE2-main.txt");
+    CHECK(s(readable_name(U"\xdcb2\xdce2.jpg", OtherReading{u("测.jpg"), "GBK"})) ==
+          "\\xB2\\xE2.jpg (按 GBK 读作 测.jpg)");
+    CHECK_FALSE(is_text(U"\xdcb2.txt"));
+    CHECK(is_text(u("照片.txt")));
 }
 
 TEST_CASE("a walked file's name and picture, and the Desktop folder") {

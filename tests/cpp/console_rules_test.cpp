@@ -4,8 +4,10 @@
 #include "configuration.hpp"
 #include "issue_notes.hpp"
 #include "picture_rows.hpp"
+#include "result_choice.hpp"
 #include "result_names.hpp"
 #include "session.hpp"
+#include "settling.hpp"
 #include "test_support.hpp"
 
 namespace awb::console {
@@ -142,6 +144,15 @@ TEST_CASE("a picture's issue note: its own line, else the first line holding its
     CHECK(note_of(burst, ".Z.jpg") == "夜景");
     CHECK(note_of(burst, "IMG_20261209_000001.jpg") == "偏红");  // by key
     CHECK(note_of(burst, "P 001_X.jpg") == "室外");              // blanks of the name do not count
+
+    // The camera's name in the list, the simulator's lower-case one: its own line, not the key's.
+    const std::vector<ustring> camera =
+        lines_of({"IMG_0001.jpg:img_0001.raw:室外偏红", "IMG_0003.jpg:IMG_0003.raw:室内偏黄",
+                  "img_0003.jpg:x.raw:正常"});
+    CHECK(note_of(camera, "img_0003.jpg") == "正常");      // the exact name first
+    CHECK(note_of(camera, "Img_0003.jpg") == "室内偏黄");  // then letter case aside
+    CHECK(note_of(camera, "img_0009.jpg") == "室外偏红");  // the key lookup as ever ("img" in line 1)
+    CHECK(note_of(camera, "IMG_0009.jpg") == "室外偏红");
 }
 
 bool alnum(char32_t c) {
@@ -173,9 +184,94 @@ TEST_CASE("a picture's row: its name, else its stem as a whole word") {
     CHECK_FALSE(row_of({"x"}, ".jpg"));  // an empty stem stands nowhere
     CHECK(s(picture_stem(U"a.b.jpg")) == "a.b");
     CHECK(s(picture_stem(U"noext")) == "noext");
+    CHECK(row_of({"IMG_0002.jpg", "Img_0002.jpg"}, "Img_0002.jpg") == 1u);    // its exact name first
+    CHECK(row_of({"P_IMG_0002.jpg", "IMG_0002.jpg"}, "Img_0002.jpg") == 1u);  // then letter case aside
+    CHECK(row_of({"P001_x.JPG"}, "X.jpg") == 0u);
+    CHECK_FALSE(row_of({"x_1.jpg"}, "X.jpg"));         // today's word boundaries
     CHECK(picture_row(4u, 9u, 12u) == 4u);             // its own row
     CHECK(picture_row(std::nullopt, 9u, 12u) == 9u);   // the row of the sheet before
     CHECK(picture_row(std::nullopt, 0u, 12u) == 12u);  // below the last row
+}
+
+ListedText text(const char* name, std::int64_t mtime, std::int64_t size = 10) {
+    return {u(name), size, mtime};
+}
+
+std::string chosen(const std::vector<ListedText>& listing, const ResultChoice& choice) {
+    return choice.result ? s(listing[*choice.result].name) : "none";
+}
+
+TEST_CASE("which result an Enter shows: new before old, then newest, then not yet shown") {
+    CHECK(is_result_name(U"P-main_awb_dbg_info.txt"));
+    CHECK(is_result_name(U"P-main_dbg_scolor_info.bin"));
+    CHECK_FALSE(is_result_name(u("调试记录.txt")));
+    CHECK_FALSE(is_result_name(U"_awb_dbg_info.txt"));
+    CHECK_FALSE(is_result_name(U"P_dbg_scolor_info.txt.bak"));
+    const std::int64_t now = 1'000'000'000'000'000'000;
+    const std::int64_t hour = 3600LL * 1'000'000'000;
+    // A result from a share an hour ahead, shown once; a picture simulated after it is new.
+    std::vector<ListedText> folder{text("SHARE_dbg_scolor_info.txt", now + hour)};
+    ResultChoice first = choose_result(folder, FolderLook(folder), {}, {}, now);
+    CHECK(chosen(folder, first) == "SHARE_dbg_scolor_info.txt");
+    CHECK_FALSE(first.is_new);
+    CHECK(first.future == std::vector<std::size_t>{0});
+    FolderLook look(folder);
+    folder.push_back(text("P001_dbg_scolor_info.txt", now));
+    ResultChoice next = choose_result(folder, look, {}, {U"SHARE_awb_dbg_info.txt"}, now);
+    CHECK(chosen(folder, next) == "P001_dbg_scolor_info.txt");
+    CHECK(next.is_new);
+    // Nothing new: the newest again.
+    CHECK(chosen(folder, choose_result(folder, FolderLook(folder), {}, {}, now)) ==
+          "SHARE_dbg_scolor_info.txt");
+    // A result rewritten (same time, another size) is new.
+    std::vector<ListedText> again{text("SHARE_dbg_scolor_info.txt", now + hour),
+                                  text("P001_dbg_scolor_info.txt", now, 11)};
+    CHECK(chosen(again, choose_result(again, FolderLook(folder), {}, {}, now)) == "P001_dbg_scolor_info.txt");
+
+    // Equal times (a FAT drive keeps 2 s): the one not yet shown wins, whatever its name.
+    std::vector<ListedText> equal{text("IMG_0001_awb_dbg_info.txt", now),
+                                  text("IMG_0003_awb_dbg_info.txt", now)};
+    CHECK(chosen(equal, choose_result(equal, {}, {}, {U"IMG_0001_awb_dbg_info.txt"}, now)) ==
+          "IMG_0003_awb_dbg_info.txt");
+    CHECK(chosen(equal, choose_result(equal, {}, {}, {}, now)) == "IMG_0001_awb_dbg_info.txt");  // name order
+
+    // A clear left a held text: it is never new, and alone it is no result to show.
+    std::vector<ListedText> held{text("P001_awb_dbg_info.txt", now)};
+    ResultChoice after_clear = choose_result(held, FolderLook(held), FolderLook(held), {}, now);
+    CHECK(chosen(held, after_clear) == "none");
+    CHECK(after_clear.left_by_clear == 1);
+    held.push_back(text("P002_awb_dbg_info.txt", now - hour));
+    CHECK(chosen(held, choose_result(held, {}, FolderLook({held[0]}), {}, now)) == "P002_awb_dbg_info.txt");
+
+    // A note saved among the results is never chosen; as the newest text it is named.
+    std::vector<ListedText> noted{text("P001_awb_dbg_info.txt", now), text("调试记录.txt", now + 5)};
+    ResultChoice with_note = choose_result(noted, {}, {}, {}, now);
+    CHECK(chosen(noted, with_note) == "P001_awb_dbg_info.txt");
+    CHECK(with_note.newest_other == std::optional<std::size_t>(1));
+    CHECK(with_note.future.empty());
+    CHECK(s(future_results_line({U"A.txt", U"B.txt"}, hour + 5)) ==
+          "注意: A.txt 等 2 个仿真结果的修改时间比本机时钟晚 60 分钟以上 (来自时钟不准的电脑?); "
+          "之后新仿真的结果仍会在回车时记录");
+}
+
+TEST_CASE("when a text has settled, and when it looks cut by a write") {
+    auto look = [](double at, std::int64_t size) { return TextLook{at, size, 7}; };
+    CHECK(text_settling({look(0, 9), look(0.001, 9)}, true, false) == Settling::kSettled);  // at once
+    CHECK(text_settling({look(0, 9), look(0.001, 12)}, true, false) == Settling::kWait);
+    CHECK(text_settling({look(0, 9), look(0.1, 12), look(0.4, 12)}, true, false) == Settling::kWait);
+    CHECK(text_settling({look(0, 9), look(0.1, 12), look(0.7, 12)}, true, false) == Settling::kSettled);
+    CHECK(text_settling({look(0, 9), look(0.001, 9)}, false, false) ==
+          Settling::kWait);  // cut: looked at again
+    CHECK(text_settling({look(0, 9), look(0.001, 9)}, true, true) ==
+          Settling::kWait);  // a write may be pausing
+    CHECK(text_settling({look(0, 9), look(0.2, 9), look(0.6, 9)}, true, true) == Settling::kSettled);
+    CHECK(text_settling({look(0, 9), look(1, 9), look(3.1, 9)}, false, false) == Settling::kStillWriting);
+    CHECK(text_settling({look(0, 9), look(2.9, 10), look(3.1, 11)}, true, false) == Settling::kStillWriting);
+    CHECK(text_looks_cut(U"x\nAWB_TAG_CCT: 52", false, false));
+    CHECK_FALSE(text_looks_cut(U"x\nAWB_TAG_CCT: 52", false, true));  // its colour statistics are written
+    CHECK_FALSE(text_looks_cut(U"AWB_TAG_CCT: 5254\n", false, false));
+    CHECK_FALSE(text_looks_cut(U"AWB_TAG_CCT: 5254\r\nframe", false, false));
+    CHECK(text_looks_cut(U"", true, false));
 }
 
 }  // namespace

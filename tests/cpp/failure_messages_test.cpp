@@ -51,8 +51,22 @@ TEST_CASE("finding the newest result") {
     CHECK(words(none) == "结果文件夹 /r/Results/ 中没有仿真结果文本(*.txt), 请先运行仿真再按回车");
     none.empty_results = [] { return console::EmptyResults{"/r/Results/", false}; };
     CHECK(words(none) == "结果文件夹 /r/Results/ 不存在, 没有仿真结果文本(*.txt), 请先运行仿真再按回车");
+    none.empty_results = [] { return console::EmptyResults{"/r/Results/", true, 2}; };
+    CHECK(words(none) ==
+          "结果文件夹 /r/Results/ 中没有仿真结果文本(*.txt) (清空时未能删除的 2 个旧结果文本不算), "
+          "请先运行仿真再按回车");
     Facts results_there(Step::kDiscovery, value(), "ValueError: x");
     CHECK(words(results_there) == "查找最新仿真结果时出错 (ValueError: x)");
+    results_there.note = [] {
+        return std::optional<std::string>(console::result_name_not_text("\\xB2.txt"));
+    };
+    CHECK(words(results_there).rfind("最新的仿真结果的文件名 \\xB2.txt 不是本机编码的文本", 0) == 0);
+    Facts writing(Step::kSettle, os(), "OSError: x");
+    writing.note = [] { return std::optional<std::string>(console::still_being_written("/r/P.txt", true)); };
+    CHECK(
+        words(writing) ==
+        "仿真结果 /r/P.txt 还在写入 (它停在一个标签的值中间, 旁边还没有颜色统计文本), 本次未记录, 等仿真写完后再按回车");
+    CHECK(console::waiting_for_result("/r/P.txt", 3) == "仿真结果 /r/P.txt 还在写入, 等它写完 (最多 3 秒)…");
     Facts missing(Step::kDiscovery, os(), "FileNotFoundError: [Errno 2] No such file");
     CHECK(
         words(missing) ==
@@ -138,6 +152,9 @@ TEST_CASE("writing, saving, the summary and the clear") {
     CHECK(words(Facts(Step::kSummary, other(), "KeyError: 1")) ==
           "图片已写入工作簿 /h/Desktop/Corvane.xls, 但显示结果时出错 (KeyError: 1)");
     CHECK(words(Facts(Step::kClear, os(), "OSError: x")) == "清除仿真数据时出错 (OSError: x)");
+    CHECK(console::clear_left_files(2, "/r/Results/P.txt", "PermissionError: x") ==
+          "有 2 个仿真结果文件未能删除, 第一个是 /r/Results/P.txt (PermissionError: x); "
+          "它可能正被编辑器或仿真程序打开, 关闭后再输入 r");
     CHECK(console::failure_line("a\nb\r\nc") == "操作失败: a b  c");
 }
 

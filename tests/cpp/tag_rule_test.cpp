@@ -24,10 +24,10 @@ std::optional<std::string> last_value(const std::string& text, const std::string
     return s(value);
 }
 
-// The rule as the engineer states it: blanks and bars go, the tag must occur somewhere and ":"
+// The rule as the engineer states it: blanks, tabs and bars go, the tag must occur somewhere and ":"
 // must stand right at the tag's length; the value is all after the first ":".
 std::optional<ustring> stated_rule(uview line, uview tag) {
-    ustring cleaned = remove_chars(line, U" |");
+    ustring cleaned = remove_chars(line, U" \t|");
     if (!contains(cleaned, tag) || cleaned.size() <= tag.size() || cleaned[tag.size()] != U':')
         return std::nullopt;
     return cleaned.substr(cleaned.find(U':') + 1);
@@ -44,7 +44,9 @@ TEST_CASE("a tag's value text is all of the cleaned line after its first colon")
         {"AWB_TAG_P_D: 40\nAWB_TAG_P_DF: 10\n", "AWB_TAG_P_DF", "10\n"},
         {"| AWB_TAG_CCT | : | 5000 |\n", "AWB_TAG_CCT", "5000\n"},  // bars and blanks are removed
         {"AWB_TAG_CCT: 5 000\n", "AWB_TAG_CCT", "5000\n"},
-        {"AWB_TAG_CCT:\t5000\n", "AWB_TAG_CCT", "\t5000\n"},  // a tab stays (int() ignores it)
+        {"AWB_TAG_CCT:\t5000\n", "AWB_TAG_CCT", "5000\n"},   // a tab goes as a blank does
+        {"AWB_TAG_CCT\t: 5123\n", "AWB_TAG_CCT", "5123\n"},  // before the colon too (aligned columns)
+        {"\tAWB_TAG_CCT\t|\t: 5\t123\n", "AWB_TAG_CCT", "5123\n"},
         {"AWB_TAG_CCT: -12\n", "AWB_TAG_CCT", "-12\n"},
         {"AWB_TAG_CCT: +7\r\n", "AWB_TAG_CCT", "+7\r\n"},
         {"AWB_TAG_CCT: 1\nAWB_TAG_CCT: 2\nAWB_TAG_CCT: 3\n", "AWB_TAG_CCT", "3\n"},  // last match wins

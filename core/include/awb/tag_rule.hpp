@@ -1,6 +1,7 @@
 // The matching rule of the debug-information text: which line carries a tag, and its value.
 //
-// Before a line is examined every blank and every "|" is removed from it. The cleaned line
+// Before a line is examined every blank, tab and "|" is removed from it (export tools align
+// their columns with tabs: "AWB_TAG_CCT<tab>: 5123" is the tag's line). The cleaned line
 // carries the tag when the tag occurs somewhere in it and the character at the position equal
 // to the tag's length is ":". The value text is all of the cleaned line after its first ":",
 // line end included; converting it to an integer is the caller's business.
@@ -15,7 +16,7 @@
 
 namespace awb {
 
-inline bool removed_by_cleaning(char32_t c) { return c == U' ' || c == U'|'; }
+inline bool removed_by_cleaning(char32_t c) { return c == U' ' || c == U'\t' || c == U'|'; }
 
 // `line` is any array of code points (one, two or four bytes wide).
 template <class Unit>
