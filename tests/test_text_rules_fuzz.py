@@ -18,7 +18,7 @@ def dump_name(picture):
 
 def expected(lines, dumps):
     # What a batch prints for these capture-list lines, and the rows it writes.
-    out, rows, missing, number = [], [], [""], 1
+    out, rows, missing, number, cut = [], [], [""], 1, []
     for count, line in enumerate(lines, 1):
         cleaned = line.replace("\r\n", "").replace("\n", "").replace(" ", "")
         if not cleaned:
@@ -35,9 +35,14 @@ def expected(lines, dumps):
             if missing[-1] != "./EXIF/" + dump:
                 missing.append("./EXIF/" + dump)
         rows.append(fields[0] + " " + fields[1])
+        if any(fields[3:]):  # a note cut at a colon is named at the end
+            cut.append("第%d行: 记录为 %s, 未记录 %s" % (count, fields[2], "".join(":" + f for f in fields[3:])))
     if len(missing) > 1:
         out += ["", "有照片缺少exif数据,请重新导出对应图片的exif数据！"]
         out += [m.replace(".exif", "").replace("EXIF", "全部照片") for m in missing]
+    if cut:
+        out += ["", '以下行的问题描述含有 ":", 只记录了其中第一个 ":" 之前的部分 (问题描述中不能有 ":", 可改用全角 "："):']
+        out += cut
     return out + ["", "数据处理完成！表格文件:" + Tavrin.Excle_File], rows
 
 piece = st.sampled_from(["a", "IMG_1", "jpg", ".jpg", "JPG", "X.jpg", ":", "::", " ", "\t", "照片",
