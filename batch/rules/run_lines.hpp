@@ -72,10 +72,10 @@ std::vector<ustring> batch_end_report(const std::vector<ustring>& no_exif_list,
 // in memory.
 struct LastSave {
     std::size_t pictures = 0;
-    ustring where;
-    ustring failure;
-    ustring own;
-    ustring own_failure;
+    ustring where{};
+    ustring failure{};
+    ustring own{};
+    ustring own_failure{};
     std::size_t in_own = 0;
     std::size_t recorded = 0;
 };
