@@ -28,11 +28,13 @@ void tavrin();
 // DP_DUMP: every file of a folder tree recorded as one picture's dump.
 void dp_dump(py::object file_dir);
 
-// The row writer marks the error that kept a picture from being recorded because of its own
-// data (its dump could not be read, or held a value that is not an integer): such a picture
-// got no row, and a batch can go on without it. True when `error` is that error; the mark (kept
-// in the module's state) is cleared either way.
-bool take_picture_failure(py::handle error);
+// The row writer marks the error that kept a picture from being recorded: because of its own
+// data (its dump could not be read, or held a value that is not an integer), so that the
+// picture got no row and a batch can go on without it; or because the workbook has no row left
+// for it. What `error` is (kNone: not marked); the mark (kept in the module's state) is cleared
+// either way.
+enum class RecordFailure { kNone, kPicture, kWorkbookFull };
+RecordFailure take_record_failure(py::handle error);
 
 // Prints the lines of the core, one by one, through the module's print.
 void print_lines(const std::vector<ustring>& lines);
@@ -66,12 +68,18 @@ public:
     // Takes the workbook's lock, or makes sure it is still this run's.
     void hold_lock();
     // Creates the workbook when the run has none yet, then records the picture whose dump is
-    // current (`Target_Awb_Target_Pic`). A picture that fails on its own data is reported in
-    // one line and passed over; any other error ends the run.
-    void record(const py::object& jpg, const py::object& rawpic, const py::object& issues);
+    // current (`Target_Awb_Target_Pic`), read for the capture-list line or the file `where`. A
+    // picture that fails on its own data is reported in one line and passed over. A full
+    // workbook ends the run: what was recorded is saved, and the module's WorkbookFull error
+    // says where recording stopped and names the workbook that holds the run (its `workbook`).
+    // Any other error ends the run.
+    void record(const py::object& jpg, const py::object& rawpic, const py::object& issues,
+                const ustring& where);
+    // Saves what is pending. A run whose own workbook cannot be written is saved whole to a new
+    // workbook in "备份" instead, and its error goes on up saying where the pictures are.
+    void finish();
     // A picture that is not recorded: said in one line (`why`), and listed with those passed over.
     void pass_over(ustring picture, uview why);
-    void finish();  // saves what is pending
     // Ctrl-C: saves every whole picture recorded so far, Ctrl-C held back meanwhile, and notes
     // on the interrupt how many pictures the workbook holds.
     void interrupted(py::error_already_set& interrupt);
@@ -90,10 +98,13 @@ public:
     }
 
 private:
-    void check_lock();     // before each save: the lock is still this run's, else the run's
-                           // workbook goes into "备份"
-    void stop_if_lost();   // the lock was lost: saves into "备份" and raises the lock's error
-    LastSave save_last();  // saves what is pending, come what may, and tells what was saved
+    void check_lock();    // before each save: the lock is still this run's, else the run's
+                          // workbook goes into "备份"
+    void stop_if_lost();  // the lock was lost: saves into "备份" and raises the lock's error
+    [[noreturn]] void stop_full(py::error_already_set& e, const ustring& where, const py::object& picture);
+    // Saves what is pending, come what may (the whole run into "备份" when its own workbook
+    // cannot be written), and tells what was saved.
+    LastSave save_last();
 
     // Ends the run's checks before saves once the run's last save is done.
     struct SaveChecks {
@@ -103,7 +114,8 @@ private:
     CollectorPause collector_;
     py::object workbook_;
     std::optional<py_::WorkbookLock> lock_;
-    py::object lost_;  // the error that told the lock was lost
+    py::object lost_;        // the error that told the lock was lost
+    py::object save_error_;  // the error of the last save that failed
     SaveChecks checks_;
     RunHistory history_;  // written around each save of run_, so made before it and gone after it
     py_::BatchRun run_;

@@ -5,6 +5,7 @@
 
 #include "awb/capture_list.hpp"
 #include "awb/file_names.hpp"
+#include "awb/write_failures.hpp"
 #include "batch.hpp"
 #include "dump_names.hpp"
 #include "errors.hpp"
@@ -42,21 +43,38 @@ std::string note_text(const ustring& line) { return text_of(to_str(line)); }
     }
 }
 
-// A rerun starts a fresh day's workbook and keeps the earlier run's in "备份" beside it. One
-// that cannot be moved (held open by a spreadsheet program, or marked read-only: the user
-// wants it left as it is) stays, and this batch's rows go below its own.
+// Why a file could not be written, in the engineer's words (awb::why_not_written).
+std::string why_not_written(const py::error_already_set& e) {
+    return awb::why_not_written(write_failure(py_::error_number(e), e.matches(PyExc_PermissionError)),
+                                py_::described(e));
+}
+
+// A rerun starts a fresh day's workbook: a workbook holds one run. The earlier run's goes into
+// "备份" beside it, or, where "备份" takes no file (a plain file of that name, a folder that takes
+// no new file), is renamed beside itself under the name it would have there; its history goes
+// along. One that can be neither (held open by a spreadsheet program, or marked read-only: the
+// user wants it left as it is) stays as it is, and the batch stops before it records anything.
 void move_old_workbook(const py_::Namespace& ns) {
     py::object workbook = ns.get("Excle_File");
     if (!py_::exists(ns, workbook)) return;
+    py::object moved;
     try {
         py_::refuse_read_only(ns, py_::Os(ns).realpath(workbook));
-        py::object moved = py_::move_into_backups(ns, workbook);
-        ns.print(to_str(old_workbook_moved_line(text_as_ustring(moved))));
-        move_history_along(ns, workbook, moved);
+        try {
+            moved = py_::move_into_backups(ns, workbook);
+            ns.print(to_str(old_workbook_moved_line(text_as_ustring(moved))));
+        } catch (py::error_already_set& e) {
+            if (!e.matches(PyExc_OSError)) throw;
+            ustring why = from_utf8(py_::described(e));
+            moved = py_::rename_beside(ns, workbook);
+            ns.print(to_str(old_workbook_renamed_line(text_as_ustring(moved), why)));
+        }
     } catch (py::error_already_set& e) {
         if (!e.matches(PyExc_OSError)) throw;
-        ns.print(to_str(old_workbook_kept_line(text_as_ustring(workbook), from_utf8(py_::described(e)))));
+        py_::add_note(e, old_workbook_stays_note(text_of(workbook), why_not_written(e)));
+        throw;
     }
+    move_history_along(ns, workbook, moved);
 }
 
 // Why a picture was passed over: the reader's note on the error (what the dump is, in the
@@ -70,8 +88,9 @@ ustring failure_detail(const py::error_already_set& e) {
 // (awb::batch::workbook_failure_note).
 void explain_workbook_failure(py::error_already_set& e) {
     const std::string workbook = text_of(kTavrin.get("Excle_File"));
-    WorkbookFailure failure{py_::type_name(e), text_of(e.value()), e.matches(PyExc_PermissionError),
-                            e.matches(PyExc_IndexError), e.matches(PyExc_OSError)};
+    WorkbookFailure failure{
+        py_::type_name(e),           text_of(e.value()),       e.matches(PyExc_PermissionError),
+        e.matches(PyExc_IndexError), e.matches(PyExc_OSError), py_::error_number(e)};
     if (std::optional<std::string> note = workbook_failure_note(workbook, failure)) py_::add_note(e, *note);
 }
 
@@ -107,10 +126,19 @@ CollectorPause::~CollectorPause() {
 }
 
 PictureRun::PictureRun() : workbook_(kTavrin.get("Excle_File")), run_(kTavrin) {
-    py_::BookMemory::of(kTavrin).before_run_saves([this] { check_lock(); });
+    py_::BookMemory& memory = py_::BookMemory::of(kTavrin);
+    memory.before_run_saves([this] { check_lock(); });
+    memory.on_failed_checkpoint([this](const py::error_already_set& e) {
+        kTavrin.print(
+            to_str(checkpoint_failed_line(text_as_ustring(workbook_), from_utf8(why_not_written(e)))));
+    });
 }
 
-PictureRun::SaveChecks::~SaveChecks() { py_::BookMemory::of(kTavrin).before_run_saves(nullptr); }
+PictureRun::SaveChecks::~SaveChecks() {
+    py_::BookMemory& memory = py_::BookMemory::of(kTavrin);
+    memory.before_run_saves(nullptr);
+    memory.on_failed_checkpoint(nullptr);
+}
 
 void PictureRun::hold_lock() {
     if (!lock_) {
@@ -130,12 +158,28 @@ void PictureRun::check_lock() {
 
 LastSave PictureRun::save_last() {
     LastSave save;
+    py_::BookMemory& memory = py_::BookMemory::of(kTavrin);
     try {
         run_.save();
     } catch (py::error_already_set& e) {
+        save_error_ = e.value();
         save.failure = from_utf8(py_::described(e));
+        // The run's own workbook cannot be written (held to the end, the drive full...): the whole
+        // run in memory goes to a new workbook in "备份", as a run that lost its lock does.
+        if (e.matches(PyExc_OSError) && memory.holds_book() && memory.path().equal(workbook_)) {
+            save.own = text_as_ustring(workbook_);
+            save.own_failure = from_utf8(why_not_written(e));
+            save.in_own = memory.saved_pictures();
+            save.recorded = memory.pictures();
+            save.failure.clear();
+            try {
+                memory.redirect(py_::backup_for_now(kTavrin, workbook_));
+                run_.save();
+            } catch (py::error_already_set& again) {
+                save.failure = from_utf8(py_::described(again));
+            }
+        }
     }
-    py_::BookMemory& memory = py_::BookMemory::of(kTavrin);
     save.pictures = memory.saved_pictures();
     save.where = text_as_ustring(memory.path() ? memory.path() : workbook_);
     return save;
@@ -149,7 +193,17 @@ void PictureRun::stop_if_lost() {
     raise_noted(lost_, note_text(lock_lost_note(text_as_ustring(workbook_), saved)));
 }
 
-void PictureRun::record(const py::object& jpg, const py::object& rawpic, const py::object& issues) {
+void PictureRun::stop_full(py::error_already_set& e, const ustring& where, const py::object& picture) {
+    LastSave save = save_last();
+    stop_if_lost();
+    py::object full = kTavrin.get("WorkbookFull")(e.value().attr("args")[py::int_(0)]);
+    full.attr("workbook") = save.failure.empty() ? py::object(to_str(save.where)) : py::none();
+    raise_noted(full, note_text(workbook_full_note(to_ustring(py::str(e.value())), where, to_ustring(picture),
+                                                   save)));
+}
+
+void PictureRun::record(const py::object& jpg, const py::object& rawpic, const py::object& issues,
+                        const ustring& where) {
     const py_::Namespace& ns = kTavrin;
     hold_lock();
     py::object workbook = ns.get("Excle_File");
@@ -166,7 +220,9 @@ void PictureRun::record(const py::object& jpg, const py::object& rawpic, const p
     try {
         ns.get("Create_DP_Log_DATA")(jpg, rawpic, issues);
     } catch (py::error_already_set& e) {
-        if (!take_picture_failure(e.value())) {
+        RecordFailure failure = take_record_failure(e.value());
+        if (failure == RecordFailure::kWorkbookFull) stop_full(e, where, jpg);
+        if (failure != RecordFailure::kPicture) {
             explain_workbook_failure(e);
             throw;
         }
@@ -181,13 +237,11 @@ void PictureRun::pass_over(ustring picture, uview why) {
 }
 
 void PictureRun::finish() {
-    try {
-        run_.save();
-    } catch (py::error_already_set& e) {
-        explain_workbook_failure(e);
-        throw;
-    }
+    LastSave save = save_last();
     stop_if_lost();
+    if (save.own.empty() && save.failure.empty()) return;
+    // Nothing recorded is dropped, but the day's workbook does not hold the run: said in one line.
+    raise_noted(save_error_, note_text(saved_line(save)));
 }
 
 void PictureRun::interrupted(py::error_already_set& interrupt) {
@@ -240,7 +294,7 @@ static void record_lines(PictureRun& run, const std::vector<ustring>& lines,
         ns.set("Target_Awb_Target_Pic",
                to_str(dump_to_read(read.fields[0], picture_as_written(text), dump_exists, same_but_case)));
         ns.set("exif_file_flage", py::int_(0));
-        run.record(jpg, rawpic, issues);
+        run.record(jpg, rawpic, issues, capture_list_place(line_number));
     }
     run.finish();
 }

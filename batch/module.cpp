@@ -42,6 +42,15 @@ void set_state(py::module_& m) {
     m.attr("data_num") = 1;
 }
 
+void define_errors(py::module_& m) {
+    // A run stopped by a full workbook: its note says where, and `workbook` names the file that
+    // holds what the run recorded (None when none could be written).
+    PyObject* full = PyErr_NewExceptionWithDoc("Tavrin.WorkbookFull", "The batch's workbook has no row left.",
+                                               PyExc_ValueError, nullptr);
+    if (!full) throw py::error_already_set();
+    m.attr("WorkbookFull") = py::reinterpret_steal<py::object>(full);
+}
+
 void define_functions(py::module_& m) {
     m.def("GetDesktopPath", &get_desktop_path, "The user's Desktop folder with a trailing separator.");
     m.def(
@@ -71,6 +80,7 @@ void define_functions(py::module_& m) {
 void load(py::module_& m) {
     import_packages(m);
     set_state(m);
+    define_errors(m);
     define_functions(m);
 }
 

@@ -49,6 +49,7 @@ RunHistory::RunHistory() : columns_(history_record_columns()) {
     for (const HistoryColumn& column : columns_) tags_.append(py_::to_str(column.tag));
     for (const ustring& tag : history_gain_tags()) tags_.append(py_::to_str(tag));
     now_ = py::module_::import("time").attr("time");
+    marshal_ = py::module_::import("marshal");
 
     state.current = this;
     hook_saves(this);
@@ -87,9 +88,27 @@ void RunHistory::add(const py::object& picture, const py::object& dump, const py
 }
 
 void RunHistory::before_save() {
-    if (history_.is_none() || rows_.empty()) return;
-    // A run that lost its workbook's lock saves its workbook aside, without a history.
-    if (!py_::BookMemory::of(kTavrin).path().equal(workbook_)) return;
+    if (history_.is_none()) return;
+    // A run whose workbook goes to another file now ("备份": its lock lost, or its own file not
+    // writable) writes all its pictures into the history beside that file, never into the day's.
+    py::object saved_to = py_::BookMemory::of(kTavrin).path();
+    if (saved_to && !saved_to.equal(workbook_)) {
+        try {
+            history_.attr("release")(path_);
+            path_ = history_.attr("history_path")(saved_to);
+        } catch (py::error_already_set& e) {
+            if (!e.matches(PyExc_Exception)) throw;
+            not_saved(e);
+            return;
+        }
+        workbook_ = saved_to;
+        py::list all;
+        for (py::handle written : written_) all.attr("extend")(marshal_.attr("loads")(written));
+        all.attr("extend")(rows_);
+        rows_ = all;
+        written_ = py::list();
+    }
+    if (rows_.empty()) return;
     try {
         staged_ = wait_ < 0 ? history_.attr("stage_run")(path_, tags_, rows_)
                             : history_.attr("stage_run")(path_, tags_, rows_, wait_);
@@ -108,6 +127,7 @@ void RunHistory::after_save(bool saved) {
             return;
         }
         staged.attr("commit")();
+        written_.append(marshal_.attr("dumps")(rows_));  // kept small, should they be needed again
         rows_ = py::list();
     } catch (py::error_already_set& e) {
         if (!e.matches(PyExc_Exception)) throw;

@@ -22,7 +22,9 @@ namespace py = pybind11;
 // The history of one run of the workbook functions (the batch or the folder walk), living as
 // long as the run. A history that cannot be written is told in one line, once per run
 // ("历史记录未保存: <history> (<reason>)"); the pictures not yet written are tried again, without
-// waiting, at the next saves. It never costs the run anything else.
+// waiting, at the next saves. It never costs the run anything else. A run whose workbook is
+// saved elsewhere in the end (into "备份") writes all its pictures into the history beside that
+// workbook, under the same name, and no more into the day's.
 class RunHistory {
 public:
     RunHistory();
@@ -48,15 +50,18 @@ public:
 private:
     void not_saved(const py::error_already_set& e);  // the one line, and no more waiting
     py::object history_;                  // the module awb_desk.history; None when it cannot be imported
-    py::object workbook_;                 // the run's workbook
+    py::object workbook_;                 // the workbook the history belongs to: the run's, or where it went
     py::object path_;                     // the history's path
     std::vector<HistoryColumn> columns_;  // the value columns taken from the records
     py::list tags_;  // the tags of all value columns: the records', then the final gains'
 
-    py::object now_;     // time.time
-    py::list rows_;      // pictures not yet written
-    py::object staged_;  // their open transaction during a save
-    double wait_ = -1;   // seconds a write waits for another one; the history's own default while < 0
+    py::object now_;      // time.time
+    py::object marshal_;  // the interpreter's marshal module
+    py::list rows_;       // pictures not yet written
+    py::list written_;    // those written, a compact (marshal) text per save: a history written
+                          // anew beside the run's workbook gone elsewhere takes them all
+    py::object staged_;   // their open transaction during a save
+    double wait_ = -1;    // seconds a write waits for another one; the history's own default while < 0
     bool told_ = false;
     RunHistory* outer_ = nullptr;
 };

@@ -37,8 +37,10 @@ void dp_dump(py::object file_dir) {
             ns.set("Target_Awb_Target_Pic", name);
             ns.set("exif_file_flage", py::int_(0));
             ns.print(py::make_tuple(++number, name));
-            py_::DumpPath where(ns, join(root, file));
-            run.record(py_::to_str(picture_of_dump_file(py_::to_ustring(name))), empty, empty);
+            py::object path = join(root, file);
+            py_::DumpPath where(ns, path);
+            run.record(py_::to_str(picture_of_dump_file(py_::to_ustring(name))), empty, empty,
+                       py_::to_ustring(py::str(path)));
         }
     }
     run.finish();

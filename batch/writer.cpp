@@ -19,13 +19,19 @@
 namespace awb::batch {
 namespace {
 
-// The row writer's state in its module: the error that ended the last failed picture.
+// The row writer's state in its module: the error that ended the last failed picture, and why.
 struct WriterState {
     static constexpr const char* kAttribute = "_writer_state";
-    py::object picture_failure;
+    py::object failure;
+    RecordFailure kind = RecordFailure::kNone;
 };
 
-py::object& picture_failure() { return py_::module_state<WriterState>(kTavrin).picture_failure; }
+WriterState& writer_state() { return py_::module_state<WriterState>(kTavrin); }
+
+void mark_failure(py::handle error, RecordFailure kind) {
+    writer_state().failure = py::reinterpret_borrow<py::object>(error);
+    writer_state().kind = kind;
+}
 
 // The row writer's two cell styles: black and red font, both left and centred, no fill. They
 // are made once per workbook (xlwt caps a workbook's styles), with their indexes in the
@@ -67,7 +73,7 @@ decltype(auto) picture_step(Step&& step) {
         return step();
     } catch (py::error_already_set& e) {
         if (e.matches(PyExc_OSError) || e.matches(PyExc_ValueError) || e.matches(PyExc_OverflowError)) {
-            picture_failure() = e.value();
+            mark_failure(e.value(), RecordFailure::kPicture);
         }
         throw;
     }
@@ -133,11 +139,12 @@ std::array<py::object, 3> final_gains(const py_::Namespace& ns, py_::TextMemory&
 
 }  // namespace
 
-bool take_picture_failure(py::handle error) {
-    py::object& failure = picture_failure();
-    bool failed = failure && failure.is(error);
-    failure = py::object();
-    return failed;
+RecordFailure take_record_failure(py::handle error) {
+    WriterState& state = writer_state();
+    RecordFailure kind = state.failure && state.failure.is(error) ? state.kind : RecordFailure::kNone;
+    state.failure = py::object();
+    state.kind = RecordFailure::kNone;
+    return kind;
 }
 
 void create_dp_log_data(py::object jpg, py::object rawpic, py::object issues) {
@@ -146,7 +153,7 @@ void create_dp_log_data(py::object jpg, py::object rawpic, py::object issues) {
     py::object workbook = ns.get("Excle_File");
     py_::WorkbookLock lock(ns, workbook, py_::kShowWait);  // taken already in a run
     py_::Book* book = &py_::BookMemory::of(ns).open(ns, workbook);
-    picture_failure() = py::object();
+    mark_failure(py::object(), RecordFailure::kNone);
 
     // Gather: the row of each sheet (awb::batch::BatchRowSearch) and the record for its light
     // source.
@@ -193,7 +200,12 @@ void create_dp_log_data(py::object jpg, py::object rawpic, py::object issues) {
         py_::check_text(name);
         py_::check_text(issues);
     });
-    for (const SheetRow& sheet : rows) py_::check_row(sheet.row);
+    try {
+        for (const SheetRow& sheet : rows) py_::check_row(sheet.row);
+    } catch (py::error_already_set& e) {
+        mark_failure(e.value(), RecordFailure::kWorkbookFull);
+        throw;
+    }
 
     // A row already handed to the writer for good (a row found by name, saved at a checkpoint)
     // is written in a copy read afresh from the file, which holds all the run has recorded.

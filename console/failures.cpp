@@ -36,6 +36,7 @@ ErrorKind kind_of(const py_::Namespace& ns, py::error_already_set& e) {
     kind.file_not_found = e.matches(PyExc_FileNotFoundError);
     kind.permission_error = e.matches(PyExc_PermissionError);
     kind.lock_timeout = current_step() == Step::kLockWorkbook && py_::is_lock_timeout(ns, e);
+    kind.error_number = py_::error_number(e);
     return kind;
 }
 
@@ -47,6 +48,7 @@ FailureFacts facts_of(const py_::Namespace& ns, py::error_already_set& e) {
     facts.error = kind_of(ns, e);
     facts.detail = py_::described(e);
     facts.capture_list = variable(ns, "rawfilename_txt");
+    facts.picture = variable(ns, "Target_Awb_Target_Pic");
     facts.wait_seconds = static_cast<int>(py_::kShowWait);
     facts.note = [&e] { return py_::first_note(e); };
     facts.named_file = [&e]() -> std::optional<std::string> {

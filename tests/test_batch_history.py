@@ -73,15 +73,18 @@ def test_a_run_and_its_rerun_keep_their_values_beside_their_workbooks(sandbox):
     assert len(awb_history.read_history(kept.with_name(kept.stem + ".history.sqlite"))["a.jpg a.raw"]) == 1
     assert len(awb_history.read_history(path)["a.jpg a.raw"]) == 1
 
-    # One that cannot be moved (its name in "备份" taken) stays, and the next run appends to it.
+    # Where the name in "备份" that the history would take is taken, both take the next one.
     os.utime(workbook, (1_800_000_000, 1_800_000_000))
-    stamp = time.strftime("%Y%m%d-%H%M%S", time.localtime(1_800_000_000))
-    taken = sandbox.work / "备份" / f"{workbook.stem[:-8]}{stamp}.history.sqlite"
+    base = workbook.stem[:-8] + time.strftime("%Y%m%d-%H%M%S", time.localtime(1_800_000_000))
+    taken = sandbox.work / "备份" / f"{base}.history.sqlite"
     taken.write_bytes(b"")
-    third = sandbox.command([TAVRIN])
-    kept_line = f"旧的调参历史无法移入备份,本次数据将追加到其中: {path} ({taken} 已存在)"
-    assert third.returncode == 0 and kept_line in third.stdout
-    assert len(awb_history.read_history(path)["a.jpg a.raw"]) == 2 and taken.read_bytes() == b""
+    assert sandbox.command([TAVRIN]).returncode == 0 and taken.read_bytes() == b""
+    assert {p.name for p in taken.parent.glob(f"{base}-2*")} == {f"{base}-2.xls", f"{base}-2.history.sqlite"}
+    # One that cannot be moved at all stays, said in one line, and the next run appends to it.
+    refused = "vars(history.os).update(vars(os), rename=lambda path, to: os.rmdir(path))\nsys.exit(cli.tavrin())"
+    fourth = sandbox.run(f"import os\nfrom awb_desk import cli, history\nhistory.os = type(os)('os')\n{refused}")
+    assert f"旧的调参历史无法移入备份,本次数据将追加到其中: {path} (" in fourth.stdout
+    assert fourth.returncode == 0 and len(awb_history.read_history(path)["a.jpg a.raw"]) == 2
 
 
 def test_a_history_that_cannot_be_written_costs_one_line(sandbox):

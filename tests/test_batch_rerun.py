@@ -1,12 +1,14 @@
 """Nothing lost by a batch: reruns whose earlier workbooks carry the same time, a rerun killed
-at random moments, a capture list without picture lines, the day's workbook deleted
+at random moments, a capture list without picture lines, the day's workbook deleted (or held)
 mid-batch, Ctrl-C mid-batch and again during the final save, and files in the working folder
 that are not the settings."""
 
 import os
 import random
 import re
+import shutil
 import signal
+import subprocess
 import sys
 import time
 from pathlib import Path
@@ -14,6 +16,7 @@ from pathlib import Path
 import pytest
 
 import make_examples
+from awb_desk import history as awb_history
 from read_workbook import read_workbook
 from test_kills import PACED_BATCH, Run
 
@@ -121,15 +124,44 @@ def test_a_capture_list_without_picture_lines_changes_nothing(sandbox, text):
     assert not Path(f"{path}.lock").exists()  # nothing written, nothing locked
 
 
-def test_a_workbook_deleted_mid_batch_is_saved_whole(sandbox):
+def chattr(flag, *paths):  # +i holds them as a spreadsheet program does on Windows: root on ext4 or alike
+    return subprocess.run(["chattr", flag, *map(str, paths)], capture_output=True, timeout=30).returncode == 0
+
+
+@pytest.mark.parametrize("case", ["deleted", "held-then-let-go", "held-to-the-end", "no-file-at-all"])
+def test_a_workbook_deleted_or_held_mid_batch_loses_no_picture(sandbox, case):
     names = batch_folder(sandbox, 240)
-    run = Run(sandbox, PACED_BATCH)
+    run = Run(sandbox, PACED_COMMAND)
     path = sandbox.work / f"Corvane{time.strftime('%Y%m%d')}.xls"
     assert run.wait_for(lambda: run.count(names[60]) > 0 and path.exists(), f"{names[60]} in a saved workbook")
-    path.unlink()
-    run.proc.wait(timeout=120)
-    run.kill()
-    assert rows(path) == [len(names)] * 7
+    held = [path, sandbox.work][: 1 + (case == "no-file-at-all")]
+    if case == "deleted":
+        path.unlink()
+    elif not (shutil.which("chattr") and chattr("+i", *held)):
+        run.kill()
+        pytest.skip("no file here can be held: chattr +i needs root and ext4 or alike")
+    try:
+        if case == "held-then-let-go":
+            run.wait_for(lambda: run.count("暂时无法保存: 它正被表格程序打开"), "a checkpoint to fail")
+            chattr("-i", *held)
+        run.proc.wait(timeout=120)
+    finally:
+        chattr("-i", *held)
+        run.kill()
+    told, saved = (sandbox.work / "stderr.txt").read_text(encoding="utf-8"), rows(path)
+    if case in ("deleted", "held-then-let-go"):
+        assert (run.proc.returncode, told, saved) == (0, "", [len(names)] * 7)
+        return
+    # The day's workbook and history as the last checkpoint left them; the run in "备份", or nowhere.
+    saved, aside = saved[0], list((sandbox.work / "备份").glob("*.xls"))
+    assert 0 < saved < 240 and len(awb_history.read_history(awb_history.history_path(path))) == saved
+    why = f"数据处理失败: 表格文件 {path.name} 无法保存: 它正被表格程序打开, 或它及所在文件夹是只读的; "
+    assert run.proc.returncode == 1 and told.startswith(why) and told.count("\n") == 1
+    if case == "held-to-the-end":
+        assert told.endswith(f"已全部另存到: {Path('备份', aside[0].name)} ({path.name} 中是上次保存的 {saved} 张)\n")
+        assert rows(aside[0])[0] == len(awb_history.read_history(awb_history.history_path(aside[0]))) == 240
+    else:
+        assert told.endswith(f"{saved} 张在 {path.name} 中, 其余 {240 - saved} 张未写入任何文件\n") and not aside
 
 
 @pytest.mark.sigkill

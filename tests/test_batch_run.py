@@ -4,6 +4,8 @@ command. (What killed batches leave behind: test_kills.)"""
 import sys
 from pathlib import Path
 
+import pytest
+
 from conftest import tag_text
 
 DUMP = tag_text({"AWB_TAG_CCT": 5100, "AWB_TAG_P_D": 60, "AWB_TAG_DATE": 20261208})
@@ -70,18 +72,17 @@ def test_pictures_whose_dump_fails_get_no_row_and_are_reported(sandbox):
     assert rows == ["a.jpg r", "gone.jpg r", "bytes.jpg r", "z.jpg r"]
 
 
-def test_a_workbook_that_cannot_be_moved_gets_the_rows_below_its_own(sandbox):
-    code = """Tavrin.Tavrin()
-import os, types
-def rename(path, to): raise PermissionError(13, "Permission denied", path)
-Tavrin.os = types.SimpleNamespace(**{**vars(os), "rename": rename})
-Tavrin.Tavrin()"""
-    output, rows = batch(sandbox, ["a.jpg:a.raw:n"], dumps=["a.jpg"], code=code)
-    name = done(sandbox).split(":")[-1].strip()
-    assert output.splitlines()[3] == (
-        f"旧表格文件无法移入备份,本次数据将追加到其中: {name} (PermissionError: [Errno 13] Permission denied: '{name}')"
-    )
-    assert rows == ["a.jpg a.raw"] * 2
+def test_a_workbook_that_backups_cannot_take_is_renamed_beside_itself(sandbox):
+    batch(sandbox, ["a.jpg:a.raw:n"], dumps=["a.jpg"])
+    [day] = sandbox.work.glob("Corvane*.xls")
+    first = day.read_bytes()
+    sandbox.dump("a.jpg", DUMP.replace("5100", "5400"))
+    (sandbox.work / "备份").write_text("")
+    result = sandbox.command([str(Path(sys.executable).with_name("tavrin")), "--against", day.name])
+    [renamed] = set(sandbox.work.glob("Corvane*.xls")) - {day}
+    assert result.returncode == 0 and f"已在原处改名保留: {renamed.name}\n" in result.stdout, result.stderr
+    assert "对比: 1 对, 1 对 CT 变化超过 ±100K, 0 对最可能光源改变, 仅新表 0 张, 仅旧表 0 张" in result.stdout
+    assert renamed.read_bytes() == first and renamed.with_suffix(".history.sqlite").exists()
 
 
 def test_dp_dump_records_every_file_of_a_tree_where_it_lies(sandbox):
@@ -178,3 +179,16 @@ Tavrin.DP_DUMP("EXIF"); Tavrin.DP_DUMP("nowhere")
         ["rawfilename.txt 文件不存在: lists/rawfilename.txt"],
     ]
     assert sorted(p.name for p in sandbox.work.glob("*.lock")) == []
+
+
+@pytest.mark.slow
+def test_a_full_workbook_stops_the_batch_saying_where_and_writes_its_page(sandbox):
+    batch(sandbox, ["P1.jpg:r:n", "P2.jpg:r:n"], dumps=["P1.jpg"])
+    [old] = sandbox.work.glob("Corvane*.xls")
+    sandbox.capture_list(["", *(f"P{n}.jpg:r:n" for n in range(1, 65538))], folder=sandbox.work)
+    result = sandbox.command([str(Path(sys.executable).with_name("tavrin")), "--against", old.name], timeout=900)
+    assert result.returncode == 1 and result.stderr == (
+        "数据处理失败: 工作簿已满: .xls 工作表最多 65536 行, 本行(第 65537 行)无法写入; 记录停在 rawfilename.txt "
+        f"第 65537 行 (P65536.jpg), 表格中已保存 65535 张照片: {old.name}\n"
+    )
+    assert "\n对比: 2 对, " in result.stdout and result.stdout.endswith(f"报告: {old.with_suffix('.html')}\n")

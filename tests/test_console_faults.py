@@ -22,6 +22,7 @@ class Locked:  # the workbook held open by a spreadsheet program, as Windows rep
         raise PermissionError(13, "The process cannot access the file", dst)
 Lumvik.os = Locked()
 """
+BUSY = LOCKED.replace('PermissionError(13, "The process cannot access the file", dst)', "OSError(16, 'x', src, 0, dst)")
 DISK_FAILS = LOCKED.replace("replace(self, src, dst)", "fsync(self, fd)").replace(
     'PermissionError(13, "The process cannot access the file", dst)', 'OSError(5, "Input/output error")'
 )
@@ -61,6 +62,7 @@ CASES = {  # how the show is made to fail, code run in the console first, the li
     ),
     "six-sheets": (lambda s, raw: (simulate(raw, "P100"), six_sheets(s)), "", "缺少工作表 S (有 T, WF, F, CWF, D, DF)"),
     "held-open": (lambda s, raw: (recorded(s, raw), simulate(raw, "P100")), LOCKED, "正被表格程序打开"),
+    "held-busy": (lambda s, raw: (recorded(s, raw), simulate(raw, "P100")), BUSY, "xls 无法保存: 它正被表格程序打开"),
     "disk-fails": (
         lambda s, raw: (recorded(s, raw), simulate(raw, "P100")),
         DISK_FAILS,

@@ -1,9 +1,12 @@
 """The console's workbook as an engineer's desk has it: a link to a shared file, a folder that
 takes no new file, sheets of the user's own around T to S, seven sheets that were never named
 (taken by position, by the batch too), and formulas and comments added in a spreadsheet program
-(LibreOffice here) or a chart sheet, which are kept aside before the first rewrite."""
+(LibreOffice here) or a chart sheet, which are kept aside before the first rewrite; a full drive."""
 
+import contextlib
+import itertools
 import os
+import random
 import shutil
 import struct
 import subprocess
@@ -13,9 +16,11 @@ import pytest
 import xlwt
 from xlwt.CompoundDoc import XlsDoc
 
+import make_examples
 from conftest import LIGHT_SOURCES, tag_text
 from console_support import read_back, session, simulate
 from test_bad_files import ADMIN
+from test_batch_rerun import TAVRIN
 
 # Where folder permissions do not stop the administrator, the module's open refuses to make new
 # files in the folder instead, as a folder without the right to add files would.
@@ -71,6 +76,33 @@ def test_a_folder_that_takes_no_new_file_gets_the_workbook_saved_in_place(sandbo
     assert "操作失败" not in result.stdout and names(book, "T") == ["P050.jpg", "P100.jpg"]
     assert sandbox.workbook.stat().st_ino == identity
     assert files_in(desktop) == ["Corvane.xls", "Corvane.xls.lock"]
+
+
+def test_a_full_drive_leaves_every_workbook_whole(sandbox):
+    mount = ["mount", "-t", "tmpfs", "-o", "size=4m,nr_inodes=300", "awb-drive", str(sandbox.home)]  # a small drive
+    if subprocess.run(mount, capture_output=True, timeout=30).returncode:
+        pytest.skip("no small file system can be mounted here: mount -t tmpfs needs root")
+    try:
+        sandbox.capture_list(["P100.jpg:P100.raw:" + "偏红" * 2000])  # P100 makes the workbook grow
+        raw, batch = recorded(sandbox), sandbox.home / "batch"
+        make_examples.write_batch(str(batch), make_examples.picture_names(40), random.Random(40))
+        assert sandbox.command([TAVRIN], cwd=batch).returncode == 0
+        before = [sandbox.workbook.read_bytes(), next(batch.glob("Corvane*.xls")).read_bytes()]
+        with open(batch / "full", "wb") as full, contextlib.suppress(OSError):  # every byte, every inode
+            os.posix_fallocate(full.fileno(), 0, shutil.disk_usage(batch).free)
+            for n in itertools.count():
+                (batch / f"{n}").touch()
+        simulate(raw, "P100")
+        for setup in ("", NO_NEW_FILES.format(folder=str(sandbox.workbook.parent))):  # where it is saved in place too
+            result, book = session(sandbox, raw, "q\n", setup)
+            assert "无法保存: 磁盘已满" in result.stdout and "仍完好 (未改动), 本次的 P100.jpg 未记录" in result.stdout
+            assert names(book, "T") == ["P050.jpg"]
+        rerun = sandbox.command([TAVRIN], cwd=batch)
+        [kept] = batch.glob("Corvane*-*.xls")  # renamed beside it: no "备份" can be made
+        assert rerun.returncode == 1 and "无法写入: 磁盘已满 (" in rerun.stderr
+        assert [sandbox.workbook.read_bytes(), kept.read_bytes()] == before
+    finally:
+        subprocess.run(["umount", "-l", str(sandbox.home)], capture_output=True, timeout=30)
 
 
 def test_sheets_are_found_by_name_among_the_users_own(sandbox):

@@ -18,6 +18,7 @@ import filelock
 import pytest
 
 import make_examples
+from awb_desk import history as awb_history
 from conftest import LIGHT_SOURCES, wait_until
 from console_support import console_code, session, simulate
 from read_workbook import read_workbook
@@ -235,6 +236,9 @@ def test_a_lock_file_deleted_or_replaced_mid_batch_never_lets_two_batches_write(
             told,
         ).groups()
         assert kept[Path(aside).name] == names[: int(saved)] and int(saved) >= first.count(".jpg:") - 1
+        # Its history went beside that workbook; the day's history holds the second batch's alone.
+        day, beside = (awb_history.read_history(awb_history.history_path(p)) for p in (workbook, sandbox.work / aside))
+        assert [len(e) for e in day.values()] == [1] * len(names) and sum(map(len, beside.values())) == int(saved)
     else:  # the second stops at once, the first records every picture in the day's workbook
         assert first.proc.returncode == 0 and pictures_in(workbook) == names and told == ""
         reason = "正被另一个程序写入" if case == "deleted" else "无法加锁: 锁文件"

@@ -17,6 +17,7 @@ struct WorkbookFailure {
     bool permission_error = false;
     bool index_error = false;
     bool os_error = false;
+    int error_number = 0;  // an OSError's errno
 };
 std::optional<std::string> workbook_failure_note(const std::string& workbook, const WorkbookFailure& failure);
 

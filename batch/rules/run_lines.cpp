@@ -35,8 +35,18 @@ ustring picture_skipped_line(uview picture, uview why) {
 
 ustring old_workbook_moved_line(uview moved) { return U"之前的表格文件已移入备份: " + ustring(moved); }
 
-ustring old_workbook_kept_line(uview workbook, uview why) {
-    return U"旧表格文件无法移入备份,本次数据将追加到其中: " + ustring(workbook) + U" (" + ustring(why) + U")";
+ustring old_workbook_renamed_line(uview renamed, uview why) {
+    return U"之前的表格文件无法移入备份 (" + ustring(why) + U"), 已在原处改名保留: " + ustring(renamed);
+}
+
+std::string old_workbook_stays_note(const std::string& workbook, const std::string& why) {
+    return "之前的表格文件 " + workbook + " 无法移入备份, 也无法改名" + why +
+           "; 它保持原样, 本次未记录, 处理后重试";
+}
+
+ustring checkpoint_failed_line(uview workbook, uview why) {
+    return U"表格文件 " + ustring(workbook) + U" 暂时无法保存" + ustring(why) +
+           U"; 继续记录, 之后每次保存时重试";
 }
 
 ustring old_history_kept_line(uview history, uview why) {
@@ -93,9 +103,22 @@ std::vector<ustring> batch_end_report(const std::vector<ustring>& no_exif_list,
     return lines;
 }
 
-ustring interrupted_note(const LastSave& save) {
-    return with_failure(U"已中断: 表格中已保存 " + number(save.pictures) + U" 张照片: " + save.where, save);
+ustring saved_line(const LastSave& save) {
+    if (save.own.empty())
+        return with_failure(U"表格中已保存 " + number(save.pictures) + U" 张照片: " + save.where, save);
+    ustring line = U"表格文件 " + save.own + U" 无法保存" + save.own_failure + U"; ";
+    if (save.failure.empty()) {
+        return line + U"本次的表格 (" + number(save.recorded) + U" 张照片) 已全部另存到: " + save.where +
+               U" (" + save.own + U" 中是上次保存的 " + number(save.in_own) + U" 张)";
+    }
+    line += U"另存到备份也失败 (" + save.failure + U"): ";
+    std::size_t lost = save.recorded > save.in_own ? save.recorded - save.in_own : 0;
+    if (save.in_own == 0) return line + U"表格的 " + number(save.recorded) + U" 张照片未写入任何文件";
+    return line + U"表格的 " + number(save.recorded) + U" 张照片中只有上次保存的 " + number(save.in_own) +
+           U" 张在 " + save.own + U" 中, 其余 " + number(lost) + U" 张未写入任何文件";
 }
+
+ustring interrupted_note(const LastSave& save) { return U"已中断: " + saved_line(save); }
 
 ustring lock_lost_note(uview workbook, const std::optional<LastSave>& save) {
     ustring line =
@@ -103,6 +126,15 @@ ustring lock_lost_note(uview workbook, const std::optional<LastSave>& save) {
     if (!save) return line + U"本次尚未记录照片";
     return line +
            with_failure(U"本次的表格 (" + number(save->pictures) + U" 张照片) 另存到: " + save->where, *save);
+}
+
+ustring workbook_full_note(uview refusal, uview stopped_at, uview picture, const LastSave& save) {
+    return ustring(refusal) + U"; 记录停在 " + ustring(stopped_at) + U" (" + echo(picture) + U"), " +
+           saved_line(save);
+}
+
+ustring capture_list_place(std::size_t line_number) {
+    return U"rawfilename.txt 第 " + number(line_number) + U" 行";
 }
 
 }  // namespace awb::batch

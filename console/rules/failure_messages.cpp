@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "awb/text.hpp"
+#include "awb/write_failures.hpp"
 
 namespace awb::console {
 namespace {
@@ -47,6 +48,20 @@ std::string read_tags(const FailureFacts& f) {
     return "读取调试信息文本 " + text + " 时出错" + within(f.detail);
 }
 
+// A save that failed: why, whether the workbook on disk is whole (a save in place that could not
+// write the earlier bytes back says so in its note), and that the show's picture is not in it.
+std::string save_workbook(const FailureFacts& f) {
+    WriteFailure failure = write_failure(f.error.error_number, f.error.permission_error);
+    std::optional<std::string> spoilt = f.note();
+    std::string line = spoilt ? *spoilt
+                              : "工作簿 " + f.workbook + " 无法保存" + why_not_written(failure, f.detail) +
+                                    "; " + workbook_on_disk(true);
+    line += ", 本次的 " + f.picture + " 未记录";
+    if (failure == WriteFailure::kHeld) return line + ", 关闭或改为可写后再按回车";
+    if (failure == WriteFailure::kNoRoom) return line + ", 腾出空间后再按回车";
+    return line;
+}
+
 }  // namespace
 
 std::string describe_failure(const FailureFacts& f) {
@@ -86,11 +101,7 @@ std::string describe_failure(const FailureFacts& f) {
     case Step::kWriteRow:
         return "无法写入工作簿 " + workbook + within(f.detail);
     case Step::kSaveWorkbook:
-        if (f.error.permission_error) {
-            return "工作簿 " + workbook +
-                   " 无法保存: 它正被表格程序打开, 或它及所在文件夹是只读的, 关闭或改为可写后再按回车";
-        }
-        return "工作簿 " + workbook + " 无法保存" + within(f.detail);
+        return save_workbook(f);
     case Step::kSummary:
         return "图片已写入工作簿 " + workbook + ", 但显示结果时出错" + within(f.detail);
     case Step::kClear:

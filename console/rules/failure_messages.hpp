@@ -38,6 +38,7 @@ struct ErrorKind {
     bool file_not_found = false;
     bool permission_error = false;
     bool lock_timeout = false;  // the workbook lock was held by another program too long
+    int error_number = 0;       // an OSError's errno
 };
 
 // The results folder when it holds no result text: its path, whether it exists at all, and how
@@ -55,6 +56,7 @@ struct FailureFacts {
     std::string workbook;      // the workbook's path
     std::string text;          // the AWB text's path
     std::string capture_list;  // the capture list's path
+    std::string picture;       // the picture of the show
     int wait_seconds = 0;      // how long a show waits for the workbook's lock
     // Asked only where the words need them (each may look at files or the error):
     std::function<std::optional<std::string>()> note;            // the error's first note

@@ -78,7 +78,13 @@ void BookMemory::recorded(const Namespace& ns) {
             throw;
         }
     }
-    save(ns);
+    auto started = SaveCadence::Clock::now();
+    try {
+        save(ns);
+    } catch (py::error_already_set& e) {
+        if (!state_.checkpoint_failed(e.matches(PyExc_OSError), started, SaveCadence::Clock::now())) throw;
+        if (state_.failed_checkpoints() == 1 && failed_checkpoint_) failed_checkpoint_(e);
+    }
 }
 
 void BookMemory::save_pending(const Namespace& ns) {

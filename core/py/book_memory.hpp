@@ -46,6 +46,7 @@ public:
     std::size_t saved_pictures() const { return state_.saved_pictures(); }  // in the file as last saved
     const py::object& path() const { return path_; }                        // where the workbook is saved
     bool holds_book() const { return book_.has_value(); }
+    std::size_t pictures() const { return book_ ? book_->pictures() : 0; }  // in the workbook in memory
 
     // During a run, `check` is called before each save; it may send the run's workbook
     // elsewhere (redirect) first.
@@ -55,6 +56,11 @@ public:
     void around_run_saves(std::function<void()> before, std::function<void(bool saved)> after) {
         stage_ = std::move(before);
         settle_ = std::move(after);
+    }
+    // During a run, `told` is called when a checkpoint's save fails on the file and the run goes
+    // on (the first of a row of such failures; see awb::MemoryState::checkpoint_failed).
+    void on_failed_checkpoint(std::function<void(const py::error_already_set&)> told) {
+        failed_checkpoint_ = std::move(told);
     }
     // From now on the workbook in memory, whole, is saved to `path` and no more to its own file.
     void redirect(py::object path) {
@@ -71,6 +77,7 @@ private:
     std::function<void()> before_save_;
     std::function<void()> stage_;
     std::function<void(bool)> settle_;
+    std::function<void(const py::error_already_set&)> failed_checkpoint_;
 };
 
 // Keeps a batch run open for its lifetime. A run that ends by an error (Ctrl-C included) still

@@ -38,6 +38,12 @@ void raise_object(const py::object& error) {
     throw py::error_already_set();
 }
 
+int error_number(const py::error_already_set& e) {
+    if (!e.matches(PyExc_OSError)) return 0;
+    py::object number = py::getattr(e.value(), "errno", py::none());
+    return PyLong_Check(number.ptr()) ? number.cast<int>() : 0;
+}
+
 std::string type_name(const py::error_already_set& e) {
     return py::str(e.type().attr("__name__")).cast<std::string>();
 }

@@ -25,6 +25,9 @@ std::optional<std::string> first_note(const py::error_already_set& e);
 // Raises an exception object made on the C++ side (an OSError with its errno and file name).
 [[noreturn]] void raise_object(const py::object& error);
 
+// An OSError's errno; 0 for any other error, or one without a number.
+int error_number(const py::error_already_set& e);
+
 // The exception's type name.
 std::string type_name(const py::error_already_set& e);
 

@@ -4,7 +4,9 @@
 
 #include "awb/file_modes.hpp"
 #include "awb/workbook_files.hpp"
+#include "awb/write_failures.hpp"
 #include "errors.hpp"
+#include "history_module.hpp"
 #include "os_calls.hpp"
 #include "strings.hpp"
 
@@ -73,17 +75,42 @@ void write_to_disk(const Os& os, const py::object& file, const std::function<voi
     file.attr("close")();
 }
 
+// Writes `data` over the open file from its start, cuts it to that length, flushes it to the
+// disk and closes it.
+void write_over(const Os& os, const py::object& file, const py::object& data) {
+    write_to_disk(os, file, [&] {
+        file.attr("seek")(0);
+        file.attr("write")(data);
+        file.attr("truncate")();
+    });
+}
+
 // The last resort where no new file can be made beside the workbook: the whole new workbook is
-// built in memory first, then written over the old one.
+// built in memory first, then written over the old one. The old bytes are kept: a write that
+// fails half-way (the drive full, say) writes them back, so that the file stays whole; where
+// even that fails, the error is noted with what the file may be now.
 void save_in_place(const Namespace& ns, const Os& os, py::handle workbook, const py::object& target) {
     py::object buffer = py::module_::import("io").attr("BytesIO")();
     workbook.attr("save")(buffer);
     py::object data = buffer.attr("getvalue")();
     py::object file = ns.lookup("open")(target, "r+b");
-    write_to_disk(os, file, [&] {
-        file.attr("write")(data);
-        file.attr("truncate")();
-    });
+    py::object earlier;
+    try {
+        earlier = file.attr("read")();
+    } catch (py::error_already_set&) {
+        close_quietly(file);
+        throw;
+    }
+    try {
+        write_over(os, file, data);
+    } catch (py::error_already_set& e) {
+        try {
+            write_over(os, ns.lookup("open")(target, "r+b"), earlier);  // they fit where they were
+        } catch (py::error_already_set& again) {
+            add_note(e, in_place_spoilt_note(text_of(target), described(again)));
+        }
+        throw;
+    }
 }
 
 }  // namespace
@@ -102,7 +129,12 @@ void save_atomically(const Namespace& ns, py::handle workbook, py::handle path) 
     try {
         file = ns.lookup("open")(temporary, "wb");
     } catch (py::error_already_set& e) {
-        if (!exists || !e.matches(PyExc_OSError)) throw;
+        // Only a folder that refuses new files gets the workbook written in place, never a full
+        // drive.
+        if (!exists || !e.matches(PyExc_OSError) ||
+            !saves_in_place(error_number(e), e.matches(PyExc_PermissionError))) {
+            throw;
+        }
         save_in_place(ns, os, workbook, target);
         return;
     }
@@ -124,29 +156,52 @@ void save_atomically(const Namespace& ns, py::handle workbook, py::handle path) 
     remove_stale_saves(os, folder, target);
 }
 
-// A free path in "备份" for the workbook's real file `real`, named with the time `when`.
-static py::object free_backup_path(const Os& os, const py::object& real, py::handle when) {
+// Whether a workbook put at `path` would find the names of its tuning history taken (the
+// history goes beside it under the same name, with its journal files).
+static bool history_names_taken(py::handle path) {
+    try {
+        return py::module_::import(kHistoryModule).attr("names_taken")(path).cast<bool>();
+    } catch (py::error_already_set& e) {
+        if (!e.matches(PyExc_Exception)) throw;
+        return false;  // without the history module no history goes along
+    }
+}
+
+// A free path in `folder` for the workbook's real file `real`, named with the time `when`: free
+// for the workbook and for its history.
+static py::object free_kept_path(const Os& os, const py::object& real, py::handle when,
+                                 const py::object& folder) {
     py::object time = py::module_::import("time");
     py::object stamp = time.attr("strftime")("%Y%m%d-%H%M%S", time.attr("localtime")(when));
     auto [stem, extension] = os.splitext(os.basename(real));
-    py::object folder = backup_folder(os, real);
-    ustring name =
-        free_backup_name(backup_base(to_ustring(stem), to_ustring(stamp)), to_ustring(extension),
-                         [&](const ustring& taken) { return os.lexists(os.join(folder, to_str(taken))); });
+    ustring name = free_backup_name(backup_base(to_ustring(stem), to_ustring(stamp)), to_ustring(extension),
+                                    [&](const ustring& taken) {
+                                        py::object path = os.join(folder, to_str(taken));
+                                        return os.lexists(path) || history_names_taken(path);
+                                    });
     return os.join(folder, to_str(name));
 }
 
 py::object move_into_backups(const Namespace& ns, py::handle path) {
     Os os(ns);
     py::object real = file_of(os, path);
-    py::object moved = free_backup_path(os, real, py::float_(os.getmtime(real)));
+    py::object moved = free_kept_path(os, real, py::float_(os.getmtime(real)), backup_folder(os, real));
     os.rename(real, moved);
     return moved;
 }
 
+py::object rename_beside(const Namespace& ns, py::handle path) {
+    Os os(ns);
+    py::object real = file_of(os, path);
+    py::object renamed = free_kept_path(os, real, py::float_(os.getmtime(real)), os.dirname(real));
+    os.rename(real, renamed);
+    return renamed;
+}
+
 py::object backup_for_now(const Namespace& ns, py::handle path) {
     Os os(ns);
-    return free_backup_path(os, file_of(os, path), py::module_::import("time").attr("time")());
+    py::object real = file_of(os, path);
+    return free_kept_path(os, real, py::module_::import("time").attr("time")(), backup_folder(os, real));
 }
 
 void keep_extras_aside(const Namespace& ns, py::handle path, const py::object& data,

@@ -17,9 +17,13 @@ namespace awb::py_ {
 void save_atomically(const Namespace& ns, py::handle workbook, py::handle path);
 
 // Moves the workbook's real file into "备份" beside it, named after it with its modification
-// time (awb::backup_base, awb::free_backup_name). Returns the new path; raises OSError when the
-// file cannot be moved.
+// time (awb::backup_base, awb::free_backup_name), a name free for its tuning history too.
+// Returns the new path; raises OSError when the file cannot be moved.
 py::object move_into_backups(const Namespace& ns, py::handle path);
+
+// Where "备份" cannot take it: renames the workbook's real file beside itself under the name it
+// would have there. Returns the new path; raises OSError when the file cannot be renamed.
+py::object rename_beside(const Namespace& ns, py::handle path);
 
 // A free name in "备份" beside the workbook's real file for what a run recorded when it may no
 // longer write the workbook itself: named after it with the time now. Makes the folder.

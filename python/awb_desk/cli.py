@@ -93,6 +93,11 @@ def tavrin(argv=None):
     except KeyboardInterrupt as exc:
         print(first_note(exc, "已中断"), file=sys.stderr)
         return 130
+    except Tavrin.WorkbookFull as exc:
+        # The run stopped at the row limit with everything it recorded saved: the page is
+        # written for what was saved all the same.
+        print("数据处理失败: " + one_line(first_note(exc, described(exc))), file=sys.stderr)
+        return 1 if exc.workbook is None else _write_report(exc.workbook, earlier, args.tolerance) or 1
     except Exception as exc:  # noqa: BLE001 - any failure of the batch is told in one line
         # One line in the engineer's terms; the batch has saved every picture it recorded.
         print("数据处理失败: " + one_line(first_note(exc, described(exc))), file=sys.stderr)

@@ -181,6 +181,13 @@ def release(path):
     _forget(os.fspath(path))
 
 
+def names_taken(workbook):
+    """Whether a workbook put at `workbook` would find its history's name, or a journal name of
+    it, taken by another file."""
+    path = history_path(workbook)
+    return any(os.path.lexists(path + suffix) for suffix in ("", *DATABASE_COMPANIONS))
+
+
 def move(path, target):
     """Moves the history at `path` to `target`, with the journal files SQLite keeps beside it
     by name, its shows first written back into it where no other program holds it. Returns

@@ -2,6 +2,8 @@
 // workbook or capture list, or on a run stopped short.
 #include <doctest/doctest.h>
 
+#include <cerrno>
+
 #include "failure_messages.hpp"
 #include "failure_notes.hpp"
 #include "run_lines.hpp"
@@ -144,11 +146,24 @@ TEST_CASE("the capture list, the AWB text's values and the check that it held an
 TEST_CASE("writing, saving, the summary and the clear") {
     CHECK(words(Facts(Step::kWriteRow, value(), "ValueError: full")) ==
           "无法写入工作簿 /h/Desktop/Corvane.xls (ValueError: full)");
-    CHECK(
-        words(Facts(Step::kSaveWorkbook, permission(), "PermissionError: x")) ==
-        "工作簿 /h/Desktop/Corvane.xls 无法保存: 它正被表格程序打开, 或它及所在文件夹是只读的, 关闭或改为可写后再按回车");
-    CHECK(words(Facts(Step::kSaveWorkbook, os(), "OSError: [Errno 5] Input/output error")) ==
-          "工作簿 /h/Desktop/Corvane.xls 无法保存 (OSError: [Errno 5] Input/output error)");
+    // A failed save says whether the workbook on disk is whole (a note says it is not) and what
+    // was not saved; EBUSY holds a file as a denied access does.
+    auto saved = [](ErrorKind kind, int number, std::optional<std::string> note = std::nullopt) {
+        kind.error_number = number;
+        Facts facts(Step::kSaveWorkbook, kind, "OSError: e");
+        facts.picture = "P.jpg";
+        facts.note = [note] { return note; };
+        return words(facts);
+    };
+    const std::string kept = "; 磁盘上的工作簿仍完好 (未改动), 本次的 P.jpg 未记录";
+    CHECK(saved(os(), EBUSY) == saved(permission(), 0));
+    CHECK(saved(permission(), 0) ==
+          "工作簿 /h/Desktop/Corvane.xls 无法保存: 它正被表格程序打开, 或它及所在文件夹是只读的" + kept +
+              ", 关闭或改为可写后再按回车");
+    CHECK(saved(os(), ENOSPC) ==
+          "工作簿 /h/Desktop/Corvane.xls 无法保存: 磁盘已满 (OSError: e)" + kept + ", 腾出空间后再按回车");
+    CHECK(saved(os(), EIO) == "工作簿 /h/Desktop/Corvane.xls 无法保存 (OSError: e)" + kept);
+    CHECK(saved(os(), EIO, "N") == "N, 本次的 P.jpg 未记录");
     CHECK(words(Facts(Step::kSummary, other(), "KeyError: 1")) ==
           "图片已写入工作簿 /h/Desktop/Corvane.xls, 但显示结果时出错 (KeyError: 1)");
     CHECK(words(Facts(Step::kClear, os(), "OSError: x")) == "清除仿真数据时出错 (OSError: x)");
@@ -184,6 +199,15 @@ TEST_CASE("the batch's notes on its workbook and capture list") {
     batch::LastSave failed{3, U"备份/Corvane.xls", U"OSError: [Errno 28] full"};
     CHECK(to_utf8(batch::interrupted_note(failed)) ==
           "已中断: 表格中已保存 3 张照片: 备份/Corvane.xls (最后一次保存失败: OSError: [Errno 28] full)");
+    // A run whose own workbook could not be written goes whole into "备份".
+    batch::LastSave aside{240, U"备份/C1.xls", U"", U"C.xls", U": 被占用", 140, 240};
+    CHECK(
+        to_utf8(batch::saved_line(aside)) ==
+        "表格文件 C.xls 无法保存: 被占用; 本次的表格 (240 张照片) 已全部另存到: 备份/C1.xls (C.xls 中是上次保存的 140 张)");
+    CHECK(
+        to_utf8(batch::workbook_full_note(U"已满", batch::capture_list_place(9), U"P.jpg", failed)) ==
+        "已满; 记录停在 rawfilename.txt 第 9 行 (P.jpg), 表格中已保存 3 张照片: 备份/Corvane.xls (最后一次保存失败: "
+        "OSError: [Errno 28] full)");
     CHECK(to_utf8(batch::lock_lost_note(U"C.xls", std::nullopt)) ==
           "工作簿 C.xls 已被另一个程序加锁写入 (锁文件曾被删除或替换), 本次不再写入它; 本次尚未记录照片");
     CHECK(to_utf8(batch::lock_lost_note(U"C.xls", batch::LastSave{12, U"备份/C1.xls", U""})) ==

@@ -153,6 +153,10 @@ TEST_CASE("during a run the workbook in memory is the run's own once checked, an
     CHECK(memory.pending());
     memory.save_failed(false);  // cut short by Ctrl-C: not failed, still pending
     CHECK_FALSE(memory.last_save_failed());
+    // A checkpoint failing on the file goes on, the next one paced as after a save that long.
+    CHECK((memory.checkpoint_failed(true, t0 + 1s, t0 + 2s) && memory.failed_checkpoints() == 1));
+    CHECK((memory.pending() && !memory.last_save_failed() && !memory.recorded(t0 + 5900ms)));
+    CHECK((memory.recorded(t0 + 6s) && !memory.checkpoint_failed(false, t0, t0)));
     memory.flush_failed();
     CHECK(memory.last_save_failed());
     memory.redirected();
@@ -160,6 +164,7 @@ TEST_CASE("during a run the workbook in memory is the run's own once checked, an
     CHECK_FALSE(memory.last_save_failed());
     memory.end_run();
     CHECK(memory.open(true) == Open::kIfUnchanged);
+    CHECK_FALSE(memory.checkpoint_failed(true, t0, t0));  // outside a run
 }
 
 }  // namespace

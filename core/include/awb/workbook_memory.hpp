@@ -35,6 +35,7 @@ public:
         checked_in_run_ = false;
         save_failed_ = false;
         saved_pictures_ = 0;
+        failed_checkpoints_ = 0;
     }
     void end_run() {
         if (runs_ > 0) --runs_;
@@ -57,9 +58,25 @@ public:
         pending_ = true;
         save_failed_ = by_error;
     }
+    // A checkpoint's save failed from `started` to `finished`, on the file (`file_error`: held by
+    // another program, the drive full...) or otherwise. During a run the former does not stop
+    // it: memory keeps every picture, and the following checkpoints try again, paced as after a
+    // save that took as long. True when the run goes on.
+    bool checkpoint_failed(bool file_error, Time started, Time finished) {
+        if (!in_run() || !file_error) return false;
+        pending_ = true;
+        save_failed_ = false;
+        ++failed_checkpoints_;
+        cadence_.saved(started, finished);
+        return true;
+    }
+    // Checkpoints failed in a row since the last save that succeeded.
+    int failed_checkpoints() const { return failed_checkpoints_; }
+
     void saved(std::size_t pictures, Time started, Time finished) {
         pending_ = false;
         save_failed_ = false;
+        failed_checkpoints_ = 0;
         saved_pictures_ = pictures;
         cadence_.saved(started, finished);
     }
@@ -76,6 +93,7 @@ private:
     bool pending_ = false;
     bool save_failed_ = false;
     std::size_t saved_pictures_ = 0;
+    int failed_checkpoints_ = 0;
     int runs_ = 0;
     bool checked_in_run_ = false;  // during a run, memory is the run's workbook once checked
     SaveCadence cadence_;
