@@ -41,7 +41,8 @@ def expected(lines, dumps):
         out += ["", "有照片缺少exif数据,请重新导出对应图片的exif数据！"]
         out += [m.replace(".exif", "").replace("EXIF", "全部照片") for m in missing]
     if cut:
-        out += ["", '以下行的问题描述含有 ":", 只记录了其中第一个 ":" 之前的部分 (问题描述中不能有 ":", 可改用全角 "："):']
+        out += ["", '以下行的问题描述含有 ":", 只记录了其中第一个 ":" 之前的部分 '
+                    '(问题描述中不能有 ":", 可改用全角 "："):']
         out += cut
     return out + ["", "数据处理完成！表格文件:" + Tavrin.Excle_File], rows
 
