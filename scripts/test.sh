@@ -2,7 +2,8 @@
 # The test suite, with all set-up: virtual environment, dependencies, build.
 #
 #   bash scripts/test.sh           the whole suite: style checks, the C++ unit tests (plain and
-#                                  with sanitizers), the Windows cross-compile, every pytest test
+#                                  with sanitizers), the C++ unit tests built for Windows and run
+#                                  under wine, every pytest test
 #                                  (AWB_FULL_SUITE=1: a skip fails) and a sanitizer pass
 #   bash scripts/test.sh --quick   the loop while working: style checks, the C++ unit tests and
 #                                  the pytest tests that need no outside program and are not slow
@@ -68,7 +69,7 @@ else
   bash scripts/sanitize.sh --build-only >"$SANITIZE_BUILD_LOG" 2>&1 &
   SANITIZE_BUILD=$!
   step "C++ unit tests with sanitizers" bash scripts/cpp_tests.sh --sanitize
-  step "Windows cross-compile" bash scripts/cross_compile_windows.sh
+  step "C++ unit tests for Windows, under wine" bash scripts/cross_compile_windows.sh
   step "pytest (the whole suite)" env AWB_FULL_SUITE=1 \
     "$VENV/bin/python" -m pytest -n "$WORKERS" -p no:cacheprovider "$@"
   built() {
