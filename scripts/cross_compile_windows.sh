@@ -25,10 +25,13 @@ trap 'wineserver -k 2>/dev/null || true' EXIT
 wine wineboot </dev/null >/dev/null 2>&1 &
 BOOT=$!
 
+# Each library and the tests compiled as one unit: doctest's header and the C++ library's are
+# then read once, not once a source (a third less work; the build on Linux compiles each source
+# alone).
 GENERATOR=()
 if [ ! -e "$BUILD/CMakeCache.txt" ] && command -v ninja >/dev/null 2>&1; then GENERATOR=(-G Ninja); fi
 cmake -S "$ROOT" -B "$BUILD" "${GENERATOR[@]}" -DCMAKE_TOOLCHAIN_FILE="$ROOT/scripts/mingw_w64_toolchain.cmake" \
-  -Ddoctest_DIR=/usr/lib/cmake/doctest -DAWB_BUILD_MODULES=OFF -DBUILD_TESTING=ON -DCMAKE_CXX_FLAGS=-Werror >/dev/null
+  -Ddoctest_DIR=/usr/lib/cmake/doctest -DAWB_BUILD_MODULES=OFF -DBUILD_TESTING=ON -DCMAKE_CXX_FLAGS=-Werror -DCMAKE_UNITY_BUILD=ON >/dev/null
 cmake --build "$BUILD" --parallel 2
 wait "$BOOT" || { echo "wine could not make its prefix $WINEPREFIX" >&2; exit 1; }
 cd "$BUILD"
