@@ -13,14 +13,8 @@ for arg in "$@"; do
   esac
 done
 # doctest (and CMake, on a machine without it) come from Debian's packages when missing.
-MISSING=()
-[ -e /usr/lib/cmake/doctest/doctestConfig.cmake ] || MISSING+=(doctest-dev)
-command -v cmake >/dev/null 2>&1 || MISSING+=(cmake)
-if [ ${#MISSING[@]} -gt 0 ]; then
-  SUDO=""; [ "$(id -u)" = 0 ] || SUDO="sudo"
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${MISSING[@]}" >/dev/null
-fi
+source "$ROOT/scripts/install_missing.sh"
+install_missing cpp
 GENERATOR=()
 if [ ! -e "$BUILD/CMakeCache.txt" ] && command -v ninja >/dev/null 2>&1; then GENERATOR=(-G Ninja); fi
 cmake -S "$ROOT" -B "$BUILD" "${GENERATOR[@]}" -DAWB_BUILD_MODULES=OFF -DBUILD_TESTING=ON \

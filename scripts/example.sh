@@ -53,10 +53,10 @@ echo
 # After a tuning change the engineer runs the same capture list again: some dumps now hold
 # another colour temperature and final gains, a few another most probable light source. The
 # rerun moves the first run's workbook into 备份 and, with --against, ends with the page that
-# compares the two runs instead of the single report, and a summary line before its path.
+# compares the two runs instead of the single report, and the comparison's summary line before
+# its path.
 FIRST="$(ls "$OUT"/batch/Corvane*.xls)"
 "$VENV/bin/python" -c "import sys; sys.path.insert(0, sys.argv[1]); import make_examples; print('Flipped in the rerun:', ', '.join(make_examples.rerun_batch(sys.argv[2])))" "$ROOT/examples" "$OUT/batch"
 "$VENV/bin/tavrin" --against "$FIRST" | tee "$OUT/rerun.txt"
 echo
-grep '^对比: ' "$OUT/rerun.txt"
 echo "The comparison of the two runs (open it in a browser): $(sed -n 's/^报告: //p' "$OUT/rerun.txt")"

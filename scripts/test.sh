@@ -2,7 +2,8 @@
 # The test suite, with all set-up: virtual environment, dependencies, build.
 #
 #   bash scripts/test.sh           the whole suite: style checks, the C++ unit tests (plain and
-#                                  with sanitizers), the Windows cross-compile, every pytest test
+#                                  with sanitizers), the C++ unit tests built for Windows and run
+#                                  under wine, every pytest test
 #                                  (AWB_FULL_SUITE=1: a skip fails) and a sanitizer pass
 #   bash scripts/test.sh --quick   the loop while working: style checks, the C++ unit tests and
 #                                  the pytest tests that need no outside program and are not slow
@@ -20,26 +21,14 @@ fi
 OUTSIDE="libreoffice or chromium or gbk_locale or sigkill or slow"
 WORKERS="${AWB_TEST_WORKERS:-2}"
 
-if [ "$QUICK" = 0 ]; then
-  # The workbooks are also checked in a real spreadsheet program (LibreOffice, headless) and the
-  # report in a real browser (Chromium, headless); the texts of a Chinese Windows desk are read
-  # under a GBK locale, which the tests make with localedef from the locale sources; the plain
-  # C++ core is compiled for Windows with MinGW-w64 and its unit tests use doctest; the C++ is
-  # kept in shape by clang-format. What is missing is installed, in one go.
-  MISSING=()
-  command -v soffice >/dev/null 2>&1 || MISSING+=(libreoffice-calc-nogui)
-  command -v chromium >/dev/null 2>&1 || MISSING+=(chromium)
-  { [ -e /usr/share/i18n/charmaps/GBK.gz ] && command -v localedef >/dev/null 2>&1; } || MISSING+=(locales)
-  command -v x86_64-w64-mingw32-g++ >/dev/null 2>&1 || MISSING+=(g++-mingw-w64-x86-64)
-  [ -e /usr/include/doctest/doctest.h ] || MISSING+=(doctest-dev)
-  command -v clang-format >/dev/null 2>&1 || MISSING+=(clang-format)
-  if [ ${#MISSING[@]} -gt 0 ]; then
-    SUDO=""
-    [ "$(id -u)" = 0 ] || SUDO="sudo"
-    $SUDO apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${MISSING[@]}" >/dev/null
-  fi
-fi
+# What is missing is installed, in one go (scripts/install_missing.sh lists it): clang-format
+# and doctest for the quick loop; for the whole suite also MinGW-w64 and wine (the plain C++ is
+# built for Windows and its unit tests run there), LibreOffice and Chromium (the workbooks are
+# checked in a real spreadsheet program and the report in a real browser, both headless) and the
+# locale sources (the texts of a Chinese Windows desk are read under a GBK locale, which the
+# tests make with localedef).
+source "$ROOT/scripts/install_missing.sh"
+if [ "$QUICK" = 1 ]; then install_missing style cpp; else install_missing style cpp windows suite; fi
 source "$ROOT/scripts/setup.sh"
 cd "$ROOT"
 echo "==== set-up and build: $SECONDS s"
@@ -80,7 +69,7 @@ else
   bash scripts/sanitize.sh --build-only >"$SANITIZE_BUILD_LOG" 2>&1 &
   SANITIZE_BUILD=$!
   step "C++ unit tests with sanitizers" bash scripts/cpp_tests.sh --sanitize
-  step "Windows cross-compile" bash scripts/cross_compile_windows.sh
+  step "C++ unit tests for Windows, under wine" bash scripts/cross_compile_windows.sh
   step "pytest (the whole suite)" env AWB_FULL_SUITE=1 \
     "$VENV/bin/python" -m pytest -n "$WORKERS" -p no:cacheprovider "$@"
   built() {
