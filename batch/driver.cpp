@@ -55,7 +55,7 @@ std::string why_not_written(const py::error_already_set& e) {
 // along. One that can be neither (held open by a spreadsheet program, or marked read-only: the
 // user wants it left as it is) stays as it is, and the batch stops before it records anything.
 void move_old_workbook(const py_::Namespace& ns) {
-    py::object workbook = ns.get("Excle_File");
+    py::object workbook = ns.get(globals::Excle_File);
     if (!py_::exists(ns, workbook)) return;
     py::object moved;
     try {
@@ -87,7 +87,7 @@ ustring failure_detail(const py::error_already_set& e) {
 // What a failure of the day's workbook means to the engineer, noted on the error
 // (awb::batch::workbook_failure_note).
 void explain_workbook_failure(py::error_already_set& e) {
-    const std::string workbook = text_of(kTavrin.get("Excle_File"));
+    const std::string workbook = text_of(kTavrin.get(globals::Excle_File));
     WorkbookFailure failure{
         py_::type_name(e),           text_of(e.value()),       e.matches(PyExc_PermissionError),
         e.matches(PyExc_IndexError), e.matches(PyExc_OSError), py_::error_number(e)};
@@ -125,7 +125,7 @@ CollectorPause::~CollectorPause() {
     }
 }
 
-PictureRun::PictureRun() : workbook_(kTavrin.get("Excle_File")), run_(kTavrin) {
+PictureRun::PictureRun() : workbook_(kTavrin.get(globals::Excle_File)), run_(kTavrin) {
     py_::BookMemory& memory = py_::BookMemory::of(kTavrin);
     memory.before_run_saves([this] { check_lock(); });
     memory.on_failed_checkpoint([this](const py::error_already_set& e) {
@@ -152,7 +152,7 @@ void PictureRun::hold_lock() {
 void PictureRun::check_lock() {
     if (lost_ || !lock_ || lock_->keep(kTavrin)) return;
     // Another process writes the workbook now: what this run recorded goes into "备份".
-    lost_ = kTavrin.get("filelock").attr("Timeout")(py::str(workbook_) + py::str(".lock"));
+    lost_ = kTavrin.get(globals::filelock).attr("Timeout")(py::str(workbook_) + py::str(".lock"));
     py_::BookMemory::of(kTavrin).redirect(py_::backup_for_now(kTavrin, workbook_));
 }
 
@@ -206,19 +206,19 @@ void PictureRun::record(const py::object& jpg, const py::object& rawpic, const p
                         const ustring& where) {
     const py_::Namespace& ns = kTavrin;
     hold_lock();
-    py::object workbook = ns.get("Excle_File");
+    py::object workbook = ns.get(globals::Excle_File);
     // The run's workbook in memory is the truth: one deleted meanwhile is saved whole again.
     if (!py_::BookMemory::of(ns).holds_run_book(workbook) && !py_::exists(ns, workbook)) {
-        ns.set("insert_row_num", py::int_(1));
+        ns.set(globals::insert_row_num, py::int_(1));
         try {
-            ns.get("Create_Excel")(jpg, rawpic, issues);
+            ns.get(globals::Create_Excel)(jpg, rawpic, issues);
         } catch (py::error_already_set& e) {
             explain_workbook_failure(e);
             throw;
         }
     }
     try {
-        ns.get("Create_DP_Log_DATA")(jpg, rawpic, issues);
+        ns.get(globals::Create_DP_Log_DATA)(jpg, rawpic, issues);
     } catch (py::error_already_set& e) {
         RecordFailure failure = take_record_failure(e.value());
         if (failure == RecordFailure::kWorkbookFull) stop_full(e, where, jpg);
@@ -286,14 +286,15 @@ static void record_lines(PictureRun& run, const std::vector<ustring>& lines,
             continue;
         }
         if (std::optional<CutNote> cut = cut_note(line_number, read)) cut_notes.push_back(std::move(*cut));
-        ns.print(py_::percent(kRunningLine, py::make_tuple(ns.get("data_num"), to_str(echo(read.cleaned)))));
+        ns.print(py_::percent(kRunningLine,
+                              py::make_tuple(ns.get(globals::data_num), to_str(echo(read.cleaned)))));
         py::str jpg = to_str(read.fields[0]);
         py::str rawpic = to_str(read.fields[1]);
         py::str issues = to_str(read.fields[2]);
-        ns.set("data_num", ns.get("data_num") + py::int_(1));
-        ns.set("Target_Awb_Target_Pic",
+        ns.set(globals::data_num, ns.get(globals::data_num) + py::int_(1));
+        ns.set(globals::Target_Awb_Target_Pic,
                to_str(dump_to_read(read.fields[0], picture_as_written(text), dump_exists, same_but_case)));
-        ns.set("exif_file_flage", py::int_(0));
+        ns.set(globals::exif_file_flage, py::int_(0));
         run.record(jpg, rawpic, issues, capture_list_place(line_number));
     }
     run.finish();
@@ -301,7 +302,7 @@ static void record_lines(PictureRun& run, const std::vector<ustring>& lines,
 
 void tavrin() {
     const py_::Namespace& ns = kTavrin;
-    py::object prefix = ns.get("global_val").attr("rawfilename_txt");
+    py::object prefix = ns.get(globals::global_val).attr("rawfilename_txt");
     py::object list_path = prefix + py::str(kCaptureListName);
     std::string list = text_of(list_path);
     if (!py_::exists(ns, list_path)) {
@@ -330,8 +331,9 @@ void tavrin() {
     run.guarded([&] { record_lines(run, lines, cut_notes); });
 
     std::vector<ustring> missing;
-    for (py::handle entry : ns.get("no_exif_list")) missing.push_back(text_as_ustring(entry));
-    print_lines(batch_end_report(missing, run.failed(), cut_notes, text_as_ustring(ns.get("Excle_File"))));
+    for (py::handle entry : ns.get(globals::no_exif_list)) missing.push_back(text_as_ustring(entry));
+    print_lines(
+        batch_end_report(missing, run.failed(), cut_notes, text_as_ustring(ns.get(globals::Excle_File))));
 }
 
 }  // namespace awb::batch

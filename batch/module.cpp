@@ -13,33 +13,33 @@ namespace awb::batch {
 namespace {
 
 void import_packages(py::module_& m) {
-    m.attr("os") = py::module_::import("os");
-    m.attr("time") = py::module_::import("time");
-    m.attr("sys") = py::module_::import("sys");
-    m.attr("np") = py::module_::import("numpy");
-    m.attr("xlwt") = py::module_::import("xlwt");
-    m.attr("xlrd") = py::module_::import("xlrd");
-    m.attr("copy") = py::module_::import("xlutils.copy").attr("copy");
-    m.attr("filelock") = py::module_::import("filelock");
+    m.attr(globals::os) = py::module_::import("os");
+    m.attr(globals::time) = py::module_::import("time");
+    m.attr(globals::sys) = py::module_::import("sys");
+    m.attr(globals::np) = py::module_::import("numpy");
+    m.attr(globals::xlwt) = py::module_::import("xlwt");
+    m.attr(globals::xlrd) = py::module_::import("xlrd");
+    m.attr(globals::copy) = py::module_::import("xlutils.copy").attr("copy");
+    m.attr(globals::filelock) = py::module_::import("filelock");
     py::module_ settings = py::module_::import("global_values");
-    if (!py::hasattr(settings, "global_val")) {
+    if (!py::hasattr(settings, globals::global_val)) {
         py_::raise(PyExc_ImportError, "cannot import name 'global_val' from 'global_values'");
     }
-    m.attr("global_val") = settings.attr("global_val");
+    m.attr(globals::global_val) = settings.attr("global_val");
 }
 
 void set_state(py::module_& m) {
-    m.attr("defaultencoding") = "utf-8";
-    m.attr("Data_num") = 21;
-    m.attr("insert_row_num") = 0;
-    m.attr("Target_Awb_Target_Pic") = "";
-    m.attr("AWB_TAG_DATA_List") = m.attr("np").attr("arange")(100);
-    m.attr("no_exif_list") = py::list(py::make_tuple(""));
-    py::object time = m.attr("time");
-    m.attr("Excle_File") = py_::to_str(
+    m.attr(globals::defaultencoding) = "utf-8";
+    m.attr(globals::Data_num) = 21;
+    m.attr(globals::insert_row_num) = 0;
+    m.attr(globals::Target_Awb_Target_Pic) = "";
+    m.attr(globals::AWB_TAG_DATA_List) = m.attr(globals::np).attr("arange")(100);
+    m.attr(globals::no_exif_list) = py::list(py::make_tuple(""));
+    py::object time = m.attr(globals::time);
+    m.attr(globals::Excle_File) = py_::to_str(
         day_workbook_name(py_::to_ustring(time.attr("strftime")("%Y%m%d", time.attr("localtime")()))));
-    m.attr("exif_file_flage") = 0;
-    m.attr("data_num") = 1;
+    m.attr(globals::exif_file_flage) = 0;
+    m.attr(globals::data_num) = 1;
 }
 
 void define_errors(py::module_& m) {
@@ -52,28 +52,28 @@ void define_errors(py::module_& m) {
 }
 
 void define_functions(py::module_& m) {
-    m.def("GetDesktopPath", &get_desktop_path, "The user's Desktop folder with a trailing separator.");
+    m.def(globals::GetDesktopPath, &get_desktop_path, "The user's Desktop folder with a trailing separator.");
     m.def(
-        "LUMVIK_NEW", [](py::object moudle) { return py_::read_tag_from_dump(kTavrin, moudle); },
+        globals::LUMVIK_NEW, [](py::object moudle) { return py_::read_tag_from_dump(kTavrin, moudle); },
         py::arg("moudle") = "",
         "The value of one tag of the current picture's EXIF dump (0 when absent or missing).");
     m.def(
-        "Create_Data",
+        globals::Create_Data,
         [](py::object light_source) { py_::build_record(kTavrin, light_source, py_::GainArray::kWithout); },
         py::arg("Light_Source"), "Build the AWB record (AWB_TAG_DATA_List) for one light source.");
-    m.def("Create_DP_Log_DATA", &create_dp_log_data, py::arg("jpg"), py::arg("rawpic"), py::arg("issues"),
-          "Record one picture's row on each of the seven sheets of Excle_File.");
+    m.def(globals::Create_DP_Log_DATA, &create_dp_log_data, py::arg("jpg"), py::arg("rawpic"),
+          py::arg("issues"), "Record one picture's row on each of the seven sheets of Excle_File.");
     m.def(
-        "Create_Excel",
+        globals::Create_Excel,
         [](py::object /*jpg*/, py::object /*rawpic*/, py::object /*issues*/) {
             py_::create_workbook(kTavrin, {/*prewrite_picture=*/false, /*widen_name_column=*/true,
                                            /*set_data_num=*/true});
         },
         py::arg("jpg"), py::arg("rawpic"), py::arg("issues"),
         "Create the analysis workbook Excle_File with its seven sheets and title rows.");
-    m.def("DP_DUMP", &dp_dump, py::arg("file_dir"),
+    m.def(globals::DP_DUMP, &dp_dump, py::arg("file_dir"),
           "Record every file of a folder tree as the EXIF dump of one picture.");
-    m.def("Tavrin", &tavrin,
+    m.def(globals::Tavrin, &tavrin,
           "The batch: record every picture of the capture list in a fresh day's workbook.");
 }
 

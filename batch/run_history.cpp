@@ -36,7 +36,7 @@ RunHistory::RunHistory() : columns_(history_record_columns()) {
     const py_::Namespace& ns = kTavrin;
     RunHistoryState& state = py_::module_state<RunHistoryState>(ns);
     outer_ = state.current;
-    workbook_ = path_ = ns.get("Excle_File");
+    workbook_ = path_ = ns.get(globals::Excle_File);
     try {
         history_ = py::module_::import(py_::kHistoryModule);
         path_ = history_.attr("history_path")(path_);

@@ -34,8 +34,8 @@ void dp_dump(py::object file_dir) {
                 continue;
             }
             py::str name = py_::to_str(walked);
-            ns.set("Target_Awb_Target_Pic", name);
-            ns.set("exif_file_flage", py::int_(0));
+            ns.set(globals::Target_Awb_Target_Pic, name);
+            ns.set(globals::exif_file_flage, py::int_(0));
             ns.print(py::make_tuple(++number, name));
             py::object path = join(root, file);
             py_::DumpPath where(ns, path);

@@ -46,7 +46,7 @@ struct CellStyles {
 
 CellStyles cell_styles(const py_::Namespace& ns, py_::Book& book) {
     if (!book.styles.contains("style")) {
-        py::object xlwt = ns.get("xlwt");
+        py::object xlwt = ns.get(globals::xlwt);
         py::object alignment = py_::alignment(xlwt, "HORZ_LEFT", "VERT_CENTER");
         py::object font = xlwt.attr("Font")();
         font.attr("colour_index") = 0;
@@ -81,7 +81,7 @@ decltype(auto) picture_step(Step&& step) {
 
 // The "Date" cell: record slot 20 as text, cleaned (awb::batch::clean_date_text), as an integer.
 py::object date_of_record(const py_::Namespace& ns) {
-    py::str text(ns.get("AWB_TAG_DATA_List")[py::int_(kDateSlot)]);
+    py::str text(ns.get(globals::AWB_TAG_DATA_List)[py::int_(kDateSlot)]);
     return ns.lookup("int")(py_::to_str(clean_date_text(py_::to_ustring(text))));
 }
 
@@ -150,7 +150,7 @@ RecordFailure take_record_failure(py::handle error) {
 void create_dp_log_data(py::object jpg, py::object rawpic, py::object issues) {
     const py_::Namespace& ns = kTavrin;
     py_::TextMemory dumps(ns);  // each dump is read once for the seven sheets
-    py::object workbook = ns.get("Excle_File");
+    py::object workbook = ns.get(globals::Excle_File);
     py_::WorkbookLock lock(ns, workbook, py_::kShowWait);  // taken already in a run
     py_::Book* book = &py_::BookMemory::of(ns).open(ns, workbook);
     mark_failure(py::object(), RecordFailure::kNone);
@@ -158,20 +158,20 @@ void create_dp_log_data(py::object jpg, py::object rawpic, py::object issues) {
     // Gather: the row of each sheet (awb::batch::BatchRowSearch) and the record for its light
     // source.
     BatchRowSearch search;
-    py::object data_num_org = ns.get("Data_num");
-    py::object target = ns.get("Target_Awb_Target_Pic");
+    py::object data_num_org = ns.get(globals::Data_num);
+    py::object target = ns.get(globals::Target_Awb_Target_Pic);
     std::array<SheetRow, kSheetCount> rows;
     for (std::size_t k = 0; k < kSheetCount; ++k) {
         const LightSource& source = kLightSources[k];
         SheetRow& sheet = rows[k];
-        ns.set("Data_num", data_num_org);
+        ns.set(globals::Data_num, data_num_org);
         py_::SheetRows& names = book->sheet(k);
         SheetMatch match{names.count(), names.find(target)};
         std::size_t searched = search.search(match);
-        ns.set("insert_row_num", py::int_(searched));
+        ns.set(globals::insert_row_num, py::int_(searched));
 
         picture_step([&] {
-            ns.get("Create_Data")(py_::to_str(source.code));
+            ns.get(globals::Create_Data)(py_::to_str(source.code));
             sheet.values = py_::take_record(ns);
             sheet.date = date_of_record(ns);
         });
@@ -180,9 +180,9 @@ void create_dp_log_data(py::object jpg, py::object rawpic, py::object issues) {
         // workbook is made in this process, which would leave "P2" empty).
         sheet.layout = &layout_of(source);
         sheet.row = search.settle(sheet.layout->value_columns);
-        if (sheet.row != searched) ns.set("insert_row_num", py::int_(sheet.row));
+        if (sheet.row != searched) ns.set(globals::insert_row_num, py::int_(sheet.row));
         // `Data_num` stands two past the last value column: 13 while a reduced sheet is written.
-        if (source.reduced) ns.set("Data_num", py::int_(reduced_layout().value_columns + 2));
+        if (source.reduced) ns.set(globals::Data_num, py::int_(reduced_layout().value_columns + 2));
     }
 
     // A dump that holds none of the record's tags is not recorded as a row of zeros.

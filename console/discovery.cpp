@@ -48,7 +48,7 @@ struct Listing {
 };
 
 bool on_windows(const py_::Namespace& ns) {
-    return ns.get("platform").attr("system")().equal(py::str("Windows"));
+    return ns.get(globals::platform).attr("system")().equal(py::str("Windows"));
 }
 
 // A text's name in its listed path: on Windows the listing joins the folder (written with "/")
@@ -116,7 +116,7 @@ bool colour_statistics_beside(const py_::Namespace& ns, const ustring& awb_path)
         awb_path.substr(awb_path.size() - kAwbTextSuffix.size()) != kAwbTextSuffix) {
         return true;  // no AWB text of the simulator's naming: nothing to wait for
     }
-    py::object glob = ns.get("glob");
+    py::object glob = ns.get(globals::glob);
     ustring stem = awb_path.substr(0, awb_path.size() - kAwbTextSuffix.size());
     py::object found = glob.attr("glob")(glob.attr("escape")(py_::to_str(stem)) +
                                          py_::to_str(ustring(kColourStatsSuffix) + U"*"));
@@ -185,12 +185,12 @@ void tell_about(const py_::Namespace& ns, DiscoveryState& state, const Listing& 
 }  // namespace
 
 py::object results_folder(const py_::Namespace& ns) {
-    return py_::to_str(split_results_pattern(py_::to_ustring(ns.get("AWB_Results_Dir"))).folder);
+    return py_::to_str(split_results_pattern(py_::to_ustring(ns.get(globals::AWB_Results_Dir))).folder);
 }
 
 py::object list_results(const py_::Namespace& ns) {
-    ResultsPattern pattern = split_results_pattern(py_::to_ustring(ns.get("AWB_Results_Dir")));
-    py::object glob = ns.get("glob");
+    ResultsPattern pattern = split_results_pattern(py_::to_ustring(ns.get(globals::AWB_Results_Dir)));
+    py::object glob = ns.get(globals::glob);
     py::object found =
         glob.attr("glob")(glob.attr("escape")(py_::to_str(pattern.folder)) + py_::to_str(pattern.files));
     return ns.lookup("sorted")(found);
@@ -225,7 +225,7 @@ std::optional<EmptyResults> results_missing(const py_::Namespace& ns) {
 
 bool settle_again(const py_::Namespace& ns, bool may_wait) {
     DiscoveryState& state = state_of(ns);
-    py::object fp = ns.get("fp");
+    py::object fp = ns.get(globals::fp);
     if (!state.settled || !py::hasattr(fp, "name")) return false;
     py::object name = fp.attr("name");
     if (!PyUnicode_Check(name.ptr()) || py_::to_ustring(name) != state.opened_path) return false;
@@ -263,9 +263,9 @@ void find_changed_txt() {
     ustring awb_text = windows ? awb_text_in_folder(py_::to_ustring(results_folder(ns)), chosen.name)
                                : awb_text_of(py_::to_ustring(newest));
     py::str path = py_::to_str(awb_text);
-    ns.set("Target_Awb_Target_Pic", py_::to_str(picture_name_from_result(chosen.name)));
-    ns.set("Lumvik_file_full_path", path);
-    ns.set("fp", py_::open_debug_text(ns, path));
+    ns.set(globals::Target_Awb_Target_Pic, py_::to_str(picture_name_from_result(chosen.name)));
+    ns.set(globals::Lumvik_file_full_path, path);
+    ns.set(globals::fp, py_::open_debug_text(ns, path));
 
     // The AWB text as the listing found it (it is a listed text itself), and once written.
     ustring awb_name = awb_text_of(chosen.name);

@@ -43,12 +43,12 @@ ErrorKind kind_of(const py_::Namespace& ns, py::error_already_set& e) {
 FailureFacts facts_of(const py_::Namespace& ns, py::error_already_set& e) {
     FailureFacts facts;
     facts.step = current_step();
-    facts.workbook = variable(ns, "Excle_File");
-    facts.text = variable(ns, "Lumvik_file_full_path");
+    facts.workbook = variable(ns, globals::Excle_File);
+    facts.text = variable(ns, globals::Lumvik_file_full_path);
     facts.error = kind_of(ns, e);
     facts.detail = py_::described(e);
-    facts.capture_list = variable(ns, "rawfilename_txt");
-    facts.picture = variable(ns, "Target_Awb_Target_Pic");
+    facts.capture_list = variable(ns, globals::rawfilename_txt);
+    facts.picture = variable(ns, globals::Target_Awb_Target_Pic);
     facts.wait_seconds = static_cast<int>(py_::kShowWait);
     facts.note = [&e] { return py_::first_note(e); };
     facts.named_file = [&e]() -> std::optional<std::string> {
@@ -67,7 +67,7 @@ Step current_step() { return py_::module_state<ConsoleState>(kLumvik).step; }
 
 void log_trace(const py_::Namespace& ns, py::error_already_set& e, const std::string& line) {
     try {
-        py::object log = ns.get("sys").attr("stderr");
+        py::object log = ns.get(globals::sys).attr("stderr");
         if (!line.empty()) log.attr("write")(py::str(line + "\n"));
         py::module_::import("traceback")
             .attr("print_exception")(e.type(), e.value(), e.value().attr("__traceback__"),

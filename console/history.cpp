@@ -63,7 +63,7 @@ struct HeldShowState {
 
 RecordedShow recorded_show(const py_::Namespace& ns, const std::vector<SheetRecord>& sheets,
                            py::handle issues) {
-    return {ns.get("Excle_File"), sheets.back().name, ns.get("Lumvik_file_full_path"),
+    return {ns.get(globals::Excle_File), sheets.back().name, ns.get(globals::Lumvik_file_full_path),
             py::reinterpret_borrow<py::object>(issues), values_by_tag(sheets)};
 }
 

@@ -46,7 +46,7 @@ struct RowStyles {
 
 RowStyles row_styles(const py_::Namespace& ns, py_::Book& book) {
     if (!book.styles.contains("value")) {
-        py::object xlwt = ns.get("xlwt");
+        py::object xlwt = ns.get(globals::xlwt);
         py::object pattern = py_::solid_fill(xlwt, kRowFillColour);
         py::object alignment = py_::alignment(xlwt, "HORZ_LEFT", "VERT_CENTER");
         auto filled = [&](py::object style) {
@@ -68,9 +68,9 @@ RowStyles row_styles(const py_::Namespace& ns, py_::Book& book) {
 std::optional<std::size_t> find_row(const py_::Namespace& ns, const py_::SheetRows& rows) {
     if (rows.count() <= 1) return std::nullopt;
     // A multi-frame picture is recorded under its name before the "-mfll" marker.
-    ustring current = py_::to_ustring(ns.get("Target_Awb_Target_Pic"));
+    ustring current = py_::to_ustring(ns.get(globals::Target_Awb_Target_Pic));
     ustring picture = recorded_picture_name(current);
-    if (picture != current) ns.set("Target_Awb_Target_Pic", py_::to_str(picture));
+    if (picture != current) ns.set(globals::Target_Awb_Target_Pic, py_::to_str(picture));
     py::object to_text = ns.lookup("str");
     std::vector<py::object> texts;
     std::vector<ustring> cells;
@@ -83,7 +83,7 @@ std::optional<std::size_t> find_row(const py_::Namespace& ns, const py_::SheetRo
     }
     std::optional<std::size_t> found = find_picture_row(cells, picture, is_alnum, py_::upper_case);
     if (!found) return std::nullopt;
-    ns.set("Target_Awb_Target_Pic", texts[*found]);
+    ns.set(globals::Target_Awb_Target_Pic, texts[*found]);
     return *found + 1;
 }
 
@@ -120,11 +120,11 @@ void print_summary(const py_::Namespace& ns, const std::vector<SheetRecord>& she
 // summary; returns the show for the history, which is written after the lock is released.
 RecordedShow record_in_workbook(const py_::Namespace& ns) {
     mark_step(Step::kIssueNote);
-    py::object issues = ns.get("Pic_Issues_Raw")(ns.get("Target_Awb_Target_Pic"));
-    ns.set("insert_row_num", py::int_(0));
+    py::object issues = ns.get(globals::Pic_Issues_Raw)(ns.get(globals::Target_Awb_Target_Pic));
+    ns.set(globals::insert_row_num, py::int_(0));
 
     mark_step(Step::kLockWorkbook);
-    py::object path = ns.get("Excle_File");
+    py::object path = ns.get(globals::Excle_File);
     py_::WorkbookLock lock(ns, path, py_::kShowWait);  // a show has taken it already
     mark_step(Step::kOpenWorkbook);
     py_::BookMemory& memory = py_::BookMemory::of(ns);
@@ -142,12 +142,12 @@ RecordedShow record_in_workbook(const py_::Namespace& ns) {
             mark_step(Step::kOpenWorkbook);
             const py_::SheetRows& rows = memory.open(ns, path).sheet(k);
             row = picture_row(find_row(ns, rows), row, rows.count());
-            ns.set("insert_row_num", py::int_(row));
+            ns.set(globals::insert_row_num, py::int_(row));
 
             mark_step(Step::kReadTags);
-            ns.get("Create_Data")(py_::to_str(kLightSources[k].code));
+            ns.get(globals::Create_Data)(py_::to_str(kLightSources[k].code));
             sheets.push_back(
-                {row, ns.get("Target_Awb_Target_Pic"), py_::take_record(ns), py_::take_gains(ns)});
+                {row, ns.get(globals::Target_Awb_Target_Pic), py_::take_record(ns), py_::take_gains(ns)});
         }
         mark_step(Step::kSettle);
         if (!settle_again(ns, first_reading)) break;
@@ -155,8 +155,8 @@ RecordedShow record_in_workbook(const py_::Namespace& ns) {
 
     mark_step(Step::kCheckValues);
     if (texts->holds_no_values()) {
-        py::object fp = ns.get("fp");
-        py::object text = py::hasattr(fp, "name") ? fp.attr("name") : ns.get("Lumvik_file_full_path");
+        py::object fp = ns.get(globals::fp);
+        py::object text = py::hasattr(fp, "name") ? fp.attr("name") : ns.get(globals::Lumvik_file_full_path);
         py_::raise(PyExc_ValueError, no_values(py::str(text).cast<std::string>()));
     }
 
@@ -172,7 +172,7 @@ RecordedShow record_in_workbook(const py_::Namespace& ns) {
     py_::HeldInterrupt held;  // Ctrl-C waits until the rows are written and saved
     try {
         RowStyles styles = row_styles(ns, book);
-        py::object now = ns.get("datetime").attr("datetime").attr("now")();
+        py::object now = ns.get(globals::datetime).attr("datetime").attr("now")();
         for (std::size_t k = 0; k < sheets.size(); ++k) write_row(book, k, sheets[k], styles, issues, now);
     } catch (py::error_already_set&) {
         memory.forget();  // the memory no longer holds whole pictures only

@@ -15,7 +15,7 @@ namespace awb::console {
 py::object pic_issues_raw(py::handle pic_file) {
     const py_::Namespace& ns = kLumvik;
     ustring picture = py_::to_ustring(pic_file);
-    py::object list = ns.get("rawfilename_txt");
+    py::object list = ns.get(globals::rawfilename_txt);
     if (!py_::exists(ns, list)) {
         ns.print(kListMissing);
         return py_::to_str(kNoIssueNote);
@@ -29,7 +29,8 @@ py::object pic_issues_raw(py::handle pic_file) {
             py_::add_note(e, undecodable_text(py_::text_of(list), tried));
         throw;
     }
-    ShownNote shown = shown_issue_note(lines, picture, py_::to_ustring(ns.get("digits")), py_::upper_case);
+    ShownNote shown =
+        shown_issue_note(lines, picture, py_::to_ustring(ns.get(globals::digits)), py_::upper_case);
     ns.print(py_::to_str(shown.line));
     return py_::to_str(shown.note);
 }

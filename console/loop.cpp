@@ -15,7 +15,7 @@ namespace {
 
 // Closes the debug text of the last show, if one is open.
 void close_text(const py_::Namespace& ns) {
-    py::object fp = ns.get("fp");
+    py::object fp = ns.get(globals::fp);
     if (py::hasattr(fp, "close")) fp.attr("close")();
 }
 
@@ -31,8 +31,8 @@ void remove_quietly(const py_::Namespace& ns, py::handle path) {
 void show(const py_::Namespace& ns) {
     close_text(ns);  // the text the main block's discovery opened
     mark_step(Step::kDiscovery);
-    ns.get("Find_Changed_Txt")();
-    py::object workbook = ns.get("Excle_File");
+    ns.get(globals::Find_Changed_Txt)();
+    py::object workbook = ns.get(globals::Excle_File);
     HeldShow recorded(ns);  // the show's history is written once the lock is released
     {
         // One writer at a time: the workbook is looked at, made and recorded into under its lock.
@@ -40,14 +40,14 @@ void show(const py_::Namespace& ns) {
         py_::WorkbookLock lock(ns, workbook, py_::kShowWait);
         bool created = false;
         if (!py_::exists(ns, workbook)) {
-            ns.set("insert_row_num", py::int_(1));
+            ns.set(globals::insert_row_num, py::int_(1));
             mark_step(Step::kCreateWorkbook);
-            ns.get("Create_Excel")();
+            ns.get(globals::Create_Excel)();
             created = true;
         }
         mark_step(Step::kIssueNote);
         try {
-            ns.get("Create_Lumvik_DATA")();
+            ns.get(globals::Create_Lumvik_DATA)();
         } catch (py::error_already_set&) {
             // A failed show leaves the disk as it found it: no workbook of this show's making.
             if (created && current_step() != Step::kSummary) remove_quietly(ns, workbook);
@@ -58,9 +58,9 @@ void show(const py_::Namespace& ns) {
     remember_shown(ns);
     close_text(ns);
     ns.print("\n");
-    for (const ustring& line : show_lines(py_::to_ustring(ns.get("Lumvik_file_full_path")),
-                                          py_::to_ustring(ns.get("Target_Awb_Target_Pic")),
-                                          py_::to_ustring(ns.get("Excle_File")))) {
+    for (const ustring& line : show_lines(py_::to_ustring(ns.get(globals::Lumvik_file_full_path)),
+                                          py_::to_ustring(ns.get(globals::Target_Awb_Target_Pic)),
+                                          py_::to_ustring(ns.get(globals::Excle_File)))) {
         ns.print(py_::to_str(line));
     }
 }
@@ -71,8 +71,8 @@ void show(const py_::Namespace& ns) {
 void clear(const py_::Namespace& ns) {
     mark_step(Step::kClear);
     close_text(ns);
-    py::object root = ns.get("AWB_Results_Dir_Root");
-    py::object glob = ns.get("glob");
+    py::object root = ns.get(globals::AWB_Results_Dir_Root);
+    py::object glob = ns.get(globals::glob);
     py_::Os os(ns);
     py::object folder = glob.attr("escape")(root);
     std::size_t left = 0;
@@ -95,7 +95,7 @@ void clear(const py_::Namespace& ns) {
     }
     look_after_clear(ns);
     ns.print("\n");
-    ns.print(root + ns.get("Target_Awb_Target_Pic"));
+    ns.print(root + ns.get(globals::Target_Awb_Target_Pic));
     if (left != 0) py_::raise_noted(PyExc_OSError, "result files left", clear_left_files(left, first, why));
     ns.print(kCleared);
 }
@@ -142,13 +142,13 @@ void run_console() {
     const py_::Namespace& ns = kLumvik;
     for (const char* line : kBanner) ns.print(line);
     try {
-        ns.get("Find_Changed_Txt")();
+        ns.get(globals::Find_Changed_Txt)();
     } catch (py::error_already_set& e) {
         if (!e.matches(PyExc_Exception)) throw;
         // The first show repeats the discovery and tells the engineer.
         log_trace(ns, e, "");
     }
-    ns.get("Lumvik_Main")();
+    ns.get(globals::Lumvik_Main)();
 }
 
 }  // namespace awb::console

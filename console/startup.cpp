@@ -12,17 +12,17 @@ namespace awb::console {
 namespace {
 
 void bind_packages(py::module_& m) {
-    m.attr("glob") = py::module_::import("glob");
-    m.attr("os") = py::module_::import("os");
-    m.attr("sys") = py::module_::import("sys");
-    m.attr("np") = py::module_::import("numpy");
-    m.attr("xlwt") = py::module_::import("xlwt");
-    m.attr("xlrd") = py::module_::import("xlrd");
-    m.attr("copy") = py::module_::import("xlutils.copy").attr("copy");
-    m.attr("filelock") = py::module_::import("filelock");
-    m.attr("datetime") = py::module_::import("datetime");
-    m.attr("platform") = py::module_::import("platform");
-    m.attr("digits") = py::module_::import("string").attr("digits");
+    m.attr(globals::glob) = py::module_::import("glob");
+    m.attr(globals::os) = py::module_::import("os");
+    m.attr(globals::sys) = py::module_::import("sys");
+    m.attr(globals::np) = py::module_::import("numpy");
+    m.attr(globals::xlwt) = py::module_::import("xlwt");
+    m.attr(globals::xlrd) = py::module_::import("xlrd");
+    m.attr(globals::copy) = py::module_::import("xlutils.copy").attr("copy");
+    m.attr(globals::filelock) = py::module_::import("filelock");
+    m.attr(globals::datetime) = py::module_::import("datetime");
+    m.attr(globals::platform) = py::module_::import("platform");
+    m.attr(globals::digits) = py::module_::import("string").attr("digits");
 }
 
 void write_lines(const py_::Namespace& ns, const char* name, const std::array<const char*, 3>& lines) {
@@ -33,7 +33,7 @@ void write_lines(const py_::Namespace& ns, const char* name, const std::array<co
 
 // The shell's "pause": waits for a key (a line) where somebody sits at a terminal.
 void pause(const py_::Namespace& ns) {
-    py::object stdin_ = ns.get("sys").attr("stdin");
+    py::object stdin_ = ns.get(globals::sys).attr("stdin");
     if (stdin_.is_none() || !stdin_.attr("isatty")().cast<bool>()) return;
     try {
         ns.lookup("input")(kPausePrompt);
@@ -84,21 +84,21 @@ void read_configuration(const py_::Namespace& ns) {
         if (!py_::exists(ns, folder)) {
             ns.print(py_::to_str(folder_missing(*value)));
             pause(ns);
-            ns.get("sys").attr("exit")(0);
+            ns.get(globals::sys).attr("exit")(0);
         }
-        ns.set("path", folder);
+        ns.set(globals::path, folder);
         break;  // the first line names the folder, the others are not read
     }
     py::object folder;
     try {
-        folder = ns.get("path");  // NameError when the file holds no line
+        folder = ns.get(globals::path);  // NameError when the file holds no line
     } catch (py::error_already_set& e) {
         py_::add_note(e, kConfigEmpty);
         throw;
     }
     ustring results = results_root(py_::to_ustring(folder));
-    ns.set("AWB_Results_Dir_Root", py_::to_str(results));
-    ns.set("AWB_Results_Dir", py_::to_str(results + ustring(kResultsPattern)));
+    ns.set(globals::AWB_Results_Dir_Root, py_::to_str(results));
+    ns.set(globals::AWB_Results_Dir, py_::to_str(results + ustring(kResultsPattern)));
 }
 
 // Each start begins a new error log; the one of the start before, if it holds anything, is kept
@@ -119,25 +119,26 @@ void keep_earlier_log(const py_::Namespace& ns, const py::str& log, const py::st
 void start_up(py::module_& m) {
     const py_::Namespace& ns = kLumvik;
     bind_packages(m);
-    py::object os = m.attr("os");
+    py::object os = m.attr(globals::os);
     py::object home = os.attr("path").attr("expanduser")("~") + os.attr("sep");
     UserFiles files = user_files(py_::to_ustring(home), py_::to_ustring(os.attr("sep")));
-    m.attr("user_home_path") = home;
-    m.attr("rawfilename_txt") = py_::to_str(files.capture_list);
+    m.attr(globals::user_home_path) = home;
+    m.attr(globals::rawfilename_txt) = py_::to_str(files.capture_list);
     keep_earlier_log(ns, py_::to_str(files.error_log), py_::to_str(files.earlier_error_log));
-    m.attr("error_log") = ns.lookup("open")(py_::to_str(files.error_log), "w", py::arg("buffering") = 1);
-    m.attr("sys").attr("stderr") = m.attr("error_log");
-    m.attr("Excle_File") = py_::to_str(files.workbook);
-    m.attr("Data_num") = 21;
-    m.attr("insert_row_num") = 0;
-    m.attr("fp") = "";
-    m.attr("Lumvik_file_full_path") = "";
-    m.attr("Target_Awb_Target_Pic") = "";
+    m.attr(globals::error_log) =
+        ns.lookup("open")(py_::to_str(files.error_log), "w", py::arg("buffering") = 1);
+    m.attr(globals::sys).attr("stderr") = m.attr(globals::error_log);
+    m.attr(globals::Excle_File) = py_::to_str(files.workbook);
+    m.attr(globals::Data_num) = 21;
+    m.attr(globals::insert_row_num) = 0;
+    m.attr(globals::fp) = "";
+    m.attr(globals::Lumvik_file_full_path) = "";
+    m.attr(globals::Target_Awb_Target_Pic) = "";
     bootstrap_files(ns);
     read_configuration(ns);
-    py::object arange = m.attr("np").attr("arange");
-    m.attr("AWB_TAG_DATA_List") = arange(100);
-    m.attr("LUMVIK_List") = arange(100);
+    py::object arange = m.attr(globals::np).attr("arange");
+    m.attr(globals::AWB_TAG_DATA_List) = arange(100);
+    m.attr(globals::LUMVIK_List) = arange(100);
     first_look(ns);
 }
 

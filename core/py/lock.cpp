@@ -66,8 +66,8 @@ LockFile& lock_file(const Namespace& ns, const py::object& path, bool in_machine
         locked->identity = identity_of(held);
     });
     // filelock's lock, opening for reading a lock file this user may not write.
-    py::object file_lock =
-        py::module_::import("awb_desk.lock_files").attr("readable")(ns.get("filelock").attr("FileLock"));
+    py::object file_lock = py::module_::import("awb_desk.lock_files")
+                               .attr("readable")(ns.get(globals::filelock).attr("FileLock"));
     py::dict options;
     options["on_acquired"] = on_acquired;
     if (in_machine_folder) options["mode"] = kMachineLockFileMode;  // open to every user
@@ -225,7 +225,7 @@ WorkbookLock::~WorkbookLock() {
 }
 
 bool is_lock_timeout(const Namespace& ns, const py::error_already_set& error) {
-    return error.matches(ns.get("filelock").attr("Timeout"));
+    return error.matches(ns.get(globals::filelock).attr("Timeout"));
 }
 
 HeldInterrupt::HeldInterrupt() {

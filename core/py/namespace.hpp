@@ -5,6 +5,8 @@
 
 #include <utility>
 
+#include "awb/module_globals.hpp"
+
 namespace awb::py_ {
 
 namespace py = pybind11;

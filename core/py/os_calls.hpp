@@ -11,7 +11,7 @@ namespace awb::py_ {
 
 class Os {
 public:
-    explicit Os(const Namespace& ns) : os_(ns.get("os")) {}
+    explicit Os(const Namespace& ns) : os_(ns.get(globals::os)) {}
 
     const py::object& module() const { return os_; }
     py::object path(const char* function) const { return os_.attr("path").attr(function); }

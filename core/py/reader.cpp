@@ -21,11 +21,11 @@ ReaderState& state_in(const py::capsule& capsule) { return *capsule.get_pointer<
 constexpr const char* kDumpFolder = "./EXIF/";
 
 py::object report_missing_dump(const Namespace& ns, const py::object& path) {
-    if (ns.get("exif_file_flage").equal(py::int_(0))) {
+    if (ns.get(globals::exif_file_flage).equal(py::int_(0))) {
         ns.print(to_str(missing_dump_line(to_ustring(path))));
-        ns.set("exif_file_flage", py::int_(1));
+        ns.set(globals::exif_file_flage, py::int_(1));
     }
-    py::object missing = ns.get("no_exif_list");
+    py::object missing = ns.get(globals::no_exif_list);
     if (py::len(missing) != 0 && py::object(missing[py::int_(-1)]).not_equal(path)) {
         missing.attr("append")(path);
     }
@@ -63,10 +63,10 @@ py::object scan_lines(const Namespace& ns, py::handle lines, py::handle tag, boo
 }
 
 py::object read_tag_from_open_text(const Namespace& ns, py::handle tag) {
-    py::object fp = ns.get("fp");
+    py::object fp = ns.get(globals::fp);
     TextMemory* memory = module_state<ReaderState>(ns).text_memory;
     if (memory && memory->source.is(fp)) return memory->scan(ns, tag);
-    fp.attr("seek")(0, ns.get("os").attr("SEEK_SET"));
+    fp.attr("seek")(0, ns.get(globals::os).attr("SEEK_SET"));
     py::object lines = fp.attr("readlines")();
     if (!memory) return scan_lines(ns, lines, tag);
     memory->source = fp;
@@ -77,8 +77,8 @@ py::object read_tag_from_open_text(const Namespace& ns, py::handle tag) {
 
 py::object read_tag_from_dump(const Namespace& ns, py::handle tag) {
     const ReaderState& state = module_state<ReaderState>(ns);
-    py::object path =
-        state.dump_path ? state.dump_path->path : py::str(kDumpFolder) + ns.get("Target_Awb_Target_Pic");
+    py::object path = state.dump_path ? state.dump_path->path
+                                      : py::str(kDumpFolder) + ns.get(globals::Target_Awb_Target_Pic);
     TextMemory* memory = state.text_memory;
     if (memory && memory->source && memory->source.equal(path)) {
         if (memory->lines.is_none()) return report_missing_dump(ns, path);
@@ -91,7 +91,7 @@ py::object read_tag_from_dump(const Namespace& ns, py::handle tag) {
         }
         return report_missing_dump(ns, path);
     }
-    py::object lines = read_debug_lines(ns, path, [&](py::handle dump) { ns.set("fp", dump); });
+    py::object lines = read_debug_lines(ns, path, [&](py::handle dump) { ns.set(globals::fp, dump); });
     if (!memory) return scan_lines(ns, lines, tag);
     memory->source = path;
     memory->lines = lines;

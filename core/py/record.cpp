@@ -19,29 +19,29 @@ void store(py::handle array, const std::array<py::object, N>& values) {
 }  // namespace
 
 void build_record(const Namespace& ns, py::handle light_source, GainArray gains) {
-    py::object record = ns.get("AWB_TAG_DATA_List");
+    py::object record = ns.get(globals::AWB_TAG_DATA_List);
     for (std::size_t slot = 0; slot < kRecordSize; ++slot) record[py::int_(slot)] = py::int_(0);
 
     std::array<py::object, kRecordSlots.size()> values;
     for (std::size_t slot : kRecordReadOrder) {
         const RecordSlot& entry = kRecordSlots[slot];
-        values[slot] = ns.get("LUMVIK_NEW")(tag_name(entry.tag, entry.per_light_source, light_source));
+        values[slot] = ns.get(globals::LUMVIK_NEW)(tag_name(entry.tag, entry.per_light_source, light_source));
     }
-    store(ns.get("AWB_TAG_DATA_List"), values);
+    store(ns.get(globals::AWB_TAG_DATA_List), values);
 
     if (gains == GainArray::kWith) {
         std::array<py::object, kGainSlots.size()> gain_values;
         for (std::size_t slot = 0; slot < kGainSlots.size(); ++slot) {
             const GainSlot& entry = kGainSlots[slot];
             gain_values[slot] =
-                ns.get("LUMVIK_NEW")(tag_name(entry.tag, entry.per_light_source, light_source));
+                ns.get(globals::LUMVIK_NEW)(tag_name(entry.tag, entry.per_light_source, light_source));
         }
-        store(ns.get("LUMVIK_List"), gain_values);
+        store(ns.get(globals::LUMVIK_List), gain_values);
     }
 }
 
 RecordValues take_record(const Namespace& ns) {
-    py::object record = ns.get("AWB_TAG_DATA_List");
+    py::object record = ns.get(globals::AWB_TAG_DATA_List);
     py::object to_int = ns.lookup("int");
     RecordValues values;
     for (std::size_t slot = 0; slot < values.slots.size(); ++slot) {
@@ -51,7 +51,7 @@ RecordValues take_record(const Namespace& ns) {
 }
 
 std::array<std::int64_t, kGainSlots.size()> take_gains(const Namespace& ns) {
-    py::object gains = ns.get("LUMVIK_List");
+    py::object gains = ns.get(globals::LUMVIK_List);
     py::object to_int = ns.lookup("int");
     std::array<std::int64_t, kGainSlots.size()> values{};
     for (std::size_t slot = 0; slot < values.size(); ++slot) {

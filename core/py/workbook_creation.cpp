@@ -42,7 +42,7 @@ py::object alignment(const py::object& xlwt, const char* horizontal, const char*
 }
 
 void create_workbook(const Namespace& ns, const WorkbookVariant& variant) {
-    py::object xlwt = ns.get("xlwt");
+    py::object xlwt = ns.get(globals::xlwt);
     py::object workbook = xlwt.attr("Workbook")();
     for (const LightSource& source : kLightSources) {
         std::size_t column = 0;
@@ -50,15 +50,16 @@ void create_workbook(const Namespace& ns, const WorkbookVariant& variant) {
             workbook.attr("add_sheet")(to_str(source.code), py::arg("cell_overwrite_ok") = true);
         py::object style = title_style(xlwt);
         if (variant.widen_name_column) sheet.attr("col")(0).attr("width") = kNameColumnWidth;
-        ns.set("AWB_Title", titles_of(full_layout()));
-        if (variant.set_data_num) ns.set("Data_num", py::int_(py::len(ns.get("AWB_Title")) - 3));
-        if (source.reduced) ns.set("AWB_Title", titles_of(reduced_layout()));
-        for (py::handle title : ns.get("AWB_Title")) sheet.attr("write")(0, column++, title, style);
+        ns.set(globals::AWB_Title, titles_of(full_layout()));
+        if (variant.set_data_num)
+            ns.set(globals::Data_num, py::int_(py::len(ns.get(globals::AWB_Title)) - 3));
+        if (source.reduced) ns.set(globals::AWB_Title, titles_of(reduced_layout()));
+        for (py::handle title : ns.get(globals::AWB_Title)) sheet.attr("write")(0, column++, title, style);
         if (variant.prewrite_picture) {
-            sheet.attr("write")(ns.get("insert_row_num"), 0, ns.get("Target_Awb_Target_Pic"));
+            sheet.attr("write")(ns.get(globals::insert_row_num), 0, ns.get(globals::Target_Awb_Target_Pic));
         }
     }
-    py::object path = ns.get("Excle_File");
+    py::object path = ns.get(globals::Excle_File);
     WorkbookLock lock(ns, path, kShowWait);
     BookMemory::of(ns).forget();
     save_atomically(ns, workbook, path);

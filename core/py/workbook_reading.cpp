@@ -86,7 +86,7 @@ WorkbookExtras extras_of(const py::object& data) {
 
 Book read_book(const Namespace& ns, py::handle path) {
     py::object data = read_bytes(ns, path);
-    py::object xlrd = ns.get("xlrd");
+    py::object xlrd = ns.get(globals::xlrd);
     // xlrd tells what it finds odd in a file (its size, say) on the console; a workbook it
     // reads is read all the same, and the engineer is told only what matters to the tools.
     py::object quiet = py::module_::import("io").attr("StringIO")();
@@ -100,7 +100,7 @@ Book read_book(const Namespace& ns, py::handle path) {
     book.positions = seven_sheets(path, readable);
     py::list sheets = readable.attr("sheets")();
     for (std::size_t position : book.positions) book.sheets.push_back(rows_of(sheets[position]));
-    book.writable = ns.get("copy")(readable);
+    book.writable = ns.get(globals::copy)(readable);
     keep_extras_aside(ns, path, data, extras_of(data));
     return book;
 }
