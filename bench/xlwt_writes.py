@@ -176,7 +176,12 @@ def batch_run(pictures, checkpoint=250, model=False, keep=False):
         book = made if keep else _xls.copy_of(read(saves[0]))
         plans = model_batch_plans(book)
         write = lambda row, picture: model_batch_picture(book, plans, row, picture)  # noqa: E731
-        save = book.save
+
+        def save():
+            saved = book.save()
+            book.seal_rows()  # the rows saved are kept as their records only
+            return saved
+
     else:
         fresh_default_style()
         made = xlwt_created(True)

@@ -308,7 +308,16 @@ PYBIND11_MODULE(_xls, m) {
                  return py::make_tuple(styles.plain, styles.red, styles.date);
              })
         .def("stream", [](xls::Workbook& b) { return py::bytes(b.stream()); })
-        .def("save", [](xls::Workbook& b) { return py::bytes(b.save()); });
+        .def("save", [](xls::Workbook& b) { return py::bytes(b.save()); })
+        // The file written piece by piece to a binary stream (its write()).
+        .def("save_to",
+             [](xls::Workbook& b, const py::object& stream) {
+                 py::object write = stream.attr("write");
+                 b.save_to([&](std::string_view part) {
+                     write(py::memoryview::from_memory(part.data(), static_cast<py::ssize_t>(part.size())));
+                 });
+             })
+        .def("seal_rows", &xls::Workbook::seal_rows);
 
     // A new analysis workbook, with the batch's wide name column or the console's name written
     // ahead in a row.

@@ -36,7 +36,7 @@ void directory_entry(std::string& out, std::u16string_view name, int type, std::
 
 }  // namespace
 
-std::string compound_document(const std::vector<std::string_view>& stream) {
+void write_compound_document(const std::vector<std::string_view>& stream, const Sink& write) {
     std::size_t length = 0;
     for (std::string_view part : stream) length += part.size();
     std::size_t padding = kStreamAlignment - length % kStreamAlignment;
@@ -94,26 +94,32 @@ std::string compound_document(const std::vector<std::string_view>& stream) {
         }
     }
 
+    std::string head;
+    head.append("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
+    head.append(16, '\0');
+    head.append("\x3E\x00\x03\x00\xFE\xFF\x09\x00\x06\x00", 10);
+    head.append(10, '\0');
+    bytes::u32(head, static_cast<std::uint32_t>(table_list.size()));
+    i32(head, directory_start);
+    head.append(4, '\0');
+    bytes::u32(head, 0x1000);
+    i32(head, kEndOfChain);
+    bytes::u32(head, 0);
+    i32(head, index_list.empty() ? kEndOfChain : index_list.front());
+    bytes::u32(head, static_cast<std::uint32_t>(index_list.size()));
+    for (std::size_t i = 0; i < kHeaderEntries; ++i) i32(head, i < table_list.size() ? table_list[i] : kFree);
+    write(head);
+    for (std::string_view part : stream) write(part);
+    std::string tail(padding, '\0');
+    for (std::int32_t entry : more) i32(tail, entry);
+    for (std::int32_t entry : table) i32(tail, entry);
+    tail += directory;
+    write(tail);
+}
+
+std::string compound_document(const std::vector<std::string_view>& stream) {
     std::string out;
-    out.reserve(512 + stream_length + 512 * (index_sectors + table_sectors + directory_sectors));
-    out.append("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
-    out.append(16, '\0');
-    out.append("\x3E\x00\x03\x00\xFE\xFF\x09\x00\x06\x00", 10);
-    out.append(10, '\0');
-    bytes::u32(out, static_cast<std::uint32_t>(table_list.size()));
-    i32(out, directory_start);
-    out.append(4, '\0');
-    bytes::u32(out, 0x1000);
-    i32(out, kEndOfChain);
-    bytes::u32(out, 0);
-    i32(out, index_list.empty() ? kEndOfChain : index_list.front());
-    bytes::u32(out, static_cast<std::uint32_t>(index_list.size()));
-    for (std::size_t i = 0; i < kHeaderEntries; ++i) i32(out, i < table_list.size() ? table_list[i] : kFree);
-    for (std::string_view part : stream) out += part;
-    out.append(padding, '\0');
-    for (std::int32_t entry : more) i32(out, entry);
-    for (std::int32_t entry : table) i32(out, entry);
-    out += directory;
+    write_compound_document(stream, [&out](std::string_view part) { out += part; });
     return out;
 }
 

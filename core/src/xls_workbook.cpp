@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "xls_bytes.hpp"
 
@@ -179,7 +180,87 @@ void Sheet::set_col_width(std::int64_t index, std::int64_t width) {
     column.width = static_cast<int>(width);
 }
 
-void Sheet::touched(const Row& row) { first_changed_ = std::min<std::size_t>(first_changed_, row.position_); }
+void Sheet::touched(Row& row) {
+    if (row.sealed_) thaw(row);
+    if (row.position_ < encoded_rows_ && !row.changed_) {
+        row.changed_ = true;
+        ++changed_rows_;
+    }
+}
+
+// A sealed row's cells read back from its records (the kinds a sealed row can hold).
+void Sheet::thaw(Row& row) {
+    std::size_t at = offsets_[row.position_];
+    std::size_t end = row.position_ + 1 < offsets_.size() ? offsets_[row.position_ + 1] : encoded_.size();
+    auto word = [&](std::size_t i) {
+        return static_cast<std::uint16_t>(static_cast<std::uint8_t>(encoded_[i]) |
+                                          static_cast<std::uint8_t>(encoded_[i + 1]) << 8);
+    };
+    auto dword = [&](std::size_t i) { return static_cast<std::uint32_t>(word(i) | word(i + 2) << 16); };
+    auto rk = [](std::uint32_t value) {
+        double number = static_cast<double>(static_cast<std::int32_t>(value) >> 2);
+        return value & 1 ? number / 100.0 : number;
+    };
+    std::vector<Cell>& cells = row.cells_;
+    while (at + 4 <= end) {
+        std::uint16_t type = word(at), length = word(at + 2);
+        std::size_t data = at + 4;
+        auto col = static_cast<std::uint8_t>(word(data + 2));
+        switch (type) {
+        case kRk:
+            cells.push_back({col, Cell::Kind::kNumber, word(data + 4), 0, rk(dword(data + 6))});
+            break;
+        case kMulRk:
+            for (std::size_t i = 0; 6 * i + 6 < length; ++i) {
+                std::size_t cell = data + 4 + 6 * i;
+                cells.push_back({static_cast<std::uint8_t>(col + i), Cell::Kind::kNumber, word(cell), 0,
+                                 rk(dword(cell + 2))});
+            }
+            break;
+        case kNumber: {
+            std::uint64_t bits = dword(data + 6) | static_cast<std::uint64_t>(dword(data + 10)) << 32;
+            double number;
+            std::memcpy(&number, &bits, sizeof number);
+            cells.push_back({col, Cell::Kind::kNumber, word(data + 4), 0, number});
+            break;
+        }
+        case kLabelSst:
+            cells.push_back({col, Cell::Kind::kText, word(data + 4), dword(data + 6), 0});
+            break;
+        case kBlank:
+            cells.push_back({col, Cell::Kind::kBlank, word(data + 4), 0, 0});
+            break;
+        case kMulBlank:
+            for (std::size_t i = 0; 2 * i + 6 < length; ++i) {
+                cells.push_back(
+                    {static_cast<std::uint8_t>(col + i), Cell::Kind::kBlank, word(data + 4 + 2 * i), 0, 0});
+            }
+            break;
+        case kBoolErr: {
+            bool error = encoded_[data + 7] != 0;
+            cells.push_back({col, error ? Cell::Kind::kError : Cell::Kind::kBoolean, word(data + 4),
+                             static_cast<std::uint8_t>(encoded_[data + 6]), 0});
+            break;
+        }
+        default:  // the ROW record
+            break;
+        }
+        at = data + length;
+    }
+    std::sort(cells.begin(), cells.end(), [](const Cell& a, const Cell& b) { return a.col < b.col; });
+    row.sealed_ = false;
+}
+
+void Sheet::seal() {
+    encode();
+    for (Row& row : rows_) {
+        bool merged = std::any_of(row.cells_.begin(), row.cells_.end(),
+                                  [](const Cell& c) { return c.kind == Cell::Kind::kBlanks; });
+        if (row.sealed_ || merged) continue;
+        std::vector<Cell>().swap(row.cells_);
+        row.sealed_ = true;
+    }
+}
 
 void Sheet::bound(Row& row, std::int64_t col) {
     if (col < 0 || col >= kColumns) throw column_refusal(col);
@@ -195,16 +276,15 @@ Row& Sheet::cell_row(std::int64_t row_index, std::int64_t col) {
 }
 
 void Sheet::insert(Row& row, const Cell& cell) {
+    touched(row);
     if (row.cells_.empty()) row.cells_.reserve(std::max<std::size_t>(usual_cells_, 1));
     if (row.cells_.empty() || row.cells_.back().col < cell.col) {  // the usual case: left to right
-        touched(row);
         row.cells_.push_back(cell);
         usual_cells_ = row.cells_.size();
         return;
     }
     auto at = std::lower_bound(row.cells_.begin(), row.cells_.end(), cell.col,
                                [](const Cell& c, std::uint8_t k) { return c.col < k; });
-    touched(row);
     if (at != row.cells_.end() && at->col == cell.col) {
         if (!overwrite_ok_) {
             throw Refusal("Attempt to overwrite cell: sheetname='" + str(name_) +
@@ -425,18 +505,37 @@ void Sheet::row_records(const Row& row, std::string& out) {
     }
 }
 
-Sheet::Parts Sheet::parts() {
-    // The rows changed since the last save are encoded again, with all after them.
-    if (first_changed_ < encoded_rows_) {
-        encoded_.resize(offsets_[first_changed_]);
-        offsets_.resize(first_changed_);
-        encoded_rows_ = first_changed_;
+// The rows changed since they were last encoded are encoded again in their places, and the rows
+// added since after them.
+void Sheet::encode() {
+    if (changed_rows_ > 0) {
+        std::string fresh;
+        fresh.reserve(encoded_.size());
+        std::vector<std::size_t> offsets;
+        offsets.reserve(offsets_.size());
+        for (std::size_t p = 0; p < encoded_rows_; ++p) {
+            offsets.push_back(fresh.size());
+            Row& row = rows_[p];
+            if (row.changed_) {
+                row_records(row, fresh);
+                row.changed_ = false;
+            } else {
+                std::size_t end = p + 1 < offsets_.size() ? offsets_[p + 1] : encoded_.size();
+                fresh.append(encoded_, offsets_[p], end - offsets_[p]);
+            }
+        }
+        encoded_.swap(fresh);
+        offsets_.swap(offsets);
+        changed_rows_ = 0;
     }
     for (; encoded_rows_ < rows_.size(); ++encoded_rows_) {
         offsets_.push_back(encoded_.size());
         row_records(rows_[encoded_rows_], encoded_);
     }
-    first_changed_ = rows_.size();
+}
+
+Sheet::Parts Sheet::parts() {
+    encode();
 
     Parts parts;
     std::string& head = parts.head;
@@ -649,5 +748,13 @@ std::string Workbook::stream() {
 }
 
 std::string Workbook::save() { return compound_document(saved_parts()); }
+
+void Workbook::save_to(const std::function<void(std::string_view)>& write) {
+    write_compound_document(saved_parts(), write);
+}
+
+void Workbook::seal_rows() {
+    for (auto& sheet : sheets_) sheet->seal();
+}
 
 }  // namespace awb::xls

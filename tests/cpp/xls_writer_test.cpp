@@ -155,19 +155,37 @@ TEST_CASE("what a sheet cannot take is refused in xlwt's words") {
     CHECK_THROWS_AS(Workbook().save(), Refusal);  // no sheet
 }
 
-TEST_CASE("a save encodes again only the rows changed since the last one") {
-    auto write = [](Workbook& book, bool saving) {
+TEST_CASE("a save encodes again only the rows changed since the last one and a sealed row is thawed") {
+    enum class Before { kNothing, kSave, kSeal };
+    auto write = [](Workbook& book, Before before) {
         Sheet& sheet = book.add_sheet(U"R", true);
         std::uint16_t xf = book.styles().default_cell_xf();
-        for (int r = 0; r < 50; ++r) sheet.set_number(r, 1, r, xf);
-        if (saving) book.save();
+        for (int r = 0; r < 50; ++r) {
+            sheet.set_number(r, 1, r * 0.5, xf);
+            sheet.set_number(r, 2, 0.1234, xf);
+            sheet.set_text(r, 3, U"x", xf);
+            sheet.set_boolean(r, 4, true, xf);
+            sheet.write(r, 5, CellValue{}, xf);
+            sheet.write(r, 6, CellValue{}, xf);
+        }
+        if (before != Before::kNothing) book.save();
+        if (before == Before::kSeal) {
+            book.seal_rows();
+            CHECK(sheet.row_at(3).sealed());
+        }
         sheet.set_text(3, 0, U"overwritten", xf);
+        sheet.set_number(5, 7, 1e100, xf);
         sheet.row(7).format.height = 600;
         for (int r = 50; r < 60; ++r) sheet.set_number(r, 0, r, xf);
         return book.stream();
     };
-    Workbook once, twice;
-    CHECK(write(twice, true) == write(once, false));
+    Workbook once, twice, sealed;
+    std::string written = write(once, Before::kNothing);
+    CHECK(write(twice, Before::kSave) == written);
+    CHECK(write(sealed, Before::kSeal) == written);
+    std::string file;
+    sealed.save_to([&file](std::string_view part) { file += part; });
+    CHECK(file == once.save());
 }
 
 TEST_CASE("the compound document pads the stream to 4096 bytes and indexes its allocation past 109 sectors") {

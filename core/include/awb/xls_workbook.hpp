@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -107,7 +108,8 @@ public:
     std::uint16_t index() const { return index_; }
     std::uint16_t xf() const { return xf_; }
     bool has_xf() const { return has_xf_; }
-    const std::vector<Cell>& cells() const { return cells_; }
+    bool sealed() const { return sealed_; }
+    const std::vector<Cell>& cells() const { return cells_; }  // none while the row is sealed
 
 private:
     friend class Sheet;
@@ -115,6 +117,8 @@ private:
     std::uint32_t position_ = 0;  // among the sheet's rows, in the order touched
     std::uint16_t xf_ = 0x0F;
     bool has_xf_ = false;
+    bool sealed_ = false;   // kept as its records only
+    bool changed_ = false;  // since it was last encoded
     std::uint8_t last_col_ = 0;
     std::vector<Cell> cells_;  // by column
 };
@@ -195,6 +199,9 @@ public:
         std::size_t size() const { return head.size() + rows.size() + tail.size(); }
     };
     Parts parts();
+    // The rows written so far kept as their records only, their cells let go (rows holding a
+    // merged range's blanks excepted); a row written again gets its cells back from its records.
+    void seal();
 
 private:
     friend class Workbook;
@@ -203,7 +210,9 @@ private:
     Row& cell_row(std::int64_t row, std::int64_t col);
     void bound(Row& row, std::int64_t col);
     void insert(Row& row, const Cell& cell);
-    void touched(const Row& row);
+    void touched(Row& row);
+    void thaw(Row& row);
+    void encode();
     void row_records(const Row& row, std::string& out);
 
     ustring name_;
@@ -216,11 +225,12 @@ private:
     std::vector<std::array<std::uint16_t, 4>> merged_;
     std::int64_t first_used_row_ = 65535, last_used_row_ = 0, first_used_col_ = 255, last_used_col_ = 0;
     int row_levels_ = 0;
-    // The records of rows [0, encoded_rows_) as last encoded, and where each row's begin.
+    // The records of rows [0, encoded_rows_) as last encoded, where each row's begin, and how
+    // many of those rows changed since.
     std::string encoded_;
     std::vector<std::size_t> offsets_;
     std::size_t encoded_rows_ = 0;
-    std::size_t first_changed_ = 0;
+    std::size_t changed_rows_ = 0;
     std::vector<const Cell*> scratch_cells_;
     std::vector<std::pair<std::int32_t, std::uint16_t>> scratch_run_;
     std::size_t usual_cells_ = 0;  // cells of the last row written: room made for a new row's
@@ -247,6 +257,9 @@ public:
 
     std::string stream();  // the workbook stream
     std::string save();    // the whole file
+    // The whole file handed over piece by piece, in order (the rows' records without a copy).
+    void save_to(const std::function<void(std::string_view)>& write);
+    void seal_rows();  // every sheet's rows kept as their records only (Sheet::seal)
 
 private:
     // The globals, then each sheet: what a save writes, in order.
@@ -265,5 +278,7 @@ private:
 // extra sector allocation sectors past 109 allocation sectors, the allocation table and one
 // directory sector.
 std::string compound_document(const std::vector<std::string_view>& stream);
+using Sink = std::function<void(std::string_view)>;
+void write_compound_document(const std::vector<std::string_view>& stream, const Sink& write);
 
 }  // namespace awb::xls
