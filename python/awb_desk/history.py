@@ -233,12 +233,14 @@ def read_history(path, tags=None):
     return _reading(path, lambda db: db.read(tags))
 
 
-def read_measures(path, tags):
-    """Every show's values of `tags` that can be drawn, in show order: a list of ``(id, shown_at,
-    picture, value, ...)``, `shown_at` as the history holds it, each value a finite number, else
-    None (a NULL, a tag the history lacks, a text where a number belongs, as a hand edit leaves
-    it). SQLite sorts the values out as it reads them, in one query."""
-    return _reading(path, lambda db: db.read_measures(tags))
+def read_measures(path, reading):
+    """What `reading(measures)` makes of the history at `path`, opened for reading only while it
+    runs. ``measures(tags, ids=None)`` gives each show's values of `tags` that can be drawn, in
+    show order, as a list of ``(id, shown_at, picture, value, ...)`` (only the shows of `ids`,
+    when given): `shown_at` as the history holds it, each value a finite number, else None (a
+    NULL, a tag the history lacks, a text where a number belongs, as a hand edit leaves it).
+    SQLite sorts the values out as it reads them, and reads only the columns asked for."""
+    return _reading(path, lambda db: reading(db.read_measures))
 
 
 def _reading(path, read):
@@ -520,7 +522,7 @@ class _Database:
             history.setdefault(entry.picture, []).append(entry)
         return history
 
-    def read_measures(self, tags):
+    def read_measures(self, tags, ids=None):
         if self.version == 0:
             return []
         known = {row[1] for row in self.db.execute("PRAGMA table_info(shows)")}
@@ -531,7 +533,17 @@ class _Database:
             c = _quoted(tag)
             finite = f"typeof({c}) IN ('integer', 'real') AND {c} > -9e999 AND {c} < 9e999"
             columns.append(f"CASE WHEN {finite} THEN {c} END" if tag in known else "NULL")
-        return self.db.execute(f"SELECT {', '.join(columns)} FROM shows ORDER BY id").fetchall()
+        select = f"SELECT {', '.join(columns)} FROM shows"
+        if ids is None:
+            return self.db.execute(f"{select} ORDER BY id").fetchall()
+        ids, rows = sorted(ids), []
+        for start in range(0, len(ids), _IDS_AT_ONCE):
+            chunk = ids[start : start + _IDS_AT_ONCE]
+            rows += self.db.execute(f"{select} WHERE id IN ({', '.join('?' * len(chunk))}) ORDER BY id", chunk)
+        return rows
+
+
+_IDS_AT_ONCE = 500  # of a query's parameters, which SQLite takes up to 999 of everywhere
 
 
 def _storable(value):

@@ -26,14 +26,10 @@ _FIRST = tables.FIRST_PROBABILITY_SLOT
 PROBABILITY_TITLES = tables.RECORD_TITLES[_FIRST : _FIRST + len(tables.LIGHT_SOURCES)]
 NO_SOURCE = "无数据"
 
-# What the report reads of each show in a tuning history: the values of the sheet the pictures
-# are read from, by which a row finds its own show, and the final gains.
+# What the report reads of the shows in a tuning history: CT and the final gains, and the other
+# values of the sheet the pictures are read from, by which a row finds its own show.
 CT_TAG = tables.RECORD_TAGS[0]
 GAIN_TAGS = tuple(tables.FINAL_GAIN_TAGS)  # final R, G, B gains
-
-
-def history_tags(sheet):
-    return tuple(dict.fromkeys((CT_TAG, *tables.SHEET_TAGS[sheet], *GAIN_TAGS)))
 
 
 class ReportError(Exception):
@@ -367,21 +363,32 @@ def _pictures(rows, code, columns):
 # ---- reading the tuning history ----
 
 
-def read_tuning_history(path, named, what, tags):
-    """The history at `path`, with the values of `tags`; a value that is not a number is
+# What the report reads of every show: the CT and the final gains, which the page draws of a
+# history, and by which a row takes its gains.
+SHOW_TAGS = (CT_TAG, *GAIN_TAGS)
+
+
+def read_tuning_history(path, named, what, workbook):
+    """The history at `path` with the values of `SHOW_TAGS`, each row of `workbook` given the
+    final gains of its own show in it (see `_own_gains`); a value that is not a number is
     missing, for that value only. One the engineer `named` on the command line that cannot be
     read is the command's error; one found beside the workbook costs the page only what it
     draws of the history, said in one line on the error stream and in the page."""
-    try:
-        plain_file(path, f"{what}调参历史 ")
+
+    def reading(measures):
         pictures = {}
         parse = datetime.datetime.fromisoformat
-        for row in tuning_history.read_measures(path, tags):
+        for row in measures(SHOW_TAGS):
             # Desk time; a time no clock shows fails here. Names that differ only in blanks
             # are one picture's, their shows in show order.
             show = Show(row[0], parse(row[1]).astimezone(), row[3:])
             pictures.setdefault(str(row[2]).strip(), []).append(show)
-        return History(path, pictures, tags=tuple(tags))
+        history = History(path, pictures, tags=SHOW_TAGS)
+        return history, _own_gains(workbook, history, measures)
+
+    try:
+        plain_file(path, f"{what}调参历史 ")
+        history, (gains, unshown) = tuning_history.read_measures(path, reading)
     except Exception as exc:  # a history is read by SQLite and a hand-made one may hold anything
         why = problem(exc)
         if named:
@@ -389,16 +396,19 @@ def read_tuning_history(path, named, what, tags):
                 why = f"{what}调参历史 {path} 无法读取: {why}"
             raise ReportError(why) from exc
         print(f"历史记录未读取: {path} ({why})", file=sys.stderr)
-        return History(path, {}, why, tuple(tags))
+        return History(path, {}, why, SHOW_TAGS)
+    for picture, own in gains:
+        picture.gains = own
+    workbook.unshown = unshown
+    return history
 
 
-def _own_show(recorded, show):
-    """Whether a history entry is the show that wrote a row, whose values are `recorded` as
-    (the place of the tag's value in a show's values, the row's value): every value the row
-    holds is the one the entry recorded of the same tag (a value the entry lacks, as a history
-    made by hand may, is no objection). The history keeps whole numbers that the workbook
-    keeps as the nearest real number."""
-    values = show.values
+def _own_show(recorded, values):
+    """Whether a history entry, whose values of the tags compared are `values`, is the show that
+    wrote a row whose values are `recorded`, as (the place of the tag's value in `values`, the
+    row's value): every value the row holds is the one the entry recorded of the same tag (a
+    value the entry lacks, as a history made by hand may, is no objection). The history keeps
+    whole numbers that the workbook keeps as the nearest real number."""
     for at, value in recorded:
         kept = values[at]
         if kept is not None and value != float(kept):
@@ -406,32 +416,62 @@ def _own_show(recorded, show):
     return True
 
 
-def attach_gains(workbook):
-    """Gives each row of the workbook the final gains of its own show in the history: an entry
-    of the row's column-0 text that recorded the row's values, the last such one. Where n rows
-    share a text, each takes its own show, in order: from the last row up, each row takes the
-    last of its shows before the one the row below it took. A row without such an entry has
-    no gains, and is counted: the history of another run (one that could not be moved or
-    written in a rerun, one read as a rerun replaced it) never gives a row its values."""
-    history = workbook.history
-    if history is None or history.problem is not None:
-        return
+def _own_gains(workbook, history, measures):
+    """The final gains of each row's own show in the history: an entry of the row's column-0
+    text that recorded the row's values, the last such one. Where n rows share a text, each
+    takes its own show, in order: from the last row up, each row takes the last of its shows
+    before the one the row below it took. A row without such an entry has no gains, and is
+    counted: the history of another run (one that could not be moved or written in a rerun,
+    one read as a rerun replaced it) never gives a row its values. Returns ([(picture, its
+    final gains)], rows without their own show).
+
+    The sheet's other values are read only for the shows a row is compared with: a row is
+    mostly its picture's last show (of n rows of a text, one of the last n), so those shows'
+    values are read first, and all of a picture's shows only for a row that is none of them."""
     rows = {}
     for picture in workbook.pictures:
         rows.setdefault(picture.name, []).append(picture)
-    gains = [history.column(tag) for tag in GAIN_TAGS]
-    column = {tag: history.column(tag) for tag in history.tags}
-    workbook.unshown = 0
+    compared = (CT_TAG, *(tag for tag in tables.SHEET_TAGS[workbook.sheet] if tag != CT_TAG))
+    at = {tag: k for k, tag in enumerate(compared)}
+    ct, gains = history.column(CT_TAG), [history.column(tag) for tag in GAIN_TAGS]
+    values = {}  # id: the values of `compared` of the shows read so far
+
+    def read(shows):
+        wanted = [show for show in shows if show.id not in values]
+        if wanted:
+            kept = {row[0]: row[3:] for row in measures(compared[1:], [show.id for show in wanted])}
+            lacking = (None,) * (len(compared) - 1)  # a show no longer there objects to no row
+            values.update((show.id, (show.values[ct], *kept.get(show.id, lacking))) for show in wanted)
+
+    def match(same, shows):
+        """Each of `same` (the rows of one text) and the place of its own show in `shows`, or
+        None when a show it is compared with has not been read."""
+        end, found = len(shows), []
+        for picture in reversed(same):
+            recorded = [(at[tag], value) for tag, value in picture.recorded.items()]
+            for k in range(end - 1, -1, -1):
+                if shows[k].id not in values:
+                    return None
+                if _own_show(recorded, values[shows[k].id]):
+                    found.append((picture, k))
+                    end = k
+                    break
+            else:
+                found.append((picture, None))
+        return found
+
+    read([show for name, same in rows.items() for show in history.pictures.get(name, ())[-len(same) :]])
+    matched = {name: match(same, history.pictures.get(name, ())) for name, same in rows.items()}
+    read([show for name, found in matched.items() if found is None for show in history.pictures[name]])
+    own, unshown = [], 0
     for name, same in rows.items():
         shows = history.pictures.get(name, ())
-        end = len(shows)
-        for picture in reversed(same):
-            recorded = [(column[tag], value) for tag, value in picture.recorded.items()]
-            k = next((k for k in range(end - 1, -1, -1) if _own_show(recorded, shows[k])), None)
+        for picture, k in matched[name] or match(same, shows):  # all its shows are read now
             if k is None:
-                workbook.unshown += 1
+                unshown += 1
             else:
-                picture.gains, end = tuple(shows[k].values[at] for at in gains), k
+                own.append((picture, tuple(shows[k].values[g] for g in gains)))
+    return own, unshown
 
 
 def read_with_history(path, history_path=None, what="", empty_ok=False, held=None):
@@ -442,8 +482,7 @@ def read_with_history(path, history_path=None, what="", empty_ok=False, held=Non
     history_path = history_path if named else tuning_history.history_path(path)
     workbook = read_workbook(path, what, empty_ok, held)
     if named or os.path.lexists(history_path):
-        workbook.history = read_tuning_history(history_path, named, what, history_tags(workbook.sheet))
-    attach_gains(workbook)
+        workbook.history = read_tuning_history(history_path, named, what, workbook)
     workbook.what = what.strip()
     return workbook
 
