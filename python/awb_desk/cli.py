@@ -114,8 +114,8 @@ def _held_rows(batch, workbook):
     that the report does not read them back: `batch._run_rows(code)`, the rows of the light
     source's sheet, title row included (None when the batch holds none of that workbook). None
     for another workbook than the module's, or a module that keeps no rows."""
-    rows = getattr(batch, "_run_rows", None)
-    if rows is None or os.path.abspath(os.fspath(batch.Excle_File)) != os.path.abspath(os.fspath(workbook)):
+    rows, current = getattr(batch, "_run_rows", None), getattr(batch, "Excle_File", None)
+    if rows is None or not current or os.path.abspath(current) != os.path.abspath(workbook):
         return None
     return rows
 

@@ -543,7 +543,7 @@ class _Database:
         return rows
 
 
-_IDS_AT_ONCE = 500  # of a query's parameters, which SQLite takes up to 999 of everywhere
+_IDS_AT_ONCE = 500  # shows asked for by id in one query: every SQLite takes 999 parameters
 
 
 def _storable(value):
