@@ -2,9 +2,11 @@
 1000 and 10,000 pictures (realistic dumps, one in fifty missing), its HTML report included.
 Prints wall time, the report's share of it, peak memory and the time per picture; with
 --row-limit, the time a capture list of 66,000 lines takes to fill the workbook's 65,535 rows and
-stop with its line. It judges nothing.
+stop with its line. With --baseline PYTHON (the interpreter of another build's environment,
+today's main say), each run of this build is followed by one of that build in the same folder,
+and both are printed side by side with their ratio. It judges nothing.
 
-    python bench/bench_batch.py [SIZES...] [--repeat N] [--row-limit]
+    python bench/bench_batch.py [SIZES...] [--repeat N] [--baseline PYTHON] [--row-limit]
 
 Targets on the reference machine: 100 pictures in at most 2 s, 500 in at most 6 s, 1000 in at
 most 1.2 s with its report, 10,000 in at most 12 s with peak memory under 400 MB (smaller runs
@@ -33,10 +35,11 @@ TAVRIN = """
 import sys, time
 from awb_desk import cli
 write_report = cli._write_report
-def timed(*args):
+def timed(*args, **kwargs):
     start = time.perf_counter()
-    write_report(*args)
+    status = write_report(*args, **kwargs)
     print(f"report seconds: {time.perf_counter() - start:.4f}", file=sys.stderr)
+    return status
 cli._write_report = timed
 sys.exit(cli.tavrin_script(sys.argv[1:]))
 """
@@ -54,16 +57,16 @@ def make_folder(count):
     return folder
 
 
-def run_tavrin(folder, *args, fresh=True, expect=0):
-    """One `tavrin` process in `folder` (after removing the day's workbook unless not `fresh`)
-    that ends with status `expect`: (wall seconds, peak resident MB, rows per sheet, the report's
-    seconds)."""
+def run_tavrin(folder, *args, fresh=True, expect=0, python=sys.executable):
+    """One `tavrin` process of `python` in `folder` (after removing the day's workbook unless
+    not `fresh`) that ends with status `expect`: (wall seconds, peak resident MB, rows per sheet,
+    the report's seconds)."""
     if fresh:
         for old in [*folder.glob("Corvane*.xls"), *folder.glob("Corvane*.history.sqlite*")]:
             old.unlink()
     with open(folder / "tavrin.out", "wb") as out, open(folder / "tavrin.err", "wb") as err:
         start = time.perf_counter()
-        proc = subprocess.Popen([sys.executable, "-c", TAVRIN, *args], cwd=folder, stdout=out, stderr=err)
+        proc = subprocess.Popen([python, "-c", TAVRIN, *args], cwd=folder, stdout=out, stderr=err)
         # wait4 gives this child's own resource usage (ru_maxrss in KiB on Linux).
         _, status, usage = os.wait4(proc.pid, 0)
         wall = time.perf_counter() - start
@@ -91,9 +94,16 @@ def main(argv=None):
         action="store_true",
         help=f"only the capture list of {ROW_LIMIT_LINES} lines that fills the workbook",
     )
+    parser.add_argument(
+        "--baseline",
+        metavar="PYTHON",
+        help="the interpreter of another build's environment, run in turn with this one and shown beside it",
+    )
     args = parser.parse_args(argv)
     if args.row_limit:
         return row_limit()
+    if args.baseline:
+        return side_by_side(args.sizes, args.repeat, args.baseline)
 
     print("tavrin, whole process (best of %d runs)" % args.repeat)
     print(f"{'pictures':>8}  {'wall s':>7}  {'report s':>8}  {'ms/picture':>10}  {'peak MB':>7}  rows per sheet")
@@ -108,6 +118,30 @@ def main(argv=None):
             f"{count:>8}  {wall:>7.2f}  {report:>8.2f}  {1000 * wall / count:>10.2f}  {peak:>7.1f}  "
             f"{rows[0]}" + ("" if len(set(rows)) == 1 else f" (sheets differ: {rows})")
         )
+    return 0
+
+
+def side_by_side(sizes, repeat, baseline):
+    """Each size run by the baseline and by this build in turn, in one folder: best wall and
+    report times, the highest peak, and this build's times as a share of the baseline's."""
+    print(f"tavrin, whole process, baseline {baseline} then this build in turn (best of {repeat} runs each)")
+    print(f"load average before: {' '.join(f'{n:.1f}' for n in os.getloadavg())}")
+    print(f"{'pictures':>8}  {'':>9}  {'wall s':>7}  {'report s':>8}  {'peak MB':>7}")
+    for count in sizes:
+        folder = make_folder(count)
+        runs = {"baseline": [], "this": []}
+        for _ in range(repeat):
+            runs["baseline"].append(run_tavrin(folder, python=baseline))
+            runs["this"].append(run_tavrin(folder))
+        best = {
+            name: (min(r[0] for r in done), min(r[3] for r in done), max(r[1] for r in done))
+            for name, done in runs.items()
+        }
+        for name, (wall, report, peak) in best.items():
+            print(f"{count if name == 'baseline' else '':>8}  {name:>9}  {wall:>7.2f}  {report:>8.2f}  {peak:>7.1f}")
+        (wall, report, _), (old_wall, old_report, _) = best["this"], best["baseline"]
+        print(f"{'':>8}  {'share':>9}  {wall / old_wall:>7.2f}  {report / old_report:>8.2f}")
+    print(f"load average after: {' '.join(f'{n:.1f}' for n in os.getloadavg())}")
     return 0
 
 

@@ -3,9 +3,12 @@
 workbook with a tuning history of each picture shown 20 times beside it, and the comparison of
 two runs of the 1000-picture batch, some dumps changed in between, each with the history of its
 final gains (`awb-report NEW --against OLD`). Prints wall time, the page's size and the part of
-it that is the plotting library's script; it judges nothing.
+it that is the plotting library's script. With --baseline PYTHON (the interpreter of another
+build's environment, today's main say), that build's `awb-report` runs in turn with this one on
+the same workbooks, and its time and this build's share of it are printed beside. It judges
+nothing.
 
-    python bench/bench_report.py [SIZES...] [--repeat N] [--shows N] [--no-compare]
+    python bench/bench_report.py [SIZES...] [--repeat N] [--shows N] [--no-compare] [--baseline PYTHON]
 
 Targets on the reference machine: 1000 pictures in at most 3 s, the page under 6 MB; with the
 history of 1000 pictures shown 20 times each, at most 3 s; the comparison of two 1000-picture
@@ -14,6 +17,7 @@ workbooks in at most 2 s, the page under 6.5 MB.
 
 import argparse
 import datetime
+import os
 import random
 import re
 import subprocess
@@ -129,18 +133,37 @@ def main(argv=None):
         help="shows of each picture in the history beside the largest workbook (0: none)",
     )
     parser.add_argument("--no-compare", action="store_true", help="leave out the comparison of two runs")
+    parser.add_argument(
+        "--baseline",
+        metavar="PYTHON",
+        help="the interpreter of another build's environment, whose awb-report runs in turn with this one",
+    )
     args = parser.parse_args(argv)
+    commands = {"": BIN / "awb-report"}
+    if args.baseline:
+        commands = {"baseline": Path(args.baseline).parent / "awb-report", **commands}
+        print(f"baseline: {commands['baseline']}")
 
     print("awb-report, whole process (best of %d runs)" % args.repeat)
-    print(f"{'pictures':>8}  {'history':>14}  {'wall s':>7}  {'page MB':>7}  {'script MB':>9}")
+    print(f"load average before: {' '.join(f'{n:.1f}' for n in os.getloadavg())}")
+    side = f"  {'baseline s':>10}  {'share':>5}" if args.baseline else ""
+    print(f"{'pictures':>8}  {'history':>14}  {'wall s':>7}  {'page MB':>7}  {'script MB':>9}{side}")
     OUT.mkdir(parents=True, exist_ok=True)
 
     def report(workbook, count, history, name, *more):
+        walls = {which: [] for which in commands}
+        for _ in range(args.repeat):  # in turn, so that both see the same load
+            for which, command in commands.items():
+                page = OUT / f"{name}{'-' if which else ''}{which}.html"
+                walls[which].append(timed([str(command), str(workbook), "-o", str(page), *more]))
         page = OUT / f"{name}.html"
-        wall = min(timed([str(BIN / "awb-report"), str(workbook), "-o", str(page), *more]) for _ in range(args.repeat))
+        wall = min(walls[""])
         text = page.read_text(encoding="utf-8")
         script = len(text[text.index("<script>") : text.index("</script>")].encode("utf-8"))
-        print(f"{count:>8}  {history:>14}  {wall:>7.2f}  {page.stat().st_size / 1e6:>7.2f}  {script / 1e6:>9.2f}")
+        line = f"{count:>8}  {history:>14}  {wall:>7.2f}  {page.stat().st_size / 1e6:>7.2f}  {script / 1e6:>9.2f}"
+        if args.baseline:
+            line += f"  {min(walls['baseline']):>10.2f}  {wall / min(walls['baseline']):>5.2f}"
+        print(line)
 
     workbooks = {count: make_workbook(count) for count in args.sizes}
     for count, workbook in workbooks.items():
@@ -156,6 +179,7 @@ def main(argv=None):
         new, old = make_runs(count)
         print(f"comparison of two runs of {count} pictures (awb-report NEW --against OLD), each with its gains")
         report(new, count, "compared", f"compare-{count}", "--against", str(old))
+    print(f"load average after: {' '.join(f'{n:.1f}' for n in os.getloadavg())}")
     return 0
 
 

@@ -139,13 +139,20 @@ def test_console_workbook_and_chosen_output(sandbox):
     assert scatter_data(text) == [("IMG_0001.jpg", 5123, 98)]
     assert "室外偏红" in text and "<th>照片数</th><td>1</td>" in text
 
+    # Sheets without the light sources' names, which both tools write into by position.
+    unnamed = sandbox.work / "unnamed.xls"
+    sheets_with_titles(unnamed, LIGHT_SOURCES, ["a.jpg", 5000, 90], names=[f"工作表{k}" for k in range(1, 8)])
+    assert sandbox.command([str(BIN / "awb-report"), unnamed.name]).returncode == 0
+    text = unnamed.with_suffix(".html").read_text(encoding="utf-8")
+    assert scatter_data(text) == [("a.jpg", 5000, 90)] and "<td>工作表 工作表1</td>" in text
 
-def sheets_with_titles(path, codes, *rows, notes=()):
+
+def sheets_with_titles(path, codes, *rows, notes=(), names=None):
     from awb_desk import _tables as awb_tables
 
     book = xlwt.Workbook()
-    for code in codes:
-        sheet, titles = book.add_sheet(code), awb_tables.SHEET_TITLES.get(code, ("x",))
+    for code, name in zip(codes, names or codes):
+        sheet, titles = book.add_sheet(name), awb_tables.SHEET_TITLES.get(code, ("x",))
         for col, title in enumerate(titles):
             sheet.write(0, col, title)
         for r, row in enumerate(rows, 1):
@@ -160,7 +167,11 @@ BAD = {
     "missing": ("不存在", lambda p: None),
     "text": ("不是可读的 .xls 工作簿", lambda p: p.write_text("AWB_TAG_CCT: 5000\n", encoding="utf-8")),
     "other workbook": ("不是 AWB 分析表格", lambda p: sheets_with_titles(p, ["Sheet1"], ["a", 1])),
-    "six sheets": ("缺少工作表 S", lambda p: sheets_with_titles(p, LIGHT_SOURCES[:6], ["a.jpg", 5000, 90])),
+    "six sheets": ("缺少工作表 S (有 T, WF", lambda p: sheets_with_titles(p, LIGHT_SOURCES[:6], ["a.jpg", 5000, 90])),
+    "six unnamed sheets": (
+        "少于七个工作表 (应为 T, WF, F, CWF, D, DF, S)",
+        lambda p: sheets_with_titles(p, LIGHT_SOURCES[:6], ["a.jpg", 5000, 90], names="甲乙丙丁戊己"),
+    ),
     "no picture rows": ("没有照片行", lambda p: sheets_with_titles(p, LIGHT_SOURCES)),
 }
 
@@ -178,12 +189,36 @@ def test_bad_input_is_one_line_and_writes_nothing(sandbox, case):
     assert sorted(sandbox.work.iterdir()) == before
 
 
+HELD = """import sys, Tavrin
+from awb_desk import cli
+from read_workbook import read_workbook
+asked = []
+def run_rows(code):  # what the batch holds of its run: the file's rows, the first one renamed
+    asked.append(code)
+    rows = [[c.value for c in row] for row in read_workbook(Tavrin.Excle_File, formats=False)[code]]
+    rows[1][0] = "held.jpg"
+    return rows if {held} else None
+Tavrin._run_rows = run_rows
+status = cli.tavrin([])
+print(asked, file=sys.stderr)
+sys.exit(status)
+"""
+
+
 def test_a_report_that_cannot_be_written_leaves_the_batch_as_it_was(sandbox):
     make_examples.write_batch(str(sandbox.work), make_examples.picture_names(2), random.Random(2))
     (sandbox.work / time.strftime("Corvane%Y%m%d.html")).mkdir()  # in the report's way
     result = sandbox.command([str(BIN / "tavrin")])
     assert result.returncode == 0 and "数据处理完成" in result.stdout and "报告:" not in result.stdout
     assert result.stderr.startswith("报告生成失败: ") and result.stderr.count("\n") == 1, result.stderr
+
+    # Written, the report takes the rows the batch holds, or reads the file when it holds none.
+    (sandbox.work / time.strftime("Corvane%Y%m%d.html")).rmdir()
+    for held in (True, False):
+        result = sandbox.run(HELD.format(held=held))
+        assert result.returncode == 0 and result.stderr.endswith("['T']\n"), result.stderr
+        text = next(sandbox.work.glob("Corvane*.html")).read_text(encoding="utf-8")
+        assert ("held.jpg" in {name for name, *_ in scatter_data(text)}) == held
 
 
 def _fifo(path):

@@ -153,7 +153,8 @@ def test_a_hand_edited_history_in_an_odd_folder(sandbox):
     """A history in a folder whose name holds "#", "?" and "%", with a text where a number
     belongs and a show without CT: the page draws the history, the notes of no issue count as
     none, and text with markup or quotes reaches the charts as the engineer typed it; a row is
-    drawn at the gains of the last show of its values (Q3's are another run's, Q4 has none)."""
+    drawn at the gains of the last show of its values (Q1's last has another LV, Q3's are another
+    run's, Q4 has none)."""
     from awb_desk import _tables as awb_tables
 
     folder = sandbox.work / "调参 #1?%20"
@@ -171,6 +172,7 @@ def test_a_hand_edited_history_in_an_odd_folder(sandbox):
         ("Q2.jpg", 4000),
         ('Q"1<b>.jpg', 5200),
         ("Q3.jpg", 3100),
+        ('Q"1<b>.jpg', 5200, 91),
     ]
     path = awb_history.history_path(workbook)
     awb_history.append(
@@ -183,12 +185,13 @@ def test_a_hand_edited_history_in_an_odd_folder(sandbox):
                 "",
                 {
                     **({"AWB_TAG_CCT": ct} if ct else {}),
+                    **({"AWB_TAG_ALGO_SCENE_LV": lv[0]} if lv else {}),
                     "AWB_TAG_GAIN_R": 500 + k,
                     "AWB_TAG_GAIN_G": 256,
                     "AWB_TAG_GAIN_B": 600,
                 },
             )
-            for k, (name, ct) in enumerate(shows)
+            for k, (name, ct, *lv) in enumerate(shows)
         ],
     )
     with sqlite3.connect(path) as db:  # a hand edit: text where a number belongs
@@ -206,7 +209,7 @@ def test_a_hand_edited_history_in_an_odd_folder(sandbox):
         text,
     )
     assert [c[:5] for c in changes] == [
-        ("Q&#34;1&lt;b&gt;.jpg", "5000", "5200", "+200", "3"),
+        ("Q&#34;1&lt;b&gt;.jpg", "5000", "5200", "+200", "4"),
         ("Q3.jpg", "3000", "3100", "+100", "2"),
     ]
     assert all(since < until for *_, since, until in changes)

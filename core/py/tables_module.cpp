@@ -1,8 +1,18 @@
 // awb_desk._tables: the AWB core's tables for the tools written in Python (the workbook
-// report), read from the one copy the record builder and the workbook writers use. Loading it
-// does nothing else: no files, no error-stream redirection, no settings.
+// report), read from the one copy the record builder and the workbook writers use, and the
+// core's rules those tools share with the modules: which sheets a workbook's light sources are,
+// and what a file's mode says. Loading it does nothing else: no files, no error-stream
+// redirection, no settings.
 #include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
 
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "awb/file_modes.hpp"
+#include "awb/sheets.hpp"
 #include "awb/tables.hpp"
 
 namespace py = pybind11;
@@ -10,6 +20,18 @@ namespace py = pybind11;
 namespace {
 
 py::str str_of(awb::uview text) { return py::str(awb::to_utf8(text)); }
+
+// Each light source's sheet among the workbook's sheet names (awb::choose_sheets): the sheets'
+// positions in light-source order and no problem, or None and why there are no seven.
+py::tuple choose_sheets(const std::vector<std::string>& names) {
+    std::vector<awb::ustring> sheet_names;
+    sheet_names.reserve(names.size());
+    for (const std::string& name : names) sheet_names.push_back(awb::from_utf8(name));
+    awb::SheetChoice choice = awb::choose_sheets(sheet_names);
+    if (choice.kind != awb::SheetChoice::Kind::kFound)
+        return py::make_tuple(py::none(), awb::sheets_problem(choice));
+    return py::make_tuple(py::tuple(py::cast(choice.positions)), py::none());
+}
 
 py::tuple titles_of(const awb::Layout& layout) {
     py::tuple titles(layout.titles.size());
@@ -73,4 +95,11 @@ PYBIND11_MODULE(_tables, m) {
     m.attr("DATE_TITLE") = str_of(awb::kTailTitles[awb::kDate]);
     m.attr("ISSUE_NOTE_TITLE") = str_of(awb::kTailTitles[awb::kIssueNote]);
     m.attr("NO_ISSUE_NOTE") = str_of(awb::kNoIssueNote);
+
+    m.def("choose_sheets", &choose_sheets, py::arg("sheet_names"));
+    // What a file's mode (os.stat's st_mode) says: whether it is a plain file, why a path that
+    // must name one is refused, whether its owner marked it read-only.
+    m.def("is_plain_file", [](std::uint32_t mode) { return awb::file_kind(mode) == awb::FileKind::kPlain; });
+    m.def("plain_file_refusal", &awb::plain_file_refusal, py::arg("mode"));
+    m.def("marked_read_only", &awb::marked_read_only, py::arg("mode"));
 }

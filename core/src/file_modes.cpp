@@ -22,6 +22,8 @@ const char* name_of(FileKind kind) {
     }
 }
 
+std::string not_plain_words(FileKind kind) { return std::string("不是普通文件, 而是") + name_of(kind); }
+
 }  // namespace
 
 FileKind file_kind(std::uint32_t mode) {
@@ -44,7 +46,14 @@ FileKind file_kind(std::uint32_t mode) {
 }
 
 std::string not_plain_file_message(FileKind kind, const std::string& path_repr) {
-    return std::string("不是普通文件, 而是") + name_of(kind) + ": " + path_repr;
+    return not_plain_words(kind) + ": " + path_repr;
+}
+
+std::optional<std::string> plain_file_refusal(std::uint32_t mode) {
+    FileKind kind = file_kind(mode);
+    if (kind == FileKind::kPlain) return std::nullopt;
+    if (kind == FileKind::kFolder) return std::string("是文件夹, 不是文件");
+    return not_plain_words(kind);
 }
 
 bool marked_read_only(std::uint32_t mode) { return (mode & kOwnerWrite) == 0; }

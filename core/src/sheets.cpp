@@ -58,9 +58,25 @@ void FirstRows::set(std::size_t row, const std::optional<ustring>& old, const st
 
 std::string missing_sheets_message(const SheetChoice& choice) { return "missing sheets: " + choice.missing; }
 
+std::string sheets_problem(const SheetChoice& choice) {
+    switch (choice.kind) {
+    case SheetChoice::Kind::kMissing:
+        return "缺少工作表 " + choice.missing + " (有 " + choice.present + ")";
+    case SheetChoice::Kind::kTooFew: {
+        std::string codes;
+        for (const LightSource& source : kLightSources)
+            codes += (codes.empty() ? "" : ", ") + to_utf8(source.code);
+        return "少于七个工作表 (应为 " + codes + ")";
+    }
+    case SheetChoice::Kind::kFound:
+        break;
+    }
+    return {};
+}
+
 std::string missing_sheets_note(const std::string& workbook, const SheetChoice& choice) {
-    return "工作簿 " + workbook + " 缺少工作表 " + choice.missing + " (有 " + choice.present +
-           "), 未写入任何内容; 请补上这些工作表, 或移走它后重试";
+    return "工作簿 " + workbook + " " + sheets_problem(choice) +
+           ", 未写入任何内容; 请补上这些工作表, 或移走它后重试";
 }
 
 std::optional<std::string> row_refusal(std::size_t row) {

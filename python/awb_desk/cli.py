@@ -97,14 +97,27 @@ def tavrin(argv=None):
         # The run stopped at the row limit with everything it recorded saved: the page is
         # written for what was saved all the same.
         print("数据处理失败: " + one_line(first_note(exc, described(exc))), file=sys.stderr)
-        return 1 if exc.workbook is None else _write_report(exc.workbook, earlier, args.tolerance) or 1
+        if exc.workbook is None:
+            return 1
+        return _write_report(exc.workbook, earlier, args.tolerance, _held_rows(Tavrin, exc.workbook)) or 1
     except Exception as exc:  # noqa: BLE001 - any failure of the batch is told in one line
         # One line in the engineer's terms; the batch has saved every picture it recorded.
         print("数据处理失败: " + one_line(first_note(exc, described(exc))), file=sys.stderr)
         return 1
     # A batch that finished has written its workbook (one that stops early, without a capture
     # list or without picture lines, has ended above with status 1).
-    return _write_report(workbook, earlier, args.tolerance)
+    return _write_report(workbook, earlier, args.tolerance, _held_rows(Tavrin, workbook))
+
+
+def _held_rows(batch, workbook):
+    """The rows of the workbook the batch just wrote at `workbook` as the batch holds them, so
+    that the report does not read them back: `batch._run_rows(code)`, the rows of the light
+    source's sheet, title row included (None when the batch holds none of that workbook). None
+    for another workbook than the module's, or a module that keeps no rows."""
+    rows, current = getattr(batch, "_run_rows", None), getattr(batch, "Excle_File", None)
+    if rows is None or not current or os.path.abspath(current) != os.path.abspath(workbook):
+        return None
+    return rows
 
 
 def _tavrin_arguments(argv):
@@ -179,11 +192,11 @@ def _load_settings():
     return None
 
 
-def _write_report(workbook, earlier=None, tolerance=None):
+def _write_report(workbook, earlier=None, tolerance=None, held=None):
     """The workbook's HTML report beside it, or its comparison with `earlier`, named in one
-    line; returns the batch's exit status. A report that cannot be written is said in one line
-    and leaves the batch's result and exit status as they are; Ctrl-C stops it as it stops the
-    batch."""
+    line, its rows from `held` when given (see `_held_rows`); returns the batch's exit status. A
+    report that cannot be written is said in one line and leaves the batch's result and exit
+    status as they are; Ctrl-C stops it as it stops the batch."""
     try:
         from awb_desk import report
     except ImportError as exc:
@@ -192,7 +205,7 @@ def _write_report(workbook, earlier=None, tolerance=None):
     except KeyboardInterrupt:
         print(f"{INTERRUPTED}: 报告未写出", file=sys.stderr)
         return 130
-    return 130 if report.run(workbook, against=earlier, tolerance=tolerance) == 130 else 0
+    return 130 if report.run(workbook, against=earlier, tolerance=tolerance, held=held) == 130 else 0
 
 
 # ---- awb-report ----

@@ -43,9 +43,7 @@ From Python, ``read_history(path)`` gives every picture's entries in show order.
 import atexit
 import datetime
 import os
-import shutil
 import sqlite3
-import tempfile
 from dataclasses import dataclass, field
 
 from awb_desk.errors import described
@@ -232,11 +230,26 @@ def read_history(path, tags=None):
     """Every picture's entries, ``{picture: [Entry, ...]}``: pictures in the order of their first
     show, entries in show order. `tags` limits the values read (all tags when None); a tag the
     history lacks reads as None."""
+    return _reading(path, lambda db: db.read(tags))
+
+
+def read_measures(path, reading):
+    """What `reading(measures)` makes of the history at `path`, opened for reading only while it
+    runs. ``measures(tags, ids=None)`` gives each show's values of `tags` that can be drawn, in
+    show order, as a list of ``(id, shown_at, picture, value, ...)`` (only the shows of `ids`,
+    when given): `shown_at` as the history holds it, each value a finite number, else None (a
+    NULL, a tag the history lacks, a text where a number belongs, as a hand edit leaves it).
+    SQLite sorts the values out as it reads them, and reads only the columns asked for."""
+    return _reading(path, lambda db: reading(db.read_measures))
+
+
+def _reading(path, read):
+    """What `read` reads of the history at `path`, opened for reading only."""
     if not os.path.isfile(path):
         raise HistoryError(f"{path} 不存在")
     try:
         with _Database(path, write=False) as db:
-            return db.read(tags)
+            return read(db)
     except HistoryError as e:
         if not isinstance(e.__cause__, sqlite3.OperationalError) or not _cannot_make_journals(e.__cause__):
             raise
@@ -244,13 +257,16 @@ def read_history(path, tags=None):
     # takes no new file (a read-only share, say) or a history the reader may not write keeps
     # SQLite from making: the history is read from a copy, with its journal, in the temporary
     # folder.
+    import shutil
+    import tempfile
+
     with tempfile.TemporaryDirectory(prefix="awb-history-") as folder:
         copy = os.path.join(folder, os.path.basename(path))
         for suffix in ("", "-wal"):
             if os.path.isfile(path + suffix):
                 shutil.copyfile(path + suffix, copy + suffix)
         with _Database(copy, write=False) as db:
-            return db.read(tags)
+            return read(db)
 
 
 def _cannot_make_journals(error):
@@ -505,6 +521,29 @@ class _Database:
             entry.values = {t: entry.values.get(t) for t in tags}
             history.setdefault(entry.picture, []).append(entry)
         return history
+
+    def read_measures(self, tags, ids=None):
+        if self.version == 0:
+            return []
+        known = {row[1] for row in self.db.execute("PRAGMA table_info(shows)")}
+        # A number beyond those a real number holds (an infinity) is no measure either; NaN is
+        # kept as NULL. Comparisons, unlike abs(), take the smallest whole number as it is.
+        columns = ["id", "shown_at", "picture"]
+        for tag in tags:
+            c = _quoted(tag)
+            finite = f"typeof({c}) IN ('integer', 'real') AND {c} > -9e999 AND {c} < 9e999"
+            columns.append(f"CASE WHEN {finite} THEN {c} END" if tag in known else "NULL")
+        select = f"SELECT {', '.join(columns)} FROM shows"
+        if ids is None:
+            return self.db.execute(f"{select} ORDER BY id").fetchall()
+        ids, rows = sorted(ids), []
+        for start in range(0, len(ids), _IDS_AT_ONCE):
+            chunk = ids[start : start + _IDS_AT_ONCE]
+            rows += self.db.execute(f"{select} WHERE id IN ({', '.join('?' * len(chunk))}) ORDER BY id", chunk)
+        return rows
+
+
+_IDS_AT_ONCE = 500  # shows asked for by id in one query: every SQLite takes 999 parameters
 
 
 def _storable(value):

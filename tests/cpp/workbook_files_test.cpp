@@ -102,6 +102,9 @@ TEST_CASE("a file's mode tells what it is and whether its owner may write it") {
     CHECK(not_plain_file_message(file_kind(0140755), "'s'") == "不是普通文件, 而是套接字: 's'");
     CHECK(not_plain_file_message(file_kind(060660), "'b'") == "不是普通文件, 而是块设备: 'b'");
     CHECK(not_plain_file_message(file_kind(0120777), "'l'") == "不是普通文件, 而是特殊文件: 'l'");
+    CHECK_FALSE(plain_file_refusal(0100644));
+    CHECK(plain_file_refusal(040755) == "是文件夹, 不是文件");
+    CHECK(plain_file_refusal(010644) == "不是普通文件, 而是管道 (FIFO)");
     CHECK(marked_read_only(0100444));
     CHECK_FALSE(marked_read_only(0100200));
     CHECK(permission_bits(0104755) == 04755);

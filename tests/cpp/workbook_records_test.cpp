@@ -185,8 +185,10 @@ TEST_CASE("the seven sheets are found by name, or by position in a workbook with
     CHECK(numbered.kind == SheetChoice::Kind::kFound);
     CHECK(numbered.positions == Positions{0, 1, 2, 3, 4, 5, 6});
 
-    CHECK(choose({"Sheet1", "Sheet2", "Sheet3", "Sheet4", "Sheet5", "Sheet6"}).kind ==
-          SheetChoice::Kind::kTooFew);
+    SheetChoice six_unnamed = choose({"Sheet1", "Sheet2", "Sheet3", "Sheet4", "Sheet5", "Sheet6"});
+    CHECK(six_unnamed.kind == SheetChoice::Kind::kTooFew);
+    CHECK(sheets_problem(six_unnamed) == "少于七个工作表 (应为 T, WF, F, CWF, D, DF, S)");
+    CHECK(sheets_problem(numbered).empty());
     CHECK(choose({}).kind == SheetChoice::Kind::kTooFew);
     CHECK(choose({"t", "wf", "f", "cwf", "d", "df", "s"}).kind ==
           SheetChoice::Kind::kFound);  // names are exact
@@ -194,6 +196,7 @@ TEST_CASE("the seven sheets are found by name, or by position in a workbook with
     SheetChoice six = choose({"T", "WF", "F", "CWF", "D", "DF"});
     CHECK(six.kind == SheetChoice::Kind::kMissing);
     CHECK(missing_sheets_message(six) == "missing sheets: S");
+    CHECK(sheets_problem(six) == "缺少工作表 S (有 T, WF, F, CWF, D, DF)");
     CHECK(
         missing_sheets_note("/h/Corvane.xls", six) ==
         "工作簿 /h/Corvane.xls 缺少工作表 S (有 T, WF, F, CWF, D, DF), 未写入任何内容; 请补上这些工作表, 或移走它后重试");

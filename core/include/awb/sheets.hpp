@@ -48,6 +48,10 @@ private:
     bool built_ = false;
 };
 
+// Why a choice holds no seven sheets, in the engineer's words: "缺少工作表 S (有 T, WF, F, CWF, D,
+// DF)", or "少于七个工作表 (应为 T, WF, F, CWF, D, DF, S)"; empty for a choice that found them.
+std::string sheets_problem(const SheetChoice& choice);
+
 // What a workbook with some of the seven sheets but not all is told: the error's message, and the
 // engineer's line about it.
 std::string missing_sheets_message(const SheetChoice& choice);

@@ -1,10 +1,12 @@
 """What every figure of the pages shares: the light sources' colours, the look, the text the
-pointer shows, and the figure as HTML. Figures are plain data as plotly.js reads them: plotly's
-figure classes would check every point, which costs more than the whole rest of a page."""
+pointer shows, and the figure as HTML. Figures are plain data as plotly.js reads them, put in the
+page as the JSON of its `Plotly.newPlot` call: plotly's figure classes would check every point,
+and its Python package, which the page does not need, costs more to load than the whole page
+takes to make."""
 
 import html
 
-from markupsafe import Markup
+import orjson
 
 from awb_desk import _tables as tables
 from awb_desk.report.inputs import CT, LV, NO_SOURCE, shown
@@ -53,6 +55,8 @@ def chart_text(text):
 
 def plain(value):
     """A number for the page's data: whole numbers as integers, so the page stays small."""
+    if value.__class__ is int:  # as a history holds most of its values
+        return value
     return int(value) if value is not None and float(value).is_integer() else value
 
 
@@ -62,12 +66,6 @@ def rounded(value, digits=4):
 
 def colour(source):
     return COLOURS.get(source, NO_SOURCE_COLOUR)
-
-
-def source_order(items, source=lambda picture: picture.source):
-    """The light sources of `items` that occur, in sheet order, and then the grey group."""
-    present = {source(i) for i in items}
-    return [code for code in (*tables.LIGHT_SOURCES, NO_SOURCE) if code in present]
 
 
 def layout(title, x_title, y_title, **more):
@@ -83,12 +81,41 @@ def layout(title, x_title, y_title, **more):
     return base
 
 
-def figure_html(figure, div_id):
-    """The figure as a <div> and its script, plotly.js being in the page's head."""
-    import plotly.io as pio
+# What the JSON in a script must not hold as it stands: "<" and ">" (an HTML parser would end the
+# script at "</script>" in a picture's name), "/", and the line separators that end a line of
+# script in older browsers; each is written as its JSON escape, which plotly.js reads as the
+# character. No byte of them is part of another character in UTF-8.
+_UNSAFE_IN_SCRIPT = tuple(
+    (character.encode(), f"\\u{ord(character):04x}".encode()) for character in ("<", ">", "/", "\u2028", "\u2029")
+)
 
-    return Markup(
-        pio.to_html(figure, include_plotlyjs=False, full_html=False, div_id=div_id, config=PLOT_CONFIG, validate=False)
+
+def script_json(value):
+    """`value` as JSON to stand in a page's script, as UTF-8 bytes."""
+    data = orjson.dumps(value)
+    for unsafe, escaped in _UNSAFE_IN_SCRIPT:
+        if unsafe in data:
+            data = data.replace(unsafe, escaped)
+    return data
+
+
+def figure_html(figure, div_id):
+    """The figure as a <div> of its height and the script that draws it there, plotly.js being in
+    the page's head: HTML, as UTF-8 bytes, that the page takes as it stands."""
+    height = figure["layout"].get("height")
+    return b"".join(
+        (
+            f'<div style="height:{f"{height}px" if height else "100%"}; width:100%;">'
+            f'<div id="{div_id}" class="plotly-graph-div" style="height:100%; width:100%;"></div>'
+            "<script>window.PLOTLYENV=window.PLOTLYENV || {};"
+            f'if (document.getElementById("{div_id}")) {{Plotly.newPlot("{div_id}", '.encode(),
+            script_json(figure["data"]),
+            b", ",
+            script_json(figure["layout"]),
+            b", ",
+            script_json(PLOT_CONFIG),
+            b")};</script></div>",
+        )
     )
 
 
@@ -122,14 +149,23 @@ def marker(source, with_issue, **more):
     }
 
 
-def point_traces(items, source, issue, x, y, text):
-    """Scatter traces of `items`, one per light source and issue mark: coloured by
-    `source(item)`, diamonds where `issue(item)`, at (`x(item)`, `y(item)`), hover `text(item)`."""
+def point_traces(points):
+    """Scatter traces of `points`, (light source, with an issue note, x, y, hover text) each, in
+    one pass: one trace per light source and issue mark, in sheet order and the grey group last,
+    circles before diamonds, coloured by the light source."""
+    groups = {}
+    for source, with_issue, x, y, text in points:
+        group = groups.get((source, with_issue))
+        if group is None:
+            group = groups[source, with_issue] = ([], [], [])
+        group[0].append(x)
+        group[1].append(y)
+        group[2].append(text)
     traces = []
-    for code in source_order(items, source):
+    for code in (*tables.LIGHT_SOURCES, NO_SOURCE):
         for with_issue in (False, True):
-            group = [i for i in items if source(i) == code and issue(i) == with_issue]
-            if group:
+            if (code, with_issue) in groups:
+                x, y, text = groups[code, with_issue]
                 traces.append(
                     {
                         "type": "scatter",
@@ -137,26 +173,19 @@ def point_traces(items, source, issue, x, y, text):
                         "legendgroup": code,
                         "name": f"{code} (有问题描述)" if with_issue else code,
                         "marker": marker(code, with_issue),
-                        "x": [x(i) for i in group],
-                        "y": [y(i) for i in group],
-                        "text": [text(i) for i in group],
+                        "x": x,
+                        "y": y,
+                        "text": text,
                         "hovertemplate": "%{text}<extra></extra>",
                     }
                 )
     return traces
 
 
-def white_point_traces(items, picture, hover):
-    """Scatter traces of `items` at the white points of their pictures (`picture(item)`), coloured
-    and marked as every picture of the pages, hover `hover(item)`."""
-    return point_traces(
-        items,
-        lambda i: picture(i).source,
-        lambda i: picture(i).has_issue,
-        lambda i: rounded(picture(i).white_point[0]),
-        lambda i: rounded(picture(i).white_point[1]),
-        hover,
-    )
+def white_point_traces(points):
+    """Scatter traces of pictures at their white points, (light source, with an issue note,
+    white point, hover text) each, coloured and marked as every picture of the pages."""
+    return point_traces((source, issue, rounded(at[0]), rounded(at[1]), text) for source, issue, at, text in points)
 
 
 def white_point_html(traces, title, height, div_id, **more):

@@ -4,10 +4,12 @@ change spreads per issue note, where the most probable light source flipped, and
 changes. Pictures pair by the text of column 0, the k-th occurrence of a text in the new
 workbook with its k-th occurrence in the old one."""
 
+import functools
 import math
 import os
 import statistics
 from dataclasses import dataclass
+from types import SimpleNamespace
 
 from awb_desk import _tables as tables
 from awb_desk.report.charts import (
@@ -53,6 +55,11 @@ class Pair:
     def flipped(self):
         return self.comparable and self.new.source != self.old.source
 
+    @functools.cached_property
+    def hover(self):
+        """The text shown when the pointer rests on the pair, in every figure; made once."""
+        return _hover(self)
+
 
 @dataclass
 class Comparison:
@@ -63,15 +70,15 @@ class Comparison:
     only_old: list
     tolerance: float
 
-    @property
+    @functools.cached_property
     def comparable(self):
         return [p for p in self.pairs if p.comparable]
 
-    @property
+    @functools.cached_property
     def moved(self):
         return [p for p in self.comparable if abs(p.change) > self.tolerance]
 
-    @property
+    @functools.cached_property
     def flipped(self):
         return [p for p in self.pairs if p.flipped]
 
@@ -185,14 +192,7 @@ def ct_figure(comparison):
     pairs, tolerance = comparison.comparable, comparison.tolerance
     if not pairs:
         return None
-    traces = point_traces(
-        pairs,
-        lambda p: p.new.source,
-        lambda p: p.new.has_issue,
-        lambda p: plain(p.old.ct),
-        lambda p: plain(p.new.ct),
-        _hover,
-    )
+    traces = point_traces((p.new.source, p.new.has_issue, plain(p.old.ct), plain(p.new.ct), p.hover) for p in pairs)
     values = [p.old.ct for p in pairs] + [p.new.ct for p in pairs]
     margin = max(tolerance, 0.05 * (max(values) - min(values)), 50)
     lo, hi = min(values) - margin, max(values) + margin
@@ -236,16 +236,16 @@ def ct_figure(comparison):
 def white_point_figure(comparison):
     """The white points of both runs, each pair's joined by a line from old to new; the old
     points grey, the new coloured by the new run's most probable light source."""
-    pairs = comparison.pairs
-    olds = [p for p in pairs if p.old.white_point is not None]
-    news = [p for p in pairs if p.new.white_point is not None]
+    points = [(p, p.old.white_point, p.new.white_point) for p in comparison.pairs]  # each made once
+    olds = [(p, old) for p, old, _ in points if old is not None]
+    news = [(p, new) for p, _, new in points if new is not None]
     if not olds and not news:
         return None
     x, y = [], []
-    for p in pairs:
-        if p.old.white_point is not None and p.new.white_point is not None:
-            x += [rounded(p.old.white_point[0]), rounded(p.new.white_point[0]), None]
-            y += [rounded(p.old.white_point[1]), rounded(p.new.white_point[1]), None]
+    for _, old, new in points:
+        if old is not None and new is not None:
+            x += [rounded(old[0]), rounded(new[0]), None]
+            y += [rounded(old[1]), rounded(new[1]), None]
     traces = [
         {
             "type": "scatter",
@@ -263,14 +263,14 @@ def white_point_figure(comparison):
                 "type": "scatter",
                 "mode": "markers",
                 "name": "旧表",
-                "x": [rounded(p.old.white_point[0]) for p in olds],
-                "y": [rounded(p.old.white_point[1]) for p in olds],
+                "x": [rounded(old[0]) for _, old in olds],
+                "y": [rounded(old[1]) for _, old in olds],
                 "marker": {"color": "white", "size": 7, "line": {"color": OLD_COLOUR, "width": 1.5}},
-                "text": [f"{chart_text(p.old.name) or '(无名)'} (旧表第 {p.old.row} 行)" for p in olds],
+                "text": [f"{chart_text(p.old.name) or '(无名)'} (旧表第 {p.old.row} 行)" for p, _ in olds],
                 "hovertemplate": "%{text}<br>R/G %{x} · B/G %{y}<extra>旧表</extra>",
             }
         )
-    traces += white_point_traces(news, lambda p: p.new, _hover)
+    traces += white_point_traces((p.new.source, p.new.has_issue, new, p.hover) for p, new in news)
     return white_point_html(
         traces,
         "白点: 旧表 (空心灰点) 到新表 (彩色点), 每对一条线 (颜色: 新表最可能的光源; ◆: 有问题描述)",
@@ -359,20 +359,21 @@ def _gain_change(old, new):
 
 
 def _row(pair):
+    """A row of the tables of pairs, as an object whose attributes the template reads."""
     new, old = pair.new, pair.old
-    return {
-        "name": new.name,
-        "note": new.note,
-        "old_note": old.note if old.note != new.note else None,
-        "ct": f"{shown(old.ct)} → {shown(new.ct)}",
-        "change": signed(pair.change) if pair.comparable else "",
-        "r": _gain_change(old.gains[0], new.gains[0]),
-        "b": _gain_change(old.gains[2], new.gains[2]),
-        "old_source": _source_text(old),
-        "new_source": _source_text(new),
-        "old_colour": colour(old.source),
-        "new_colour": colour(new.source),
-    }
+    return SimpleNamespace(
+        name=new.name,
+        note=new.note,
+        old_note=old.note if old.note != new.note else None,
+        ct=f"{shown(old.ct)} → {shown(new.ct)}",
+        change=signed(pair.change) if pair.comparable else "",
+        r=_gain_change(old.gains[0], new.gains[0]),
+        b=_gain_change(old.gains[2], new.gains[2]),
+        old_source=_source_text(old),
+        new_source=_source_text(new),
+        old_colour=colour(old.source),
+        new_colour=colour(new.source),
+    )
 
 
 def context(comparison):

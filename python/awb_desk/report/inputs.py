@@ -2,21 +2,20 @@
 beside it and the final gains of each row, every input checked to be a plain file before
 anything opens it, and the page's path checked against every input."""
 
+import datetime
 import functools
 import io
 import math
+import operator
 import os
-import stat
 import sys
 from dataclasses import dataclass
 from typing import Dict, List, Optional, Tuple
 
-import xlrd
-
 from awb_desk import _tables as tables
 from awb_desk import history as tuning_history
 from awb_desk.errors import described, one_line
-from awb_desk.files import write_text
+from awb_desk.files import write_whole
 
 # Issue notes that say the picture has no issue: none, "正常", and the console's note for a
 # picture missing from the capture list.
@@ -27,14 +26,10 @@ _FIRST = tables.FIRST_PROBABILITY_SLOT
 PROBABILITY_TITLES = tables.RECORD_TITLES[_FIRST : _FIRST + len(tables.LIGHT_SOURCES)]
 NO_SOURCE = "无数据"
 
-# What the report reads of each show in a tuning history: the values of the sheet the pictures
-# are read from, by which a row finds its own show, and the final gains.
+# What the report reads of the shows in a tuning history: CT and the final gains, and the other
+# values of the sheet the pictures are read from, by which a row finds its own show.
 CT_TAG = tables.RECORD_TAGS[0]
 GAIN_TAGS = tuple(tables.FINAL_GAIN_TAGS)  # final R, G, B gains
-
-
-def history_tags(sheet):
-    return tuple(dict.fromkeys((CT_TAG, *tables.SHEET_TAGS[sheet], *GAIN_TAGS)))
 
 
 class ReportError(Exception):
@@ -86,14 +81,29 @@ class Picture:
         return g / r, g / b
 
 
+class Show:
+    """One show of a picture in a tuning history: its place in show order, its time in desk time,
+    and the values of the history's tags, in their order, each a finite number or None."""
+
+    __slots__ = ("id", "shown_at", "values")
+
+    def __init__(self, id, shown_at, values):
+        self.id, self.shown_at, self.values = id, shown_at, values
+
+
 @dataclass
 class History:
-    """A tuning history: each picture's shows in show order, their values numbers or None; or,
-    for a history beside the workbook that could not be read, why."""
+    """A tuning history: each picture's shows in show order, with the values of `tags`; or, for a
+    history beside the workbook that could not be read, why."""
 
     path: str
-    pictures: Dict[str, list]  # {picture: [tuning_history.Entry, ...]}, first shown first
+    pictures: Dict[str, List[Show]]  # first shown first
     problem: Optional[str] = None
+    tags: Tuple[str, ...] = ()  # the tags of each show's values, in order
+
+    def column(self, tag):
+        """Where a tag's value stands in each show's values."""
+        return self.tags.index(tag)
 
     @property
     def reshown(self):
@@ -103,8 +113,9 @@ class History:
 @dataclass
 class Workbook:
     path: str
-    sheet: str  # the sheet the pictures were read from
+    sheet: str  # the light source of the sheet the pictures were read from
     pictures: List[Picture]
+    sheet_name: str = ""  # that sheet's name, where the workbook's sheets are taken by position
     history: Optional[History] = None  # set when the workbook has a tuning history
     read_before: bool = False  # read before a batch replaced the file at `path`
     unshown: int = 0  # rows without their own show in the history that was read
@@ -150,25 +161,31 @@ def plain_file(path, what=""):
         raise ReportError(f"{what}{path} 不存在") from None
     except OSError as exc:
         raise ReportError(f"{what}{path} 无法访问 ({exc.strerror or described(exc)})") from None
-    if stat.S_ISDIR(status.st_mode):
-        raise ReportError(f"{what}{path} 是文件夹, 不是文件")
-    if not stat.S_ISREG(status.st_mode):
-        raise ReportError(f"{what}{path} 不是普通文件 (是管道或设备)")
+    refusal = tables.plain_file_refusal(status.st_mode)
+    if refusal is not None:
+        raise ReportError(f"{what}{path} {refusal}")
 
 
 # ---- reading the workbook ----
 
+# A row is a list of its cells' values as xlrd's row_values gives them: numbers as float, texts
+# as str, an empty cell as "". A boolean cell read from a file is True or False, an error value
+# (#DIV/0!) this mark.
+_ERROR_VALUE = object()
 
-def _number(cell):
+
+def _number(value):
     """A cell's number: numbers as they are, numeric text read, anything else None."""
-    if cell.ctype in (xlrd.XL_CELL_NUMBER, xlrd.XL_CELL_DATE, xlrd.XL_CELL_BOOLEAN):
-        return float(cell.value)
-    if cell.ctype == xlrd.XL_CELL_TEXT:
+    if value.__class__ is float:  # as most cells are
+        return value
+    if isinstance(value, str):
         try:
-            value = float(cell.value.strip())
+            number = float(value.strip())
         except ValueError:
             return None
-        return value if math.isfinite(value) else None
+        return number if math.isfinite(number) else None
+    if isinstance(value, (float, int)):  # a boolean cell reads as 1 or 0
+        return float(value)
     return None
 
 
@@ -179,20 +196,25 @@ def shown(value):
     return str(int(value)) if float(value).is_integer() else f"{value:g}"
 
 
-def _text(cell):
-    if cell.ctype == xlrd.XL_CELL_TEXT:
-        return cell.value.strip()
-    if cell.ctype in (xlrd.XL_CELL_NUMBER, xlrd.XL_CELL_DATE):
-        return shown(cell.value)
+def _text(value):
+    if isinstance(value, str):
+        return value.strip()
+    if isinstance(value, (float, int)) and not isinstance(value, bool):
+        return shown(value)
     return ""
 
 
-def _title_columns(sheet):
-    """Each title of the sheet's title row and its first column."""
+def _not_empty(value):
+    """A cell that holds something: text that is not only blanks, a number, an error value."""
+    return bool(value.strip()) if isinstance(value, str) else True
+
+
+def _title_columns(rows):
+    """Each title of the title row (the first row) and its first column."""
     columns = {}
-    if sheet.nrows:
-        for col, cell in enumerate(sheet.row(0)):
-            columns.setdefault(_text(cell), col)
+    if rows:
+        for col, value in enumerate(rows[0]):
+            columns.setdefault(_text(value), col)
     return columns
 
 
@@ -201,6 +223,8 @@ NEEDED_TITLES = (tables.NAME_TITLE, CT, LV, *PROBABILITY_TITLES)
 
 def _open(path, what):
     plain_file(path, what)
+    import xlrd  # only a report that reads its workbook from the file needs the reader
+
     try:
         # xlrd prints what it finds odd in a file it reads all the same (its size, say) on
         # standard output, among the command's own lines: those notes are let go.
@@ -209,79 +233,127 @@ def _open(path, what):
         raise ReportError(f"{what}{path} 不是可读的 .xls 工作簿 ({described(exc)})") from exc
 
 
-def read_workbook(path, what="", empty_ok=False):
-    """The pictures of a workbook written by the console or the batch. The seven sheets carry
-    the same CT, LV and probabilities, so they are read from the first sheet, in sheet order,
-    that has all those columns; columns are found by their titles. A workbook without picture
-    rows is refused unless `empty_ok`."""
+def _sheet_rows(sheet, count=None):
+    """The rows of a sheet read by xlrd (the first `count` of them, when given)."""
+    import xlrd
+
+    rows = []
+    for r in range(sheet.nrows if count is None else min(count, sheet.nrows)):
+        values, types = sheet.row_values(r), sheet.row_types(r)
+        if xlrd.XL_CELL_BOOLEAN in types or xlrd.XL_CELL_ERROR in types:
+            for col, kind in enumerate(types):
+                if kind == xlrd.XL_CELL_BOOLEAN:
+                    values[col] = bool(values[col])
+                elif kind == xlrd.XL_CELL_ERROR:
+                    values[col] = _ERROR_VALUE
+        rows.append(values)
+    return rows
+
+
+def _titled(sheets):
+    """The first of `sheets` ((light source, sheet name, its rows: the first `count` of them
+    when asked so), in light-source order) that has every column the report needs: (light
+    source, name, rows, title columns)."""
+    for code, name, rows in sheets:
+        columns = _title_columns(rows(1))
+        if all(title in columns for title in NEEDED_TITLES):
+            return code, name, rows(), columns
+    return None
+
+
+def _held_sheets(held):
+    """The sheet the pictures are read from among those a batch holds, or None when it holds
+    none: `held(code)` gives the rows of the light source's sheet, title row included."""
+    first = held(tables.LIGHT_SOURCES[0])
+    if first is None:
+        return None
+
+    def sheet(code):
+        rows = first if code == tables.LIGHT_SOURCES[0] else held(code) or []
+        return lambda count=None: rows if count is None else rows[:count]
+
+    return _titled((code, code, sheet(code)) for code in tables.LIGHT_SOURCES)
+
+
+def _file_sheets(path, what):
+    """The sheet the pictures are read from in the workbook file at `path`: of each light
+    source's sheet as the tools find it (by name wherever it stands, else by position), the
+    first in light-source order with every column the report needs."""
     book = _open(path, what)
     try:
         names = book.sheet_names()
-        present = [code for code in tables.LIGHT_SOURCES if code in names]
-        titled = None
-        for code in present:
-            columns = _title_columns(book.sheet_by_name(code))
-            if all(title in columns for title in NEEDED_TITLES):
-                titled = code, columns
-                break
-        if titled is None and not any(tables.NAME_TITLE in _title_columns(book.sheet_by_name(n)) for n in names):
+        positions, problem = tables.choose_sheets(names)
+
+        def rows(at):
+            return lambda count=None: _sheet_rows(book.sheet_by_index(at), count)
+
+        titled = _titled((code, names[at], rows(at)) for code, at in zip(tables.LIGHT_SOURCES, positions or ()))
+        if titled is None and not any(tables.NAME_TITLE in _title_columns(rows(at)(1)) for at in range(len(names))):
             raise ReportError(f"{what}{path} 不是 AWB 分析表格: 没有以 {tables.NAME_TITLE} 为标题的工作表")
-        missing = [code for code in tables.LIGHT_SOURCES if code not in names]
-        if missing:
-            raise ReportError(
-                f"{what}{path} 缺少工作表 {', '.join(missing)} (应有七个: {', '.join(tables.LIGHT_SOURCES)})"
-            )
+        if problem is not None:
+            raise ReportError(f"{what}{path} {problem}")
         if titled is None:
-            first = _title_columns(book.sheet_by_name(tables.LIGHT_SOURCES[0]))
+            first = _title_columns(rows(positions[0])(1))
             lacking = [title for title in NEEDED_TITLES if title not in first]
-            raise ReportError(f"{what}{path} 的工作表 {tables.LIGHT_SOURCES[0]} 缺少列: {', '.join(lacking)}")
-        code, columns = titled
-        pictures = _pictures(book.sheet_by_name(code), code, columns)
+            raise ReportError(f"{what}{path} 的工作表 {names[positions[0]]} 缺少列: {', '.join(lacking)}")
+        return titled
     finally:
         book.release_resources()
+
+
+def read_workbook(path, what="", empty_ok=False, held=None):
+    """The pictures of a workbook written by the console or the batch. The seven sheets carry
+    the same CT, LV and probabilities, so they are read from the first sheet, in light-source
+    order, that has all those columns; columns are found by their titles. `held`, for the
+    workbook a batch has just written, gives each light source's rows as the batch holds them
+    (`held(code)`, None when it holds none), which are then not read back from the file. A
+    workbook without picture rows is refused unless `empty_ok`."""
+    titled = _held_sheets(held) if held is not None else None
+    code, name, rows, columns = titled or _file_sheets(path, what)
+    pictures = _pictures(rows, code, columns)
     if not pictures and not empty_ok:
         raise ReportError(f"{what}{path} 中没有照片行 (只有标题行), 无法生成报告")
-    return Workbook(os.path.abspath(path), code, pictures)
+    return Workbook(os.path.abspath(path), code, pictures, sheet_name=name)
 
 
-def _not_empty(cell):
-    """A cell that holds something: text that is not only blanks, a number, an error value."""
-    return cell.ctype not in (xlrd.XL_CELL_EMPTY, xlrd.XL_CELL_BLANK) and (
-        cell.ctype != xlrd.XL_CELL_TEXT or _text(cell)
-    )
-
-
-def _cell(row, col):
-    """A row's cell: a row may be shorter than the title row, and a hand-deleted note column reads
-    as empty."""
-    return row[col] if col is not None and col < len(row) else xlrd.empty_cell
-
-
-def _pictures(sheet, code, columns):
+def _pictures(rows, code, columns):
     # The value columns follow the name column: the AWB values a missing dump leaves at 0.
     value_titles = tables.SHEET_TITLES[code][1 : 1 + tables.VALUE_COLUMNS[code]]
     value_columns = [(t, tag, columns[t]) for t, tag in zip(value_titles, tables.SHEET_TAGS[code]) if t in columns]
-    note_column = columns.get(tables.ISSUE_NOTE_TITLE)
+    name, note = columns[tables.NAME_TITLE], columns.get(tables.ISSUE_NOTE_TITLE)
+    # Each column of a number (the value columns, CT, LV and the probabilities, which are among
+    # them on the tools' own sheets) is read once per row: `numbered` holds them, and each of the
+    # others' place in it.
+    value_cols = [col for _, _, col in value_columns]
+    numbered = list(dict.fromkeys([*value_cols, columns[CT], columns[LV], *(columns[t] for t in PROBABILITY_TITLES)]))
+    at = {col: k for k, col in enumerate(numbered)}
+    ct, lv = at[columns[CT]], at[columns[LV]]
+    probabilities = operator.itemgetter(*(at[columns[t]] for t in PROBABILITY_TITLES))  # a tuple of them
+    # A row may be shorter than the title row, and a hand-deleted note column reads as empty:
+    # rows are read as long as the widest column the pictures take, empty cells after their end.
+    width = max(name, *numbered, -1 if note is None else note) + 1
+    tags = [tag for _, tag, _ in value_columns]
     pictures = []
-    for r in range(1, sheet.nrows):
-        row = sheet.row(r)
-        cell = functools.partial(_cell, row)
-        name = _text(cell(columns[tables.NAME_TITLE]))
-        cells = [cell(col) for _, _, col in value_columns]
-        values = [_number(c) for c in cells]
-        odd = tuple(t for (t, _, _), c, v in zip(value_columns, cells, values) if v is None and _not_empty(c))
-        if not name and all(v is None for v in values) and not odd:
+    for r in range(1, len(rows)):
+        row = rows[r]
+        if len(row) < width:
+            row = [*row, *[""] * (width - len(row))]
+        text = _text(row[name])
+        numbers = [_number(row[col]) for col in numbered]
+        values = numbers[: len(value_cols)]
+        odd = tuple(t for (t, _, col), v in zip(value_columns, values) if v is None and _not_empty(row[col]))
+        if not text and all(v is None for v in values) and not odd:
             continue  # a blank row
         pictures.append(
             Picture(
                 row=r + 1,
-                name=name,
-                note=_text(cell(note_column)),
-                ct=_number(cell(columns[CT])),
-                lv=_number(cell(columns[LV])),
-                probabilities=tuple(_number(cell(columns[t])) for t in PROBABILITY_TITLES),
+                name=text,
+                note="" if note is None else _text(row[note]),
+                ct=numbers[ct],
+                lv=numbers[lv],
+                probabilities=probabilities(numbers),
                 has_values=any(values) or bool(odd),
-                recorded={tag: v for (_, tag, _), v in zip(value_columns, values)},
+                recorded=dict(zip(tags, values)),
                 not_numbers=odd,
             )
         )
@@ -291,30 +363,32 @@ def _pictures(sheet, code, columns):
 # ---- reading the tuning history ----
 
 
-def _measure(value):
-    """A history value the page can draw: a finite number, else None (a hand-edited text, say)."""
-    if isinstance(value, (int, float)) and not isinstance(value, bool) and math.isfinite(value):
-        return value
-    return None
+# What the report reads of every show: the CT and the final gains, which the page draws of a
+# history, and by which a row takes its gains.
+SHOW_TAGS = (CT_TAG, *GAIN_TAGS)
 
 
-def read_tuning_history(path, named, what, tags):
-    """The history at `path`, with the values of `tags`; a value that is not a number is
+def read_tuning_history(path, named, what, workbook):
+    """The history at `path` with the values of `SHOW_TAGS`, each row of `workbook` given the
+    final gains of its own show in it (see `_own_gains`); a value that is not a number is
     missing, for that value only. One the engineer `named` on the command line that cannot be
     read is the command's error; one found beside the workbook costs the page only what it
     draws of the history, said in one line on the error stream and in the page."""
+
+    def reading(measures):
+        pictures = {}
+        parse = datetime.datetime.fromisoformat
+        for row in measures(SHOW_TAGS):
+            # Desk time; a time no clock shows fails here. Names that differ only in blanks
+            # are one picture's, their shows in show order.
+            show = Show(row[0], parse(row[1]).astimezone(), row[3:])
+            pictures.setdefault(str(row[2]).strip(), []).append(show)
+        history = History(path, pictures, tags=SHOW_TAGS)
+        return history, _own_gains(workbook, history, measures)
+
     try:
         plain_file(path, f"{what}调参历史 ")
-        shows = tuning_history.read_history(path, tags=tags)
-        pictures = {}
-        for picture, entries in shows.items():
-            for entry in entries:
-                entry.values = {tag: _measure(entry.values.get(tag)) for tag in tags}
-                entry.shown_at = entry.shown_at.astimezone()  # desk time; a time no clock shows fails here
-            pictures.setdefault(str(picture).strip(), []).extend(entries)
-        for entries in pictures.values():
-            entries.sort(key=lambda e: e.id)  # names that differ only in blanks merge in show order
-        return History(path, pictures)
+        history, (gains, unshown) = tuning_history.read_measures(path, reading)
     except Exception as exc:  # a history is read by SQLite and a hand-made one may hold anything
         why = problem(exc)
         if named:
@@ -322,55 +396,93 @@ def read_tuning_history(path, named, what, tags):
                 why = f"{what}调参历史 {path} 无法读取: {why}"
             raise ReportError(why) from exc
         print(f"历史记录未读取: {path} ({why})", file=sys.stderr)
-        return History(path, {}, why)
+        return History(path, {}, why, SHOW_TAGS)
+    for picture, own in gains:
+        picture.gains = own
+    workbook.unshown = unshown
+    return history
 
 
-def _own_show(picture, show):
-    """Whether a history entry is the show that wrote the picture's row: every value the row
-    holds is the one the entry recorded of the same tag (a value the entry lacks, as a history
-    made by hand may, is no objection). The history keeps whole numbers that the workbook
-    keeps as the nearest real number."""
-    for tag, value in picture.recorded.items():
-        recorded = show.values.get(tag)
-        if recorded is not None and value != float(recorded):
+def _own_show(recorded, values):
+    """Whether a history entry, whose values of the tags compared are `values`, is the show that
+    wrote a row whose values are `recorded`, as (the place of the tag's value in `values`, the
+    row's value): every value the row holds is the one the entry recorded of the same tag (a
+    value the entry lacks, as a history made by hand may, is no objection). The history keeps
+    whole numbers that the workbook keeps as the nearest real number."""
+    for at, value in recorded:
+        kept = values[at]
+        if kept is not None and value != float(kept):
             return False
     return True
 
 
-def attach_gains(workbook):
-    """Gives each row of the workbook the final gains of its own show in the history: an entry
-    of the row's column-0 text that recorded the row's values, the last such one. Where n rows
-    share a text, each takes its own show, in order: from the last row up, each row takes the
-    last of its shows before the one the row below it took. A row without such an entry has
-    no gains, and is counted: the history of another run (one that could not be moved or
-    written in a rerun, one read as a rerun replaced it) never gives a row its values."""
-    history = workbook.history
-    if history is None or history.problem is not None:
-        return
+def _own_gains(workbook, history, measures):
+    """The final gains of each row's own show in the history: an entry of the row's column-0
+    text that recorded the row's values, the last such one. Where n rows share a text, each
+    takes its own show, in order: from the last row up, each row takes the last of its shows
+    before the one the row below it took. A row without such an entry has no gains, and is
+    counted: the history of another run (one that could not be moved or written in a rerun,
+    one read as a rerun replaced it) never gives a row its values. Returns ([(picture, its
+    final gains)], rows without their own show).
+
+    The sheet's other values are read only for the shows a row is compared with: a row is
+    mostly its picture's last show (of n rows of a text, one of the last n), so those shows'
+    values are read first, and all of a picture's shows only for a row that is none of them."""
     rows = {}
     for picture in workbook.pictures:
         rows.setdefault(picture.name, []).append(picture)
-    workbook.unshown = 0
+    compared = (CT_TAG, *(tag for tag in tables.SHEET_TAGS[workbook.sheet] if tag != CT_TAG))
+    at = {tag: k for k, tag in enumerate(compared)}
+    ct, gains = history.column(CT_TAG), [history.column(tag) for tag in GAIN_TAGS]
+    values = {}  # id: the values of `compared` of the shows read so far
+
+    def read(shows):
+        wanted = [show for show in shows if show.id not in values]
+        if wanted:
+            kept = {row[0]: row[3:] for row in measures(compared[1:], [show.id for show in wanted])}
+            lacking = (None,) * (len(compared) - 1)  # a show no longer there objects to no row
+            values.update((show.id, (show.values[ct], *kept.get(show.id, lacking))) for show in wanted)
+
+    def match(same, shows):
+        """Each of `same` (the rows of one text) and the place of its own show in `shows`, or
+        None when a show it is compared with has not been read."""
+        end, found = len(shows), []
+        for picture in reversed(same):
+            recorded = [(at[tag], value) for tag, value in picture.recorded.items()]
+            for k in range(end - 1, -1, -1):
+                if shows[k].id not in values:
+                    return None
+                if _own_show(recorded, values[shows[k].id]):
+                    found.append((picture, k))
+                    end = k
+                    break
+            else:
+                found.append((picture, None))
+        return found
+
+    read([show for name, same in rows.items() for show in history.pictures.get(name, ())[-len(same) :]])
+    matched = {name: match(same, history.pictures.get(name, ())) for name, same in rows.items()}
+    read([show for name, found in matched.items() if found is None for show in history.pictures[name]])
+    own, unshown = [], 0
     for name, same in rows.items():
         shows = history.pictures.get(name, ())
-        end = len(shows)
-        for picture in reversed(same):
-            k = next((k for k in range(end - 1, -1, -1) if _own_show(picture, shows[k])), None)
+        for picture, k in matched[name] or match(same, shows):  # all its shows are read now
             if k is None:
-                workbook.unshown += 1
+                unshown += 1
             else:
-                picture.gains, end = tuple(shows[k].values[tag] for tag in GAIN_TAGS), k
+                own.append((picture, tuple(shows[k].values[g] for g in gains)))
+    return own, unshown
 
 
-def read_with_history(path, history_path=None, what="", empty_ok=False):
+def read_with_history(path, history_path=None, what="", empty_ok=False, held=None):
     """The workbook at `path` with its tuning history (`history_path` when the engineer named
-    one, else the one beside it when there is one) and each row's final gains."""
+    one, else the one beside it when there is one) and each row's final gains; `held` as for
+    `read_workbook`."""
     named = history_path is not None
     history_path = history_path if named else tuning_history.history_path(path)
-    workbook = read_workbook(path, what, empty_ok)
+    workbook = read_workbook(path, what, empty_ok, held)
     if named or os.path.lexists(history_path):
-        workbook.history = read_tuning_history(history_path, named, what, history_tags(workbook.sheet))
-    attach_gains(workbook)
+        workbook.history = read_tuning_history(history_path, named, what, workbook)
     workbook.what = what.strip()
     return workbook
 
@@ -421,10 +533,10 @@ def check_output(out, guarded):
 
 
 def write_page(out, page):
-    """Writes the page whole at `out` (checked by `check_output`); a failure is said in the
-    engineer's terms, naming the page, and leaves nothing behind."""
+    """Writes the page (its parts' bytes) whole at `out` (checked by `check_output`); a failure
+    is said in the engineer's terms, naming the page, and leaves nothing behind."""
     target = os.path.realpath(out)
     try:
-        write_text(target, page)
+        write_whole(target, page)
     except OSError as exc:
         raise ReportError(f"报告无法写入 {out} ({exc.strerror or described(exc)})") from exc

@@ -5,6 +5,7 @@ once. Each part is a function of the read workbook that returns what its part of
 shows."""
 
 import os
+from types import SimpleNamespace
 
 from awb_desk import _tables as tables
 from awb_desk.report.charts import (
@@ -15,11 +16,10 @@ from awb_desk.report.charts import (
     layout,
     plain,
     point_traces,
-    source_order,
     white_point_html,
     white_point_traces,
 )
-from awb_desk.report.inputs import CT, CT_TAG, LV, NO_SOURCE, shown
+from awb_desk.report.inputs import CT, CT_TAG, LV, shown
 
 # What the history part draws of each show: the tag in the history, its name on the page.
 GAIN_R_TAG, _, GAIN_B_TAG = tables.FINAL_GAIN_TAGS
@@ -68,9 +68,9 @@ def _clock(moment):
 
 
 def _instant(moment):
-    """A show's time on the page's time axis: desk time to the millisecond, so two shows in one
-    second stay apart."""
-    return moment.astimezone().replace(tzinfo=None).isoformat(sep=" ", timespec="milliseconds")
+    """A show's time (in desk time) on the page's time axis, to the millisecond, so two shows in
+    one second stay apart."""
+    return moment.isoformat(sep=" ", timespec="milliseconds")[:23]
 
 
 def header(workbook):
@@ -81,7 +81,7 @@ def header(workbook):
         ("无 AWB 数据的行 (全为 0 或空)", len(workbook.without_values)),
         ("有不是数字的值的行", _not_numbers_note(workbook.with_not_numbers)),
         ("无最终增益的行 (不画在白点图上)", _gains_note(workbook)),
-        ("数据来源", f"工作表 {workbook.sheet}"),
+        ("数据来源", f"工作表 {workbook.sheet_name or workbook.sheet}"),
     ]
     return {"name": os.path.basename(workbook.path), "facts": facts}
 
@@ -99,14 +99,10 @@ def _gains_note(workbook):
     return count
 
 
-def ct_lv_figure(workbook, hover=hover):
+def ct_lv_figure(workbook, texts):
+    """CT against LV, each picture with its hover text of `texts`."""
     traces = point_traces(
-        workbook.pictures,
-        lambda p: p.source,
-        lambda p: p.has_issue,
-        lambda p: plain(p.ct),
-        lambda p: plain(p.lv),
-        hover,
+        (p.source, p.has_issue, plain(p.ct), plain(p.lv), text) for p, text in zip(workbook.pictures, texts)
     )
     return figure_html(
         {"data": traces, "layout": layout(f"{CT} 与 {LV} (颜色: 最可能的光源; ◆: 有问题描述)", CT, LV, height=560)},
@@ -114,25 +110,25 @@ def ct_lv_figure(workbook, hover=hover):
     )
 
 
-def white_point_figure(pictures, hover=hover):
+def white_point_figure(pictures, texts):
     """Each picture with final gains at its white point, coloured as everywhere on the page."""
-    drawn = [p for p in pictures if p.white_point is not None]
+    drawn = [(p.source, p.has_issue, at, text) for p, text in zip(pictures, texts) if (at := p.white_point)]
     if not drawn:
         return None
     return white_point_html(
-        white_point_traces(drawn, lambda p: p, hover),
+        white_point_traces(drawn),
         "白点 (最终增益的 G/R 与 G/B; 颜色: 最可能的光源; ◆: 有问题描述)",
         560,
         "white-points",
     )
 
 
-def probability_figure(workbook, hover=hover):
+def probability_figure(workbook, texts):
     pictures = workbook.pictures
     # One column per picture, in workbook order. Each column's category is the picture's hover
     # text (unique: it names the row), so the text is in the page once and not once per cell;
     # the axis shows the pictures' running numbers instead.
-    columns = [hover(p) for p in pictures]
+    columns = texts
     ticks = range(0, len(pictures), max(1, len(pictures) // 10))
     heatmap = {
         "type": "heatmap",
@@ -166,11 +162,14 @@ def probability_figure(workbook, hover=hover):
 
 
 def distribution_figure(workbook):
+    by_source = {}
+    for p in workbook.pictures:
+        by_source.setdefault(p.source, []).append(plain(p.ct))
     boxes = []
-    for source in source_order(workbook.pictures):
-        if source == NO_SOURCE:
-            continue  # rows of zeros have no colour temperature to show
-        cts = [plain(p.ct) for p in workbook.pictures if p.source == source]
+    for source in tables.LIGHT_SOURCES:  # rows of zeros have no colour temperature to show
+        cts = by_source.get(source)
+        if not cts:
+            continue
         # Boxes only: the pictures' own points are the scatter's, and the page draws each once.
         boxes.append(
             {
@@ -194,20 +193,17 @@ def distribution_figure(workbook):
 
 
 def issue_rows(workbook):
+    """The table's rows, as objects whose attributes the template reads: the template finds an
+    attribute at once, a dict's key only after looking for such an attribute in vain."""
     return [
-        {
-            "name": p.name,
-            "note": p.note,
-            "ct": shown(p.ct),
-            "lv": shown(p.lv),
-            "source": p.source,
-            "colour": colour(p.source),
-        }
+        SimpleNamespace(
+            name=p.name, note=p.note, ct=shown(p.ct), lv=shown(p.lv), source=p.source, colour=colour(p.source)
+        )
         for p in workbook.issues
     ]
 
 
-def _history_figure(reshown, changes):
+def _history_figure(history, reshown, changes):
     """CT and the final R and B gains of every re-shown picture against show time, in three
     plots over one time axis, one line per picture in each. The pictures of the table of CT
     changes (all, when there are few) have a colour, a legend entry and their points; the
@@ -217,10 +213,11 @@ def _history_figure(reshown, changes):
     order = [*changed, *(name for name in reshown if name not in changed)]
     coloured, rest = order[:HISTORY_TOP], order[HISTORY_TOP:]
     # Each show: its time, and CT, R, B and the show's number, which the hover tells.
+    ct, r, b = (history.column(tag) for tag in HISTORY_DRAWN)
     points = {
         name: (
             [_instant(e.shown_at) for e in shows],
-            [[*(plain(e.values[t]) for t in HISTORY_DRAWN), k] for k, e in enumerate(shows, 1)],
+            [[plain(e.values[ct]), plain(e.values[r]), plain(e.values[b]), k] for k, e in enumerate(shows, 1)],
         )
         for name, shows in reshown.items()
     }
@@ -253,6 +250,14 @@ def _history_figure(reshown, changes):
     }
     rows, spacing = len(HISTORY_QUANTITIES), 0.04
     height = (1 - spacing * (rows - 1)) / rows
+    # The grey lines' times and hover data, the same in the three plots, are made once.
+    grey_x, grey_data = [], []
+    for name in rest:
+        times, shows = points[name]
+        text = chart_text(name)
+        grey_x += [*times, None]
+        grey_data += [*([*show, text] for show in shows), None]
+    names = {name: chart_text(name) for name in coloured}
     traces = []
     for q, (_tag, label) in enumerate(HISTORY_QUANTITIES):
         suffix = str(q + 1) if q else ""  # plotly's names of the plots' axes: x, x2, x3
@@ -269,12 +274,9 @@ def _history_figure(reshown, changes):
         }
         axes = {"xaxis": f"x{suffix}", "yaxis": f"y{suffix}"}
         if rest:
-            x, y, data = [], [], []
+            y = []
             for name in rest:
-                times, shows = points[name]
-                x += [*times, None]
-                y += [*(show[q] for show in shows), None]
-                data += [*([*show, chart_text(name)] for show in shows), None]
+                y += [*(show[q] for show in points[name][1]), None]
             traces.append(
                 {
                     "type": "scatter",
@@ -283,9 +285,9 @@ def _history_figure(reshown, changes):
                     "legendgroup": "rest",
                     "showlegend": q == 0,
                     "line": {"color": "#ced4da", "width": 1},
-                    "x": x,
+                    "x": grey_x,
                     "y": y,
-                    "customdata": data,
+                    "customdata": grey_data,
                     "hovertemplate": hover_of("customdata[4]"),
                     **axes,
                 }
@@ -294,7 +296,7 @@ def _history_figure(reshown, changes):
             times, shows = points[name]
             trace = {
                 "type": "scatter",
-                "name": chart_text(name),
+                "name": names[name],
                 "legendgroup": str(n),
                 "line": {"color": PALETTE[n % len(PALETTE)]},
                 "x": times,
@@ -308,20 +310,21 @@ def _history_figure(reshown, changes):
     return figure_html({"data": traces, "layout": figure_layout}, "history")
 
 
-def _ct_changes(reshown):
+def _ct_changes(history, reshown):
     """Every re-shown picture with a CT at two shows: its first and last CT, the change, the
     number of shows and the times of those two shows; the largest change (either way) first."""
+    ct = history.column(CT_TAG)
     changes = []
     for name, shows in reshown.items():
-        known = [e for e in shows if e.values[CT_TAG] is not None]
+        known = [e for e in shows if e.values[ct] is not None]
         if len(known) > 1:
             first, last = known[0], known[-1]
             changes.append(
                 {
                     "picture": name,
-                    "first": first.values[CT_TAG],
-                    "last": last.values[CT_TAG],
-                    "change": last.values[CT_TAG] - first.values[CT_TAG],
+                    "first": first.values[ct],
+                    "last": last.values[ct],
+                    "change": last.values[ct] - first.values[ct],
                     "shows": len(shows),
                     "since": first.shown_at,
                     "until": last.shown_at,
@@ -344,7 +347,7 @@ def history_part(workbook):
     reshown = history.reshown
     if history.problem is not None or not reshown:
         return {**part, "reshown": 0}
-    changes = _ct_changes(reshown)
+    changes = _ct_changes(history, reshown)
     rows = [
         {
             "picture": c["picture"],
@@ -364,21 +367,20 @@ def history_part(workbook):
         "top": HISTORY_TOP,
         "changed": len(changes),
         "rows": rows,
-        "figure": _history_figure(reshown, changes),
+        "figure": _history_figure(history, reshown, changes),
     }
 
 
 def context(workbook):
     """Everything the page of one workbook shows, for its template."""
-    texts = {p.row: hover(p) for p in workbook.pictures}  # each picture's hover, made once for three figures
-    known = lambda p: texts[p.row]  # noqa: E731
+    texts = [hover(p) for p in workbook.pictures]  # each picture's hover, made once for three figures
     return {
         "title": f"AWB 报告 - {os.path.basename(workbook.path)}",
         "header": header(workbook),
-        "ct_lv": ct_lv_figure(workbook, known),
-        "white_points": white_point_figure(workbook.pictures, known),
+        "ct_lv": ct_lv_figure(workbook, texts),
+        "white_points": white_point_figure(workbook.pictures, texts),
         "unshown": workbook.unshown_line,
-        "probabilities": probability_figure(workbook, known),
+        "probabilities": probability_figure(workbook, texts),
         "distribution": distribution_figure(workbook),
         "issues": issue_rows(workbook),
         "history": history_part(workbook),
