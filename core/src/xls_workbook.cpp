@@ -17,7 +17,7 @@ using bytes::u8;
 
 constexpr std::uint16_t kBof = 0x0809, kEof = 0x000A;
 constexpr std::uint16_t kRow = 0x0208, kLabelSst = 0x00FD, kBlank = 0x0201, kMulBlank = 0x00BE;
-constexpr std::uint16_t kRk = 0x027E, kMulRk = 0x00BD, kNumber = 0x0203, kBoolErr = 0x0205;
+constexpr std::uint16_t kRk = 0x027E, kMulRk = 0x00BD, kNumberRecord = 0x0203, kBoolErr = 0x0205;
 constexpr std::uint16_t kColInfo = 0x007D, kDimensions = 0x0200, kMergedCells = 0x00E5;
 constexpr std::uint16_t kWindow2 = 0x023E, kScl = 0x00A0, kPane = 0x0041, kGuts = 0x0080;
 constexpr std::uint16_t kDefaultRowHeight = 0x0225, kWsBool = 0x0081, kBoundSheet = 0x0085;
@@ -78,7 +78,7 @@ void cell_head(std::string& out, std::uint16_t type, std::uint16_t length, std::
 }
 
 void number_record(std::string& out, std::uint16_t row, const Cell& cell) {
-    cell_head(out, kNumber, 14, row, cell.col);
+    cell_head(out, kNumberRecord, 14, row, cell.col);
     u16(out, cell.xf);
     bytes::f64(out, cell.number);
 }
@@ -217,7 +217,7 @@ void Sheet::thaw(Row& row) {
                                  rk(dword(cell + 2))});
             }
             break;
-        case kNumber: {
+        case kNumberRecord: {
             std::uint64_t bits = dword(data + 6) | static_cast<std::uint64_t>(dword(data + 10)) << 32;
             double number;
             std::memcpy(&number, &bits, sizeof number);
