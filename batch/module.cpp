@@ -30,7 +30,7 @@ void import_packages(py::module_& m) {
 
 void set_state(py::module_& m) {
     m.attr(globals::defaultencoding) = "utf-8";
-    m.attr(globals::Data_num) = 21;
+    m.attr(globals::Data_num) = kDataNumBeforeAnyWorkbook;
     m.attr(globals::insert_row_num) = 0;
     m.attr(globals::Target_Awb_Target_Pic) = "";
     m.attr(globals::AWB_TAG_DATA_List) = m.attr(globals::np).attr("arange")(100);

@@ -1,12 +1,13 @@
 // Result ingestion: the current picture recorded on the seven sheets of the analysis workbook,
 // then its console summary.
 //
-// Everything is gathered first (row search, record and gains of each light source), so a
-// failing tag read leaves the workbook untouched. Then the seven rows are written into the
-// workbook held in memory, which is saved once. The show goes into the tuning history after
-// the workbook's lock is released.
+// Everything is gathered first (row search, record and gains of each light source) and checked,
+// so a failing tag read or a value no cell takes leaves the workbook untouched. Then the seven
+// rows are written into the workbook held in memory, which is saved once. The show goes into
+// the tuning history after the workbook's lock is released.
 #include <optional>
 
+#include "awb/analysis_workbook.hpp"
 #include "awb/tables.hpp"
 #include "book_memory.hpp"
 #include "console.hpp"
@@ -19,13 +20,9 @@
 #include "result_names.hpp"
 #include "strings.hpp"
 #include "summary.hpp"
-#include "workbook_creation.hpp"
 
 namespace awb::console {
 namespace {
-
-constexpr int kRowFillColour = 3;  // green in the standard palette
-constexpr const char* kDateFormat = "YYYYMMDD";
 
 // Letters and digits as the interpreter's str.isalnum sees them; ASCII without a call.
 bool is_alnum(char32_t c) {
@@ -34,33 +31,6 @@ bool is_alnum(char32_t c) {
         return (c >= U'0' && c <= U'9') || (lower >= U'a' && lower <= U'z');
     }
     return Py_UNICODE_ISALNUM(static_cast<Py_UCS4>(c));
-}
-
-// The picture row's cell styles, made once per workbook (xlwt caps a workbook's styles).
-// All three share one green fill and one left, vertically centred alignment.
-struct RowStyles {
-    py::object value;  // General
-    py::object date;   // "YYYYMMDD": the name, the date and the two empty cells
-    py::object red;    // red font: the "D" probability, the sheet's own probability, the note
-};
-
-RowStyles row_styles(const py_::Namespace& ns, py_::Book& book) {
-    if (!book.styles.contains("value")) {
-        py::object xlwt = ns.get(globals::xlwt);
-        py::object pattern = py_::solid_fill(xlwt, kRowFillColour);
-        py::object alignment = py_::alignment(xlwt, "HORZ_LEFT", "VERT_CENTER");
-        auto filled = [&](py::object style) {
-            style.attr("pattern") = pattern;
-            style.attr("alignment") = alignment;
-            return style;
-        };
-        book.styles["value"] = filled(xlwt.attr("XFStyle")());
-        py::object date = filled(xlwt.attr("XFStyle")());
-        date.attr("num_format_str") = kDateFormat;
-        book.styles["date"] = date;
-        book.styles["red"] = filled(xlwt.attr("easyxf")(py_::kRedFont));
-    }
-    return {book.styles["value"], book.styles["date"], book.styles["red"]};
 }
 
 // The picture's row on one sheet (the rule: find_picture_row). A match makes the row's
@@ -87,23 +57,6 @@ std::optional<std::size_t> find_row(const py_::Namespace& ns, const py_::SheetRo
     return *found + 1;
 }
 
-void write_row(py_::Book& book, std::size_t sheet, const SheetRecord& entry, const RowStyles& styles,
-               const py::object& issues, const py::object& now) {
-    const Layout& layout = layout_of(kLightSources[sheet]);
-    py::object ws = book.sheet_writer(sheet);
-    py::object write = ws.attr("write");
-    const std::size_t r = entry.row;
-    for (std::size_t c = 1; c <= layout.value_columns; ++c) {
-        write(r, c, entry.record.slots[c - 1], red_value_column(sheet, c) ? styles.red : styles.value);
-    }
-    write(r, 0, entry.name, styles.date);
-    write(r, layout.tail_column(kColourEngine), "", styles.date);
-    write(r, layout.tail_column(kDate), now, styles.date);
-    write(r, layout.tail_column(kChange), "", styles.date);
-    write(r, layout.tail_column(kIssueNote), issues, styles.red);
-    book.note_row(sheet, r, entry.name);
-}
-
 void print_summary(const py_::Namespace& ns, const std::vector<SheetRecord>& sheets) {
     std::vector<SheetSummary> shown;
     for (std::size_t k = 0; k < sheets.size(); ++k) {
@@ -116,24 +69,12 @@ void print_summary(const py_::Namespace& ns, const std::vector<SheetRecord>& she
     }
 }
 
-// Records the current picture in the workbook under the workbook's lock and prints its
-// summary; returns the show for the history, which is written after the lock is released.
-RecordedShow record_in_workbook(const py_::Namespace& ns) {
-    mark_step(Step::kIssueNote);
-    py::object issues = ns.get(globals::Pic_Issues_Raw)(ns.get(globals::Target_Awb_Target_Pic));
-    ns.set(globals::insert_row_num, py::int_(0));
-
-    mark_step(Step::kLockWorkbook);
-    py::object path = ns.get(globals::Excle_File);
-    py_::WorkbookLock lock(ns, path, py_::kShowWait);  // a show has taken it already
-    mark_step(Step::kOpenWorkbook);
-    py_::BookMemory& memory = py_::BookMemory::of(ns);
-    memory.open(ns, path);
-
+// Gather: each light source's row and record, read from the text under the workbook's lock. A
+// text the simulator wrote again while it was read is read again once it has settled.
+std::vector<SheetRecord> gather(const py_::Namespace& ns, py_::BookMemory& memory, const py::object& path,
+                                std::optional<py_::TextMemory>& texts) {
     std::vector<SheetRecord> sheets;
     sheets.reserve(kSheetCount);
-    std::optional<py_::TextMemory> texts;
-    // A text the simulator wrote again while it was read is read again once it has settled.
     for (bool first_reading = true;; first_reading = false) {
         sheets.clear();
         texts.emplace(ns);  // the debug text is read once for the seven records
@@ -150,30 +91,62 @@ RecordedShow record_in_workbook(const py_::Namespace& ns) {
                 {row, ns.get(globals::Target_Awb_Target_Pic), py_::take_record(ns), py_::take_gains(ns)});
         }
         mark_step(Step::kSettle);
-        if (!settle_again(ns, first_reading)) break;
+        if (!settle_again(ns, first_reading)) return sheets;
     }
+}
 
+// Check: a text without AWB values, a row past the sheet's last and a text too long for a cell
+// fail the show before anything is written; so does a value the workbook cannot take (the rows'
+// cells are made here).
+std::vector<py_::RowFields> check(const py_::Namespace& ns, const py_::Book& book, const py_::TextMemory& texts,
+                                  const std::vector<SheetRecord>& sheets, const py::object& issues) {
     mark_step(Step::kCheckValues);
-    if (texts->holds_no_values()) {
+    if (texts.holds_no_values()) {
         py::object fp = ns.get(globals::fp);
         py::object text = py::hasattr(fp, "name") ? fp.attr("name") : ns.get(globals::Lumvik_file_full_path);
         py_::raise(PyExc_ValueError, no_values(py::str(text).cast<std::string>()));
     }
-
     mark_step(Step::kWriteRow);
     for (const SheetRecord& entry : sheets) {
         py_::check_row(entry.row);
         py_::check_text(entry.name);
     }
     py_::check_text(issues);
-    // Looked up again: the record builder runs the module's own code, which may have
-    // replaced the memory (it costs one stat of the file).
+    py::object now = ns.get(globals::datetime).attr("datetime").attr("now")();
+    std::vector<py_::RowFields> fields;
+    for (std::size_t k = 0; k < sheets.size(); ++k) {
+        fields.push_back(book.picture_fields(k, sheets[k].record, sheets[k].name, issues, now));
+    }
+    return fields;
+}
+
+// Records the current picture in the workbook under the workbook's lock and prints its
+// summary; returns the show for the history, which is written after the lock is released.
+// Gather, check, write the seven rows into the workbook held in memory, commit (save it).
+RecordedShow record_in_workbook(const py_::Namespace& ns) {
+    mark_step(Step::kIssueNote);
+    py::object issues = ns.get(globals::Pic_Issues_Raw)(ns.get(globals::Target_Awb_Target_Pic));
+    ns.set(globals::insert_row_num, py::int_(0));
+
+    mark_step(Step::kLockWorkbook);
+    py::object path = ns.get(globals::Excle_File);
+    py_::WorkbookLock lock(ns, path, py_::kShowWait);  // a show has taken it already
+    mark_step(Step::kOpenWorkbook);
+    py_::BookMemory& memory = py_::BookMemory::of(ns);
+    memory.open(ns, path);
+    std::optional<py_::TextMemory> texts;
+    std::vector<SheetRecord> sheets = gather(ns, memory, path, texts);
+
+    // Looked up again: `Create_Data` may be the caller's own and have replaced the memory (it
+    // costs one stat of the file).
     py_::Book& book = memory.open(ns, path);
+    std::vector<py_::RowFields> fields = check(ns, book, *texts, sheets, issues);
+
     py_::HeldInterrupt held;  // Ctrl-C waits until the rows are written and saved
     try {
-        RowStyles styles = row_styles(ns, book);
-        py::object now = ns.get(globals::datetime).attr("datetime").attr("now")();
-        for (std::size_t k = 0; k < sheets.size(); ++k) write_row(book, k, sheets[k], styles, issues, now);
+        for (std::size_t k = 0; k < sheets.size(); ++k) {
+            book.write_picture_row(Tool::kConsole, k, sheets[k].row, fields[k], sheets[k].name);
+        }
     } catch (py::error_already_set&) {
         memory.forget();  // the memory no longer holds whole pictures only
         throw;

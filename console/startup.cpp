@@ -129,7 +129,7 @@ void start_up(py::module_& m) {
         ns.lookup("open")(py_::to_str(files.error_log), "w", py::arg("buffering") = 1);
     m.attr(globals::sys).attr("stderr") = m.attr(globals::error_log);
     m.attr(globals::Excle_File) = py_::to_str(files.workbook);
-    m.attr(globals::Data_num) = 21;
+    m.attr(globals::Data_num) = kDataNumBeforeAnyWorkbook;
     m.attr(globals::insert_row_num) = 0;
     m.attr(globals::fp) = "";
     m.attr(globals::Lumvik_file_full_path) = "";

@@ -48,7 +48,7 @@ void BookMemory::save(const Namespace& ns) {
     if (staged) stage_();
     auto started = SaveCadence::Clock::now();
     try {
-        save_atomically(ns, book_->writable, path_);
+        save_atomically(ns, *book_->model, path_);
     } catch (py::error_already_set& e) {
         if (staged) settle_(false);
         state_.save_failed(e.matches(PyExc_Exception));  // not when cut short by Ctrl-C
@@ -59,28 +59,15 @@ void BookMemory::save(const Namespace& ns) {
     state_.saved(book_->pictures(), started, SaveCadence::Clock::now());
 }
 
-Book& BookMemory::reload(const Namespace& ns) {
-    save_pending(ns);
-    py::object path = path_;
-    forget();
-    return open(ns, path);
-}
-
 void BookMemory::recorded(const Namespace& ns) {
     if (!state_.recorded(SaveCadence::Clock::now())) return;
-    // A checkpoint of a run: the rows recorded since the last one go to the writer for good
-    // first, so that each row is made into records once, and the save writes them from there.
-    if (state_.in_run() && book_) {
-        try {
-            book_->flush_rows();
-        } catch (py::error_already_set&) {
-            state_.flush_failed();
-            throw;
-        }
-    }
     auto started = SaveCadence::Clock::now();
     try {
         save(ns);
+        // At a run's checkpoint the rows saved are kept as their records only: each row is made
+        // into records once and the run's memory stays small (a row written again gets its cells
+        // back).
+        if (state_.in_run() && book_) book_->model->seal_rows();
     } catch (py::error_already_set& e) {
         if (!state_.checkpoint_failed(e.matches(PyExc_OSError), started, SaveCadence::Clock::now())) throw;
         if (state_.failed_checkpoints() == 1 && failed_checkpoint_) failed_checkpoint_(e);

@@ -25,9 +25,6 @@ public:
 
     Book& open(const Namespace& ns, py::handle path);
     void save(const Namespace& ns);  // saves the open workbook now
-    // Saves what is pending and reads the saved file afresh: a copy whose rows can all be
-    // written again (see Book::flush_rows).
-    Book& reload(const Namespace& ns);
     void recorded(const Namespace& ns);      // one picture written: save now, or when due in a run
     void save_pending(const Namespace& ns);  // saves what is not yet on disk
     void forget() {

@@ -89,10 +89,8 @@ void write_over(const Os& os, const py::object& file, const py::object& data) {
 // built in memory first, then written over the old one. The old bytes are kept: a write that
 // fails half-way (the drive full, say) writes them back, so that the file stays whole; where
 // even that fails, the error is noted with what the file may be now.
-void save_in_place(const Namespace& ns, const Os& os, py::handle workbook, const py::object& target) {
-    py::object buffer = py::module_::import("io").attr("BytesIO")();
-    workbook.attr("save")(buffer);
-    py::object data = buffer.attr("getvalue")();
+void save_in_place(const Namespace& ns, const Os& os, xls::Workbook& workbook, const py::object& target) {
+    py::object data = py::bytes(workbook.save());
     py::object file = ns.lookup("open")(target, "r+b");
     py::object earlier;
     try {
@@ -113,9 +111,16 @@ void save_in_place(const Namespace& ns, const Os& os, py::handle workbook, const
     }
 }
 
+// The workbook's file written piece by piece into an open file, without a copy of the whole
+// (each piece goes as bytes of its own: the file may keep what it is given).
+void write_workbook(xls::Workbook& workbook, const py::object& file) {
+    py::object write = file.attr("write");
+    workbook.save_to([&](std::string_view piece) { write(py::bytes(piece.data(), piece.size())); });
+}
+
 }  // namespace
 
-void save_atomically(const Namespace& ns, py::handle workbook, py::handle path) {
+void save_atomically(const Namespace& ns, xls::Workbook& workbook, py::handle path) {
     Os os(ns);
     py::object target = os.realpath(path);
     py::object folder = os.dirname(target);
@@ -139,7 +144,7 @@ void save_atomically(const Namespace& ns, py::handle workbook, py::handle path) 
         return;
     }
     try {
-        write_to_disk(os, file, [&] { workbook.attr("save")(file); });
+        write_to_disk(os, file, [&] { write_workbook(workbook, file); });
         if (exists && py::object(os.module().attr("name")).equal(py::str("posix"))) {
             os.module().attr("chmod")(temporary,
                                       permission_bits(os.stat(target).attr("st_mode").cast<std::uint32_t>()));

@@ -3,18 +3,19 @@
 #pragma once
 
 #include "awb/biff.hpp"
+#include "awb/xls_workbook.hpp"
 #include "namespace.hpp"
 
 namespace awb::py_ {
 
-// Writes `workbook` (an xlwt workbook) to `path` through a new file beside it (opened with the
+// Writes `workbook` (the writer's model) to `path` through a new file beside it (opened with the
 // module's open) that then replaces the old one in one step: an interruption leaves the old or
 // the new workbook. A link is saved through to its target (the new file is made beside the
 // target, and the link stays a link). A missing folder is made first; a workbook the user made
 // read-only is refused. Where no new file can be made beside it but the workbook itself may be
 // written, the whole new workbook is built in memory and written over the old one in place.
 // Leftovers of earlier saves cut short are removed afterwards (awb::is_save_leftover).
-void save_atomically(const Namespace& ns, py::handle workbook, py::handle path);
+void save_atomically(const Namespace& ns, xls::Workbook& workbook, py::handle path);
 
 // Moves the workbook's real file into "备份" beside it, named after it with its modification
 // time (awb::backup_base, awb::free_backup_name), a name free for its tuning history too.

@@ -8,6 +8,7 @@
 #include "file_safety.hpp"
 #include "strings.hpp"
 #include "text_files.hpp"
+#include "workbook_copy.hpp"
 
 namespace awb::py_ {
 namespace {
@@ -100,7 +101,7 @@ Book read_book(const Namespace& ns, py::handle path) {
     book.positions = seven_sheets(path, readable);
     py::list sheets = readable.attr("sheets")();
     for (std::size_t position : book.positions) book.sheets.push_back(rows_of(sheets[position]));
-    book.writable = ns.get(globals::copy)(readable);
+    book.model = model_of(readable);
     keep_extras_aside(ns, path, data, extras_of(data));
     return book;
 }
@@ -110,38 +111,34 @@ SheetRows& Book::sheet(std::size_t light_source) {
     return sheets[light_source];
 }
 
-py::object Book::sheet_writer(std::size_t light_source) const {
-    return writable.attr("get_sheet")(positions.at(light_source));
-}
-
 std::size_t Book::pictures() const {
     return sheets.empty() || sheets[0].count() == 0 ? 0 : sheets[0].count() - 1;
 }
 
-void Book::note_row(std::size_t light_source, std::size_t row, py::handle name) {
-    sheet(light_source).set(row, name);
+RowFields Book::picture_fields(std::size_t light_source, const RecordValues& values, py::handle name,
+                               py::handle issues, py::handle date) const {
+    RowFields fields(*model);
+    std::size_t value_columns = layout_of(kLightSources.at(light_source)).value_columns;
+    for (std::size_t slot = 0; slot < value_columns; ++slot) fields.add(values.slots.at(slot));
+    for (py::handle after : {name, issues, date}) fields.add(after);
+    fields.add(py::str(""));
+    return fields;
 }
 
-void Book::flush_rows() {
-    for (std::size_t k = 0; k < kSheetCount; ++k) {
-        py::object sheet = sheet_writer(k);
-        py::object records = sheet.attr("row_tempfile");
-        py::object written = records.is_none() ? py::object(py::int_(0)) : records.attr("tell")();
-        try {
-            sheet.attr("flush_row_data")();
-        } catch (py::error_already_set& e) {
-            if (!e.matches(PyExc_Exception)) throw;
-            // What the failed flush wrote is taken back; this sheet's rows and the later
-            // sheets' stay with the writer and are saved as usual.
-            records = sheet.attr("row_tempfile");
-            if (!records.is_none()) {
-                records.attr("seek")(written);
-                records.attr("truncate")();
-            }
-            return;
-        }
-        flushed_below[k] = std::max(flushed_below[k], sheets.at(k).count());
+void Book::write_picture_row(Tool tool, std::size_t light_source, std::size_t row, const RowFields& fields,
+                             py::handle name) {
+    if (!plans_) {
+        RowXfs xfs = row_xfs(tool, *model);
+        plans_.emplace();
+        for (std::size_t k = 0; k < kSheetCount; ++k) (*plans_)[k] = planned_cells(tool, k, xfs);
     }
+    try {
+        sheet_writer(light_source)
+            .write_row(static_cast<std::int64_t>(row), plans_->at(light_source), fields.fields());
+    } catch (const xls::Refusal& refusal) {
+        raise(PyExc_ValueError, refusal.what());
+    }
+    sheet(light_source).set(row, name);
 }
 
 std::optional<std::size_t> SheetRows::find(py::handle name) {

@@ -1,14 +1,18 @@
-// Reading the analysis workbook once into memory for the row writers: its writable copy and
-// what its seven sheets hold.
+// Reading the analysis workbook once into memory for the row writers: the writer's model of it
+// and what its seven sheets hold.
 #pragma once
 
 #include <array>
+#include <memory>
 #include <optional>
 #include <vector>
 
+#include "awb/analysis_workbook.hpp"
 #include "awb/sheets.hpp"
 #include "awb/tables.hpp"
+#include "cell_values.hpp"
 #include "namespace.hpp"
+#include "record.hpp"
 
 namespace awb::py_ {
 
@@ -28,34 +32,35 @@ private:
     FirstRows first_rows_;
 };
 
-// A workbook held in memory while it is edited: its writable copy and what its seven sheets
-// hold. The sheets are found by their names T, WF, F, CWF, D, DF, S wherever they stand among
-// the user's own; only a workbook with none of those names is taken by position (0 to 6).
+// A workbook held in memory while it is edited: the writer's model of it (what a save writes)
+// and what its seven sheets hold. The sheets are found by their names T, WF, F, CWF, D, DF, S
+// wherever they stand among the user's own; only a workbook with none of those names is taken by
+// position (0 to 6).
 struct Book {
-    py::object writable;
+    std::unique_ptr<xls::Workbook> model;
     std::vector<SheetRows> sheets;                     // in light-source order
     std::array<std::size_t, kSheetCount> positions{};  // each light source's sheet in the workbook
-    py::dict styles;                                   // the writers' cell styles, made once per workbook
-    // During a run, the rows of the seven sheets below these were handed to the workbook's
-    // writer for good at a save (flush_rows): they cannot be written again in this copy.
-    std::array<std::size_t, kSheetCount> flushed_below{};
 
     SheetRows& sheet(std::size_t light_source);
-    py::object sheet_writer(std::size_t light_source) const;  // the writable copy's sheet
-    void note_row(std::size_t light_source, std::size_t row, py::handle name);
+    xls::Sheet& sheet_writer(std::size_t light_source) { return model->sheet(positions.at(light_source)); }
     std::size_t pictures() const;  // picture rows of the first sheet
-    // At a run's checkpoint the seven sheets' rows are handed to the writer for good, kept as
-    // the records it made of them (its flush_row_data): each save makes records of the rows
-    // added since only. A sheet whose flush fails keeps its rows (what the flush wrote is taken
-    // back); an error in taking it back goes on up.
-    void flush_rows();
-    bool row_flushed(std::size_t light_source, std::size_t row) const {
-        return row < flushed_below.at(light_source);
-    }
+    // A picture's row on a sheet as the writer takes it (awb::field_of): the record's values of
+    // the sheet's layout, the name, the issue note, the date and an empty text. Converting them
+    // is what may fail; writing them then cannot, but for the refusals checked before.
+    RowFields picture_fields(std::size_t light_source, const RecordValues& values, py::handle name,
+                             py::handle issues, py::handle date) const;
+    // Writes a picture's row on a sheet by the tool's row plan (awb::row_plan).
+    void write_picture_row(Tool tool, std::size_t light_source, std::size_t row, const RowFields& fields,
+                           py::handle name);
+
+private:
+    // The tool's row plans in this workbook, with its row styles made at the first row written.
+    std::optional<std::array<std::vector<xls::PlannedCell>, kSheetCount>> plans_;
 };
 
-// Reads the workbook at `path` with its formatting. One that holds what a save cannot carry
-// over is first kept aside (see keep_extras_aside). A workbook with some of the seven sheets but
+// Reads the workbook at `path` with its formatting into the writer's model, as xlutils' copy
+// made it writable. One that holds what a save cannot carry over is first kept aside (see
+// keep_extras_aside). A workbook with some of the seven sheets but
 // not all raises ValueError noted with the missing ones; one with fewer than seven sheets and
 // none of the names, IndexError.
 Book read_book(const Namespace& ns, py::handle path);

@@ -7,6 +7,7 @@
 #include "awb/analysis_workbook.hpp"
 #include "awb/xls_workbook.hpp"
 #include "strings.hpp"
+#include "cell_values.hpp"
 #include "workbook_copy.hpp"
 
 namespace py = pybind11;
@@ -87,38 +88,6 @@ const Members<xls::SheetView> kView{{"visibility", &xls::SheetView::visibility},
                                     {"normal_magn", &xls::SheetView::normal_magn},
                                     {"row_default_height", &xls::SheetView::row_default_height}};
 
-// A value as xlwt's write() takes it.
-xls::CellValue value_of(py::handle value, const xls::Workbook& book) {
-    PyObject* v = value.ptr();
-    if (v == Py_None) return {};
-    if (PyBool_Check(v)) return {xls::CellValue::Kind::kBoolean, v == Py_True ? 1.0 : 0.0, {}};
-    if (PyUnicode_Check(v)) return xls::CellValue::of(py_::to_ustring(value));
-    if (PyLong_Check(v) || PyFloat_Check(v)) {
-        double number = PyFloat_AsDouble(v);  // OverflowError for an int too large, as float() gives
-        if (number == -1.0 && PyErr_Occurred()) throw py::error_already_set();
-        return xls::CellValue::of(number);
-    }
-    py::module_ datetime = py::module_::import("datetime");
-    auto field = [&](const char* name) { return value.attr(name).cast<int>(); };
-    if (py::isinstance(value, datetime.attr("datetime"))) {
-        return xls::CellValue::of(xls::excel_date(field("year"), field("month"), field("day"), field("hour"),
-                                                  field("minute"), field("second"), book.dates_1904 != 0));
-    }
-    if (py::isinstance(value, datetime.attr("date"))) {
-        return xls::CellValue::of(
-            xls::excel_date(field("year"), field("month"), field("day"), 0, 0, 0, book.dates_1904 != 0));
-    }
-    if (py::isinstance(value, datetime.attr("time"))) {
-        return xls::CellValue::of(xls::excel_time(field("hour"), field("minute"), field("second")));
-    }
-    if (py::isinstance(value, py::module_::import("decimal").attr("Decimal"))) {
-        double number = PyFloat_AsDouble(v);
-        if (number == -1.0 && PyErr_Occurred()) throw py::error_already_set();
-        return xls::CellValue::of(number);
-    }
-    throw py::type_error("Unexpected data type " + py::repr(py::type::of(value)).cast<std::string>());
-}
-
 template <class Part>
 xls::Styles::Id part(xls::Workbook& book, const py::kwargs& values, const Members<Part>& members,
                      xls::Styles::Id (xls::Styles::*make)(const Part&)) {
@@ -137,34 +106,6 @@ long index_of(PyObject* item) {
     long value = PyLong_AsLong(item);
     if (value == -1 && PyErr_Occurred()) throw py::error_already_set();
     return value;
-}
-
-// A row's values as fields: numbers straight from the interpreter's ints and floats, the rest as
-// write() takes them (kept in `held` while the row is written).
-void fields_of(const py::object& values, const xls::Workbook& book, std::vector<xls::Field>& fields,
-               std::vector<xls::CellValue>& held) {
-    auto v = py::reinterpret_steal<py::object>(fast(values));
-    auto n = static_cast<std::size_t>(PySequence_Fast_GET_SIZE(v.ptr()));
-    PyObject** value = PySequence_Fast_ITEMS(v.ptr());
-    fields.resize(n);
-    held.clear();
-    held.reserve(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        xls::Field& field = fields[i];
-        field.kind = xls::CellValue::Kind::kNumber;
-        field.text = {};
-        if (PyLong_CheckExact(value[i])) {
-            field.number = PyLong_AsDouble(value[i]);
-            if (field.number == -1.0 && PyErr_Occurred()) throw py::error_already_set();
-        } else if (PyFloat_CheckExact(value[i])) {
-            field.number = PyFloat_AS_DOUBLE(value[i]);
-        } else {
-            const xls::CellValue& other = held.emplace_back(value_of(value[i], book));
-            field.kind = other.kind;
-            field.number = other.number;
-            field.text = other.text;
-        }
-    }
 }
 
 // A sheet's row plan: for each cell in the order written, its column, the field it takes and its
@@ -203,12 +144,12 @@ PYBIND11_MODULE(_xls, m) {
     py::class_<xls::Sheet>(m, "Sheet")
         .def_property_readonly("name", [](const xls::Sheet& s) { return py_::to_str(s.name()); })
         .def("write", [](xls::Sheet& s, std::int64_t r, std::int64_t c, py::handle value,
-                         std::uint16_t xf) { s.write(r, c, value_of(value, s.workbook()), xf); })
+                         std::uint16_t xf) { s.write(r, c, py_::value_of(value, s.workbook()), xf); })
         .def("set_blanks", &xls::Sheet::set_blanks)
         .def("write_merge",
              [](xls::Sheet& s, std::int64_t r1, std::int64_t r2, std::int64_t c1, std::int64_t c2,
                 py::handle value,
-                std::uint16_t xf) { s.write_merge(r1, r2, c1, c2, value_of(value, s.workbook()), xf); })
+                std::uint16_t xf) { s.write_merge(r1, r2, c1, c2, py_::value_of(value, s.workbook()), xf); })
         .def("row",
              [](xls::Sheet& s, std::int64_t r, py::kwargs values) {
                  xls::Row& row = s.row(r);
@@ -283,9 +224,9 @@ PYBIND11_MODULE(_xls, m) {
         .def("write_cells",
              [](xls::Workbook& b, std::size_t sheet, std::int64_t r, const py::object& cols,
                 const py::object& values, const py::object& xfs) {
-                 std::vector<xls::Field> fields;
-                 std::vector<xls::CellValue> held;
-                 fields_of(values, b, fields, held);
+                 py_::RowFields row(b);
+                 row.add_sequence(values);
+                 std::vector<xls::Field> fields = row.fields();
                  py::list order;
                  for (std::size_t i = 0; i < fields.size(); ++i) order.append(i);
                  b.sheet(sheet).write_row(r, RowPlan(sheet, cols, order, xfs).cells, fields);
@@ -294,9 +235,9 @@ PYBIND11_MODULE(_xls, m) {
         .def("write_planned",
              [](xls::Workbook& b, const std::vector<const RowPlan*>& plans, std::int64_t r,
                 const py::object& values) {
-                 std::vector<xls::Field> fields;
-                 std::vector<xls::CellValue> held;
-                 fields_of(values, b, fields, held);
+                 py_::RowFields row(b);
+                 row.add_sequence(values);
+                 std::vector<xls::Field> fields = row.fields();
                  for (const RowPlan* plan : plans) b.sheet(plan->sheet).write_row(r, plan->cells, fields);
              })
         // The XF index of one of the tools' row styles (given at its first use).
@@ -325,7 +266,7 @@ PYBIND11_MODULE(_xls, m) {
         "create_analysis_workbook",
         [](bool widen, std::optional<std::int64_t> row, py::handle name) {
             std::optional<PrewrittenName> prewritten;
-            if (row) prewritten = PrewrittenName{*row, py_::to_ustring(name)};
+            if (row) prewritten = PrewrittenName{*row, xls::CellValue::of(py_::to_ustring(name))};
             return create_analysis_workbook(widen, prewritten).release();
         },
         py::arg("widen_name_column"), py::arg("prewrite_row") = py::none(), py::arg("name") = "",

@@ -160,7 +160,7 @@ TEST_CASE("during a run the workbook in memory is the run's own once checked, an
     CHECK((memory.checkpoint_failed(true, t0 + 1s, t0 + 2s) && memory.failed_checkpoints() == 1));
     CHECK((memory.pending() && !memory.last_save_failed() && !memory.recorded(t0 + 5900ms)));
     CHECK((memory.recorded(t0 + 6s) && !memory.checkpoint_failed(false, t0, t0)));
-    memory.flush_failed();
+    memory.save_failed(true);
     CHECK(memory.last_save_failed());
     memory.redirected();
     CHECK(memory.pending());

@@ -115,6 +115,13 @@ inline const Layout& layout_of(const LightSource& source) {
     return source.reduced ? reduced_layout() : full_layout();
 }
 
+// `Data_num`, the batch's bound of a sheet's value columns: two past its last one (the layout's
+// titles less three: 22 for the full layout, 13 for the reduced). A new process holds 21 until
+// it makes a workbook; the batch's row writer writes a full sheet's values to its last column
+// ("P2") whatever `Data_num` holds.
+inline constexpr std::size_t kDataNumBeforeAnyWorkbook = 21;
+inline std::size_t data_num(const Layout& layout) { return layout.value_columns + 2; }
+
 // Value columns drawn in the red font: the probability of "D" and that of the sheet's own
 // light source.
 inline constexpr std::size_t kDaylightProbabilityColumn = 7;

@@ -49,9 +49,6 @@ public:
         pending_ = true;
         return cadence_.due(in_run(), now);
     }
-    // A checkpoint's rows could not be handed to the writer: the copy in memory may be spoilt, and
-    // the file keeps the last checkpoint.
-    void flush_failed() { save_failed_ = true; }
     // A save failed; one cut short by Ctrl-C (`by_error` false) did not fail, and is done again
     // when the run ends.
     void save_failed(bool by_error) {

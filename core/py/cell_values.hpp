@@ -1,0 +1,31 @@
+// The interpreter's values as the core's workbook writer takes them: what xlwt's write() made of
+// each (numbers, texts, blanks, truth values, dates and times as the writer's date numbers).
+#pragma once
+
+#include <vector>
+
+#include "awb/xls_workbook.hpp"
+#include "namespace.hpp"
+
+namespace awb::py_ {
+
+// A value as xlwt's write() takes it; an int too large for a number is an OverflowError, a value
+// of another type the Exception xlwt raises for it ("Unexpected data type ...").
+xls::CellValue value_of(py::handle value, const xls::Workbook& book);
+
+// A row's values as the writer takes them: numbers straight from the interpreter's ints and
+// floats, the rest as write() takes them.
+class RowFields {
+public:
+    explicit RowFields(const xls::Workbook& book) : book_(&book) {}
+    void add(py::handle value);
+    void add_sequence(py::handle values);  // each item of a sequence, in order
+    // The fields of a row plan, their texts viewing this object's: valid while it is unchanged.
+    std::vector<xls::Field> fields() const;
+
+private:
+    const xls::Workbook* book_;
+    std::vector<xls::CellValue> values_;
+};
+
+}  // namespace awb::py_
