@@ -16,11 +16,7 @@ void import_packages(py::module_& m) {
     m.attr(globals::os) = py::module_::import("os");
     m.attr(globals::time) = py::module_::import("time");
     m.attr(globals::sys) = py::module_::import("sys");
-    m.attr(globals::np) = py::module_::import("numpy");
-    m.attr(globals::xlwt) = py::module_::import("xlwt");
-    m.attr(globals::xlrd) = py::module_::import("xlrd");
-    m.attr(globals::copy) = py::module_::import("xlutils.copy").attr("copy");
-    m.attr(globals::filelock) = py::module_::import("filelock");
+    py_::bind_workbook_packages(m);
     py::module_ settings = py::module_::import("global_values");
     if (!py::hasattr(settings, globals::global_val)) {
         py_::raise(PyExc_ImportError, "cannot import name 'global_val' from 'global_values'");

@@ -15,11 +15,7 @@ void bind_packages(py::module_& m) {
     m.attr(globals::glob) = py::module_::import("glob");
     m.attr(globals::os) = py::module_::import("os");
     m.attr(globals::sys) = py::module_::import("sys");
-    m.attr(globals::np) = py::module_::import("numpy");
-    m.attr(globals::xlwt) = py::module_::import("xlwt");
-    m.attr(globals::xlrd) = py::module_::import("xlrd");
-    m.attr(globals::copy) = py::module_::import("xlutils.copy").attr("copy");
-    m.attr(globals::filelock) = py::module_::import("filelock");
+    py_::bind_workbook_packages(m);
     m.attr(globals::datetime) = py::module_::import("datetime");
     m.attr(globals::platform) = py::module_::import("platform");
     m.attr(globals::digits) = py::module_::import("string").attr("digits");

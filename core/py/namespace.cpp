@@ -89,4 +89,12 @@ void Namespace::print_line(const py::tuple& args) const {
     }
 }
 
+void bind_workbook_packages(py::module_& m) {
+    m.attr(globals::np) = py::module_::import("numpy");
+    m.attr(globals::xlwt) = py::module_::import("xlwt");
+    m.attr(globals::xlrd) = py::module_::import("xlrd");
+    m.attr(globals::copy) = py::module_::import("xlutils.copy").attr("copy");
+    m.attr(globals::filelock) = py::module_::import("filelock");
+}
+
 }  // namespace awb::py_

@@ -57,4 +57,8 @@ T& module_state(const Namespace& ns) {
     return *module_state_capsule<T>(ns).template get_pointer<T>();
 }
 
+// Binds the packages both modules name alike, in the order they are imported at load: numpy as
+// `np`, `xlwt`, `xlrd`, xlutils' `copy` and `filelock`.
+void bind_workbook_packages(py::module_& m);
+
 }  // namespace awb::py_

@@ -76,20 +76,17 @@ inline Units units_of(uview text) {
     return units;
 }
 
-// A string with a one-byte count (sheet and font names) or a two-byte one (formats, headers).
-inline void text8(std::string& out, uview text) {
-    if (text.size() > 255) throw Refusal("String longer than 255 characters");
+// A string with a one-byte count (sheet and font names) or a two-byte one (formats, headers):
+// the count, the flags byte, the characters.
+inline void counted_text(std::string& out, uview text, bool two_byte_count) {
+    std::size_t longest = two_byte_count ? 32767 : 255;
+    if (text.size() > longest) throw Refusal("String longer than " + std::to_string(longest) + " characters");
     Units units = units_of(text);
-    u8(out, static_cast<std::uint32_t>(units.count));
+    (two_byte_count ? u16 : u8)(out, static_cast<std::uint32_t>(units.count));
     u8(out, units.wide ? 1 : 0);
     out += units.data;
 }
-inline void text16(std::string& out, uview text) {
-    if (text.size() > 32767) throw Refusal("String longer than 32767 characters");
-    Units units = units_of(text);
-    u16(out, static_cast<std::uint32_t>(units.count));
-    u8(out, units.wide ? 1 : 0);
-    out += units.data;
-}
+inline void text8(std::string& out, uview text) { counted_text(out, text, false); }
+inline void text16(std::string& out, uview text) { counted_text(out, text, true); }
 
 }  // namespace awb::xls::bytes
