@@ -88,10 +88,15 @@ ustring failure_detail(const py::error_already_set& e) {
 // (awb::batch::workbook_failure_note).
 void explain_workbook_failure(py::error_already_set& e) {
     const std::string workbook = text_of(kTavrin.get(globals::Excle_File));
-    WorkbookFailure failure{
-        py_::type_name(e),           text_of(e.value()),       e.matches(PyExc_PermissionError),
-        e.matches(PyExc_IndexError), e.matches(PyExc_OSError), py_::error_number(e)};
-    if (std::optional<std::string> note = workbook_failure_note(workbook, failure)) py_::add_note(e, *note);
+    ErrorKind failure = py_::error_kind(e);
+    std::optional<std::string> note = workbook_failure_note(workbook, failure);
+    if (!note) return;
+    // The batch's words on a workbook of too few sheets take the place of the reader's.
+    if (failure.too_few_sheets) {
+        py_::replace_first_note(e, *note);
+    } else {
+        py_::add_note(e, *note);
+    }
 }
 
 void explain_capture_list_failure(py::error_already_set& e, py::handle path,

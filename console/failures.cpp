@@ -25,27 +25,13 @@ std::string variable(const py_::Namespace& ns, const char* name) {
     }
 }
 
-ErrorKind kind_of(const py_::Namespace& ns, py::error_already_set& e) {
-    ErrorKind kind;
-    kind.value_error = e.matches(PyExc_ValueError);
-    kind.unicode_error = e.matches(PyExc_UnicodeError);
-    kind.unicode_decode_error = e.matches(PyExc_UnicodeDecodeError);
-    kind.overflow_error = e.matches(PyExc_OverflowError);
-    kind.index_error = e.matches(PyExc_IndexError);
-    kind.os_error = e.matches(PyExc_OSError);
-    kind.file_not_found = e.matches(PyExc_FileNotFoundError);
-    kind.permission_error = e.matches(PyExc_PermissionError);
-    kind.lock_timeout = current_step() == Step::kLockWorkbook && py_::is_lock_timeout(ns, e);
-    kind.error_number = py_::error_number(e);
-    return kind;
-}
-
 FailureFacts facts_of(const py_::Namespace& ns, py::error_already_set& e) {
     FailureFacts facts;
     facts.step = current_step();
     facts.workbook = variable(ns, globals::Excle_File);
     facts.text = variable(ns, globals::Lumvik_file_full_path);
-    facts.error = kind_of(ns, e);
+    facts.error = py_::error_kind(e);
+    facts.lock_timeout = facts.step == Step::kLockWorkbook && py_::is_lock_timeout(ns, e);
     facts.detail = py_::described(e);
     facts.capture_list = variable(ns, globals::rawfilename_txt);
     facts.picture = variable(ns, globals::Target_Awb_Target_Pic);

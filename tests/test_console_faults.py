@@ -27,6 +27,15 @@ DISK_FAILS = LOCKED.replace("replace(self, src, dst)", "fsync(self, fd)").replac
     'PermissionError(13, "The process cannot access the file", dst)', 'OSError(5, "Input/output error")'
 )
 
+STUMBLES = """
+class Stumbling:  # a reader tripping over a damaged workbook: no fault of its sheets
+    def __getattr__(self, name):
+        return getattr(xlrd, name)
+    def open_workbook(self, *args, **kwargs):
+        raise IndexError("array index out of range")
+Lumvik.xlrd = Stumbling()
+"""
+
 
 def recorded(sandbox, raw, stem="P050"):
     """A workbook that already holds one picture."""
@@ -61,6 +70,11 @@ CASES = {  # how the show is made to fail, code run in the console first, the li
         "不是可读的 .xls 工作簿",
     ),
     "six-sheets": (lambda s, raw: (simulate(raw, "P100"), six_sheets(s)), "", "缺少工作表 S (有 T, WF, F, CWF, D, DF)"),
+    "reader-index-error": (
+        lambda s, raw: (recorded(s, raw), simulate(raw, "P100")),
+        STUMBLES,
+        "不是可读的 .xls 工作簿, 请移走它后重试 (IndexError: array index out of range)",
+    ),
     "held-open": (lambda s, raw: (recorded(s, raw), simulate(raw, "P100")), LOCKED, "正被表格程序打开"),
     "held-busy": (lambda s, raw: (recorded(s, raw), simulate(raw, "P100")), BUSY, "xls 无法保存: 它正被表格程序打开"),
     "disk-fails": (

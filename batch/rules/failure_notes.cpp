@@ -1,21 +1,19 @@
 #include "failure_notes.hpp"
 
+#include "awb/sheets.hpp"
 #include "awb/text_files.hpp"
 #include "awb/write_failures.hpp"
 
 namespace awb::batch {
 
-std::optional<std::string> workbook_failure_note(const std::string& workbook,
-                                                 const WorkbookFailure& failure) {
+std::optional<std::string> workbook_failure_note(const std::string& workbook, const ErrorKind& failure) {
     std::string error = failure.type + ": " + failure.message;
     if (failure.os_error || failure.permission_error) {
         WriteFailure kind = write_failure(failure.error_number, failure.permission_error);
         if (kind != WriteFailure::kOther)
             return "表格文件 " + workbook + " 无法写入" + why_not_written(kind, error);
     }
-    if (failure.index_error) {
-        return "表格文件 " + workbook + " 少于七个工作表 (应为 T, WF, F, CWF, D, DF, S), 请移走它后重试";
-    }
+    if (failure.too_few_sheets) return "表格文件 " + workbook + " " + too_few_sheets() + ", 请移走它后重试";
     if (failure.type == "XLRDError" || failure.type == "CompDocError") {
         return "表格文件 " + workbook + " 不是可读的 .xls 工作簿, 请移走它后重试 (" + error + ")";
     }

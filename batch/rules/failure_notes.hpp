@@ -7,19 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "awb/error_kind.hpp"
+
 namespace awb::batch {
 
-// The error that stopped the day's workbook: its type's name and message, and the interpreter's
-// classes it belongs to.
-struct WorkbookFailure {
-    std::string type;
-    std::string message;
-    bool permission_error = false;
-    bool index_error = false;
-    bool os_error = false;
-    int error_number = 0;  // an OSError's errno
-};
-std::optional<std::string> workbook_failure_note(const std::string& workbook, const WorkbookFailure& failure);
+// The note on the error that stopped the day's workbook (awb::ErrorKind: its type's name and
+// message, the interpreter's classes it belongs to, and the cause the core noted), if the batch
+// has words of its own for it.
+std::optional<std::string> workbook_failure_note(const std::string& workbook, const ErrorKind& failure);
 
 // The capture list could not be read: a text that cannot be decoded (in any of the encodings
 // `tried`), or another OSError.

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "awb/sheets.hpp"
 #include "awb/text.hpp"
 #include "awb/write_failures.hpp"
 
@@ -30,13 +31,11 @@ std::string discovery(const FailureFacts& f) {
 }
 
 std::string open_workbook(const FailureFacts& f) {
-    if (std::optional<std::string> note = f.note()) return *note;  // sheets missing, no backup
     const std::string& workbook = f.workbook;
+    if (f.error.too_few_sheets) return too_few_sheets_note(workbook);
+    if (std::optional<std::string> note = f.note()) return *note;  // sheets missing, no backup
     if (f.error.file_not_found) return "工作簿 " + workbook + " 不存在";
     if (f.error.permission_error) return "工作簿 " + workbook + " 无法读取, 没有读取权限";
-    if (f.error.index_error) {
-        return "工作簿 " + workbook + " 少于七个工作表 (应为 T, WF, F, CWF, D, DF, S), 请移走它后重试";
-    }
     return "工作簿 " + workbook + " 不是可读的 .xls 工作簿, 请移走它后重试" + within(f.detail);
 }
 
@@ -73,7 +72,7 @@ std::string describe_failure(const FailureFacts& f) {
         if (std::optional<std::string> note = f.note()) return *note;
         return "等待仿真结果 " + f.text + " 写完时出错" + within(f.detail);
     case Step::kLockWorkbook:
-        if (f.error.lock_timeout) {
+        if (f.lock_timeout) {
             return "工作簿 " + workbook + " 正被另一个程序写入, 等了 " + std::to_string(f.wait_seconds) +
                    " 秒仍未写完, 本次未记录, 稍后再按回车";
         }

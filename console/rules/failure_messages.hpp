@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "awb/error_kind.hpp"
+
 namespace awb::console {
 
 // What a show or a clear is doing at the moment.
@@ -26,21 +28,6 @@ enum class Step {
     kClear,           // deleting the simulator's result files
 };
 
-// The interpreter's exception classes the error belongs to (a class counts for its bases too:
-// a FileNotFoundError is an OSError, a UnicodeDecodeError a UnicodeError and a ValueError).
-struct ErrorKind {
-    bool value_error = false;
-    bool unicode_error = false;
-    bool unicode_decode_error = false;
-    bool overflow_error = false;
-    bool index_error = false;
-    bool os_error = false;
-    bool file_not_found = false;
-    bool permission_error = false;
-    bool lock_timeout = false;  // the workbook lock was held by another program too long
-    int error_number = 0;       // an OSError's errno
-};
-
 // The results folder when it holds no result text: its path, whether it exists at all, and how
 // many results the last clear left behind (they do not count).
 struct EmptyResults {
@@ -52,12 +39,13 @@ struct EmptyResults {
 struct FailureFacts {
     Step step = Step::kDiscovery;
     ErrorKind error;
-    std::string detail;        // "Type: message", or the type's name when the message is empty
-    std::string workbook;      // the workbook's path
-    std::string text;          // the AWB text's path
-    std::string capture_list;  // the capture list's path
-    std::string picture;       // the picture of the show
-    int wait_seconds = 0;      // how long a show waits for the workbook's lock
+    bool lock_timeout = false;  // the workbook lock was held by another program too long
+    std::string detail;         // "Type: message", or the type's name when the message is empty
+    std::string workbook;       // the workbook's path
+    std::string text;           // the AWB text's path
+    std::string capture_list;   // the capture list's path
+    std::string picture;        // the picture of the show
+    int wait_seconds = 0;       // how long a show waits for the workbook's lock
     // Asked only where the words need them (each may look at files or the error):
     std::function<std::optional<std::string>()> note;            // the error's first note
     std::function<std::optional<std::string>()> named_file;      // the file an OSError names

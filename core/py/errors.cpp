@@ -1,6 +1,8 @@
 #include "errors.hpp"
 
+#include "awb/sheets.hpp"
 #include "awb/text.hpp"
+#include "strings.hpp"
 
 namespace awb::py_ {
 
@@ -10,6 +12,15 @@ void add_note(py::error_already_set& e, const std::string& note) {
         error.attr("add_note")(note);
     } else if (py::hasattr(error, "__dict__")) {
         error.attr("__notes__") = py::list(py::make_tuple(note));
+    }
+}
+
+void replace_first_note(py::error_already_set& e, const std::string& note) {
+    py::object notes = py::getattr(e.value(), "__notes__", py::none());
+    if (py::isinstance<py::list>(notes) && py::len(notes) != 0) {
+        notes[py::int_(0)] = note;
+    } else {
+        add_note(e, note);
     }
 }
 
@@ -46,6 +57,26 @@ int error_number(const py::error_already_set& e) {
 
 std::string type_name(const py::error_already_set& e) {
     return py::str(e.type().attr("__name__")).cast<std::string>();
+}
+
+ErrorKind error_kind(const py::error_already_set& e) {
+    ErrorKind kind;
+    kind.value_error = e.matches(PyExc_ValueError);
+    kind.unicode_error = e.matches(PyExc_UnicodeError);
+    kind.unicode_decode_error = e.matches(PyExc_UnicodeDecodeError);
+    kind.overflow_error = e.matches(PyExc_OverflowError);
+    kind.index_error = e.matches(PyExc_IndexError);
+    kind.os_error = e.matches(PyExc_OSError);
+    kind.file_not_found = e.matches(PyExc_FileNotFoundError);
+    kind.permission_error = e.matches(PyExc_PermissionError);
+    if (kind.index_error) {
+        std::optional<std::string> note = first_note(e);
+        kind.too_few_sheets = note && tells_too_few_sheets(*note);
+    }
+    kind.error_number = error_number(e);
+    kind.type = type_name(e);
+    kind.message = text_of(e.value());
+    return kind;
 }
 
 std::string described(const py::error_already_set& e) {

@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "awb/error_kind.hpp"
+
 namespace awb::py_ {
 
 namespace py = pybind11;
@@ -15,6 +17,10 @@ namespace py = pybind11;
 // command shows the first note as its one line about the failure.
 void add_note(py::error_already_set& e, const std::string& note);
 std::optional<std::string> first_note(const py::error_already_set& e);
+
+// A tool's words on a cause the core has noted already: the note in place of the first one
+// (added when the error has none).
+void replace_first_note(py::error_already_set& e, const std::string& note);
 
 // Raises the interpreter's exception of the given type with a message.
 [[noreturn]] void raise(PyObject* type, const std::string& message);
@@ -30,6 +36,10 @@ int error_number(const py::error_already_set& e);
 
 // The exception's type name.
 std::string type_name(const py::error_already_set& e);
+
+// What the error is, for the tools' rules: its classes, errno, type and message, and the cause
+// the core noted on it.
+ErrorKind error_kind(const py::error_already_set& e);
 
 // The exception in its own words on one line: "TypeName: message", or its type's name when it
 // has no message.

@@ -50,7 +50,8 @@ std::array<std::size_t, kSheetCount> seven_sheets(py::handle path, const py::obj
     case SheetChoice::Kind::kFound:
         return choice.positions;
     case SheetChoice::Kind::kTooFew:
-        raise(PyExc_IndexError, "list index out of range");
+        // An IndexError, as callers have long caught it; its note names the cause.
+        raise_noted(PyExc_IndexError, "list index out of range", too_few_sheets_note(text_of(path)));
     case SheetChoice::Kind::kMissing:
         break;
     }

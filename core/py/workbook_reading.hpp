@@ -62,7 +62,7 @@ private:
 // made it writable. One that holds what a save cannot carry over is first kept aside (see
 // keep_extras_aside). A workbook with some of the seven sheets but
 // not all raises ValueError noted with the missing ones; one with fewer than seven sheets and
-// none of the names, IndexError.
+// none of the names, IndexError noted so (awb::too_few_sheets_note).
 Book read_book(const Namespace& ns, py::handle path);
 
 }  // namespace awb::py_

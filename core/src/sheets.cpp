@@ -62,12 +62,8 @@ std::string sheets_problem(const SheetChoice& choice) {
     switch (choice.kind) {
     case SheetChoice::Kind::kMissing:
         return "缺少工作表 " + choice.missing + " (有 " + choice.present + ")";
-    case SheetChoice::Kind::kTooFew: {
-        std::string codes;
-        for (const LightSource& source : kLightSources)
-            codes += (codes.empty() ? "" : ", ") + to_utf8(source.code);
-        return "少于七个工作表 (应为 " + codes + ")";
-    }
+    case SheetChoice::Kind::kTooFew:
+        return too_few_sheets();
     case SheetChoice::Kind::kFound:
         break;
     }
@@ -77,6 +73,29 @@ std::string sheets_problem(const SheetChoice& choice) {
 std::string missing_sheets_note(const std::string& workbook, const SheetChoice& choice) {
     return "工作簿 " + workbook + " " + sheets_problem(choice) +
            ", 未写入任何内容; 请补上这些工作表, 或移走它后重试";
+}
+
+std::string too_few_sheets() {
+    std::string codes;
+    for (const LightSource& source : kLightSources)
+        codes += (codes.empty() ? "" : ", ") + to_utf8(source.code);
+    return "少于七个工作表 (应为 " + codes + ")";
+}
+
+namespace {
+// The note's words around the workbook's path.
+const char kTooFewBefore[] = "工作簿 ";
+std::string too_few_after() { return " " + too_few_sheets() + ", 请移走它后重试"; }
+}  // namespace
+
+std::string too_few_sheets_note(const std::string& workbook) {
+    return kTooFewBefore + workbook + too_few_after();
+}
+
+bool tells_too_few_sheets(const std::string& note) {
+    const std::string before = kTooFewBefore, after = too_few_after();
+    return note.size() >= before.size() + after.size() && note.compare(0, before.size(), before) == 0 &&
+           note.compare(note.size() - after.size(), after.size(), after) == 0;
 }
 
 std::optional<std::string> row_refusal(std::size_t row) {

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 
+#include "awb/sheets.hpp"
 #include "failure_messages.hpp"
 #include "failure_notes.hpp"
 #include "run_lines.hpp"
@@ -11,7 +12,6 @@
 namespace awb {
 namespace {
 
-using console::ErrorKind;
 using console::FailureFacts;
 using console::Step;
 
@@ -83,9 +83,9 @@ TEST_CASE("finding the newest result") {
 }
 
 TEST_CASE("the workbook's lock, its making and its reading") {
-    ErrorKind timeout = os();
+    Facts timeout(Step::kLockWorkbook, os(), "Timeout: x");
     timeout.lock_timeout = true;
-    CHECK(words(Facts(Step::kLockWorkbook, timeout, "Timeout: x")) ==
+    CHECK(words(timeout) ==
           "工作簿 /h/Desktop/Corvane.xls 正被另一个程序写入, 等了 5 秒仍未写完, 本次未记录, 稍后再按回车");
     CHECK(words(Facts(Step::kLockWorkbook, os(), "OSError: x")) ==
           "无法锁定工作簿 /h/Desktop/Corvane.xls (OSError: x)");
@@ -104,9 +104,16 @@ TEST_CASE("the workbook's lock, its making and its reading") {
           "工作簿 /h/Desktop/Corvane.xls 不存在");
     CHECK(words(Facts(Step::kOpenWorkbook, permission(), "PermissionError")) ==
           "工作簿 /h/Desktop/Corvane.xls 无法读取, 没有读取权限");
+    // Too few sheets is told by the reader's note on its IndexError, not by any IndexError.
     ErrorKind index;
     index.index_error = true;
-    CHECK(words(Facts(Step::kOpenWorkbook, index, "IndexError")) ==
+    CHECK(
+        words(Facts(Step::kOpenWorkbook, index, "IndexError: list index out of range")) ==
+        "工作簿 /h/Desktop/Corvane.xls 不是可读的 .xls 工作簿, 请移走它后重试 (IndexError: list index out of range)");
+    index.too_few_sheets = true;
+    Facts too_few(Step::kOpenWorkbook, index, "IndexError: list index out of range");
+    too_few.note = [] { return std::optional<std::string>(too_few_sheets_note("/elsewhere/Corvane.xls")); };
+    CHECK(words(too_few) ==
           "工作簿 /h/Desktop/Corvane.xls 少于七个工作表 (应为 T, WF, F, CWF, D, DF, S), 请移走它后重试");
     CHECK(
         words(Facts(Step::kOpenWorkbook, other(), "XLRDError: Unsupported format")) ==
@@ -174,21 +181,28 @@ TEST_CASE("writing, saving, the summary and the clear") {
 }
 
 TEST_CASE("the batch's notes on its workbook and capture list") {
-    using batch::WorkbookFailure;
     const std::string book = "Corvane20261208.xls";
-    WorkbookFailure denied{"PermissionError", "[Errno 13] denied", true, false, true};
-    CHECK(batch::workbook_failure_note(book, denied) ==
+    auto note = [&book](ErrorKind kind, std::string type, std::string message) {
+        kind.type = std::move(type);
+        kind.message = std::move(message);
+        return batch::workbook_failure_note(book, kind);
+    };
+    CHECK(note(permission(), "PermissionError", "[Errno 13] denied") ==
           "表格文件 Corvane20261208.xls 无法写入: 它正被表格程序打开, 或它及所在文件夹是只读的");
-    CHECK(batch::workbook_failure_note(book, {"IndexError", "list index out of range", false, true, false}) ==
+    ErrorKind index;
+    index.index_error = true;
+    CHECK_FALSE(note(index, "IndexError", "list index out of range"));  // not the reader's too few sheets
+    index.too_few_sheets = true;
+    CHECK(note(index, "IndexError", "list index out of range") ==
           "表格文件 Corvane20261208.xls 少于七个工作表 (应为 T, WF, F, CWF, D, DF, S), 请移走它后重试");
     CHECK(
-        batch::workbook_failure_note(book, {"XLRDError", "Unsupported format", false, false, false}) ==
+        note(other(), "XLRDError", "Unsupported format") ==
         "表格文件 Corvane20261208.xls 不是可读的 .xls 工作簿, 请移走它后重试 (XLRDError: Unsupported format)");
-    CHECK(batch::workbook_failure_note(book, {"CompDocError", "bad", false, false, false}) ==
+    CHECK(note(other(), "CompDocError", "bad") ==
           "表格文件 Corvane20261208.xls 不是可读的 .xls 工作簿, 请移走它后重试 (CompDocError: bad)");
-    CHECK(batch::workbook_failure_note(book, {"OSError", "[Errno 5] io", false, false, true}) ==
+    CHECK(note(os(), "OSError", "[Errno 5] io") ==
           "表格文件 Corvane20261208.xls 无法读写 (OSError: [Errno 5] io)");
-    CHECK_FALSE(batch::workbook_failure_note(book, {"ValueError", "x", false, false, false}));
+    CHECK_FALSE(note(value(), "ValueError", "x"));
     CHECK(
         batch::undecodable_capture_list_note("rawfilename.txt", {"utf-8", "gbk"}) ==
         "rawfilename.txt 无法读取: rawfilename.txt 不是 utf-8 或 gbk 编码的文本, 请以 UTF-8 编码另存后重试");

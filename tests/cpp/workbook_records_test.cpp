@@ -189,6 +189,8 @@ TEST_CASE("the seven sheets are found by name, or by position in a workbook with
     CHECK(six_unnamed.kind == SheetChoice::Kind::kTooFew);
     CHECK(sheets_problem(six_unnamed) == "少于七个工作表 (应为 T, WF, F, CWF, D, DF, S)");
     CHECK(sheets_problem(numbered).empty());
+    CHECK(tells_too_few_sheets(too_few_sheets_note("/h/少于七个工作表.xls")));  // the note marks the cause
+    CHECK_FALSE(tells_too_few_sheets(missing_sheets_note("/h/C.xls", six_unnamed)));
     CHECK(choose({}).kind == SheetChoice::Kind::kTooFew);
     CHECK(choose({"t", "wf", "f", "cwf", "d", "df", "s"}).kind ==
           SheetChoice::Kind::kFound);  // names are exact

@@ -57,6 +57,12 @@ std::string sheets_problem(const SheetChoice& choice);
 std::string missing_sheets_message(const SheetChoice& choice);
 std::string missing_sheets_note(const std::string& workbook, const SheetChoice& choice);
 
+// A workbook with fewer than seven sheets and none of their names: sheets_problem's words, and
+// the note on its IndexError, by which the tools tell that cause from any other IndexError.
+std::string too_few_sheets();
+std::string too_few_sheets_note(const std::string& workbook);
+bool tells_too_few_sheets(const std::string& note);
+
 // The highest row and longest text a workbook cell can take, and the message of a row or a text
 // beyond them.
 inline constexpr std::size_t kLastRow = 65535;
