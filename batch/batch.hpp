@@ -21,6 +21,10 @@ py::object get_desktop_path();
 
 // Create_DP_Log_DATA: one picture's row on each of the seven sheets of `Excle_File`.
 void create_dp_log_data(py::object jpg, py::object rawpic, py::object issues);
+// `_run_rows(code)`: the rows of the light source's sheet (title row included) of the workbook
+// the batch holds in memory, as xlrd reads them from the file; None when it holds no workbook
+// saved at `Excle_File` now, or for a code that is none of the seven.
+py::object run_rows(py::handle code);
 
 // Tavrin: the batch over the capture list.
 void tavrin();

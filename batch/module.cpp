@@ -69,6 +69,8 @@ void define_functions(py::module_& m) {
         "Create the analysis workbook Excle_File with its seven sheets and title rows.");
     m.def(globals::DP_DUMP, &dp_dump, py::arg("file_dir"),
           "Record every file of a folder tree as the EXIF dump of one picture.");
+    m.def("_run_rows", &run_rows, py::arg("code"),
+          "The rows of a light source's sheet of the workbook the batch holds, as read from its file.");
     m.def(globals::Tavrin, &tavrin,
           "The batch: record every picture of the capture list in a fresh day's workbook.");
 }

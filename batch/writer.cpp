@@ -163,6 +163,23 @@ RecordFailure take_record_failure(py::handle error) {
     return kind;
 }
 
+py::object run_rows(py::handle code) {
+    const py_::Namespace& ns = kTavrin;
+    py_::BookMemory& memory = py_::BookMemory::of(ns);
+    if (!memory.holds_book() || !memory.path().equal(ns.get(globals::Excle_File))) return py::none();
+    for (std::size_t k = 0; k < kSheetCount; ++k) {
+        if (!py_::to_str(kLightSources[k].code).equal(code)) continue;
+        py::list rows;
+        for (const std::vector<xls::CellValue>& row : memory.book().model->sheet(memory.book().positions[k]).values()) {
+            py::list values;
+            for (const xls::CellValue& value : row) values.append(py_::value_in_python(value));
+            rows.append(values);
+        }
+        return rows;
+    }
+    return py::none();
+}
+
 void create_dp_log_data(py::object jpg, py::object rawpic, py::object issues) {
     const py_::Namespace& ns = kTavrin;
     py_::TextMemory dumps(ns);  // each dump is read once for the seven sheets

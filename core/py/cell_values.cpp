@@ -61,4 +61,20 @@ void RowFields::add_sequence(py::handle values) {
     for (py::handle value : values) add(value);
 }
 
+py::object value_in_python(const xls::CellValue& value) {
+    switch (value.kind) {
+    case xls::CellValue::Kind::kNumber:
+        return py::float_(value.number);
+    case xls::CellValue::Kind::kText:
+        return to_str(value.text);
+    case xls::CellValue::Kind::kBoolean:
+        return py::bool_(value.number != 0);
+    case xls::CellValue::Kind::kError:
+        return py::int_(static_cast<int>(value.number));
+    case xls::CellValue::Kind::kBlank:
+        break;
+    }
+    return py::str("");
+}
+
 }  // namespace awb::py_

@@ -13,6 +13,10 @@ namespace awb::py_ {
 // of another type the Exception xlwt raises for it ("Unexpected data type ...").
 xls::CellValue value_of(py::handle value, const xls::Workbook& book);
 
+// A cell's value as xlrd gives it from a file read without formats: a text, a float, "" for a
+// blank, a truth value as a bool, an error as its code.
+py::object value_in_python(const xls::CellValue& value);
+
 // A row's values as the writer takes them: numbers straight from the interpreter's ints and
 // floats, the rest as write() takes them.
 class RowFields {

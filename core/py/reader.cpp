@@ -128,13 +128,13 @@ void TextMemory::index_lines() {
 py::object TextMemory::scan(const Namespace& ns, py::handle tag) {
     if (!indexed_from_.is(lines)) index_lines();
     if (indexed_.is_none() || !PyUnicode_Check(tag.ptr()) || py::len(indexed_) == 0 ||
-        !TagLineIndex::covers(static_cast<std::size_t>(PyUnicode_GET_LENGTH(tag.ptr())))) {
+        !TagLineIndex::covers(to_ustring(tag))) {
         return scan_lines(ns, lines, tag, &matched_);
     }
     py::object result = py::int_(0);
     ustring wanted = to_ustring(tag);
     py::object to_int = ns.lookup("int");
-    for (std::uint32_t i : index_.candidates(wanted.size())) {
+    for (std::uint32_t i : index_.candidates(wanted)) {
         PyObject* line = PyTuple_GET_ITEM(indexed_.ptr(), static_cast<Py_ssize_t>(i));
         auto value = with_code_units(line, [&](const auto* units, std::size_t length) {
             return tag_value(units, length, uview(wanted));

@@ -135,4 +135,27 @@ double excel_time(int hour, int minute, int second) {
     return static_cast<double>(hour * 3600 + minute * 60 + second) / 86400.0;
 }
 
+ustring SharedStrings::text(std::uint32_t index) const {
+    const std::string& units = *entries_.at(index).units;
+    auto byte = [&](std::size_t i) { return static_cast<char32_t>(static_cast<unsigned char>(units[i])); };
+    ustring text;
+    if (units[0] != '\1') {  // one byte a character
+        for (std::size_t i = 1; i < units.size(); ++i) text.push_back(byte(i));
+        return text;
+    }
+    for (std::size_t i = 1; i + 1 < units.size(); i += 2) {
+        char32_t unit = byte(i) | byte(i + 1) << 8;
+        if (unit >= 0xD800 && unit < 0xDC00 && i + 3 < units.size()) {  // a surrogate pair
+            char32_t low = byte(i + 2) | byte(i + 3) << 8;
+            if (low >= 0xDC00 && low < 0xE000) {
+                text.push_back(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+                i += 2;
+                continue;
+            }
+        }
+        text.push_back(unit);
+    }
+    return text;
+}
+
 }  // namespace awb::xls

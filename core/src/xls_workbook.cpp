@@ -190,6 +190,11 @@ void Sheet::touched(Row& row) {
 
 // A sealed row's cells read back from its records (the kinds a sealed row can hold).
 void Sheet::thaw(Row& row) {
+    row.cells_ = decoded(row);
+    row.sealed_ = false;
+}
+
+std::vector<Cell> Sheet::decoded(const Row& row) const {
     std::size_t at = offsets_[row.position_];
     std::size_t end = row.position_ + 1 < offsets_.size() ? offsets_[row.position_ + 1] : encoded_.size();
     auto word = [&](std::size_t i) {
@@ -201,7 +206,7 @@ void Sheet::thaw(Row& row) {
         double number = static_cast<double>(static_cast<std::int32_t>(value) >> 2);
         return value & 1 ? number / 100.0 : number;
     };
-    std::vector<Cell>& cells = row.cells_;
+    std::vector<Cell> cells;
     while (at + 4 <= end) {
         std::uint16_t type = word(at), length = word(at + 2);
         std::size_t data = at + 4;
@@ -248,7 +253,46 @@ void Sheet::thaw(Row& row) {
         at = data + length;
     }
     std::sort(cells.begin(), cells.end(), [](const Cell& a, const Cell& b) { return a.col < b.col; });
-    row.sealed_ = false;
+    return cells;
+}
+
+std::vector<std::vector<CellValue>> Sheet::values() const {
+    std::vector<std::pair<std::size_t, std::vector<Cell>>> held;  // rows holding a value
+    std::size_t height = 0, width = 0;
+    for (const Row& row : rows_) {
+        std::vector<Cell> cells = row.sealed_ ? decoded(row) : row.cells_;
+        cells.erase(std::remove_if(cells.begin(), cells.end(),
+                                   [](const Cell& c) {
+                                       return c.kind == Cell::Kind::kBlank || c.kind == Cell::Kind::kBlanks ||
+                                              c.kind == Cell::Kind::kCovered;
+                                   }),
+                    cells.end());
+        if (cells.empty()) continue;
+        height = std::max<std::size_t>(height, row.index_ + 1u);
+        width = std::max<std::size_t>(width, cells.back().col + 1u);
+        held.emplace_back(row.index_, std::move(cells));
+    }
+    std::vector<std::vector<CellValue>> values(height, std::vector<CellValue>(width));
+    for (const auto& [index, cells] : held) {
+        for (const Cell& cell : cells) {
+            CellValue& value = values[index][cell.col];
+            switch (cell.kind) {
+            case Cell::Kind::kNumber:
+                value = CellValue::of(cell.number);
+                break;
+            case Cell::Kind::kText:
+                value = CellValue::of(book_->strings().text(cell.index));
+                break;
+            case Cell::Kind::kBoolean:
+                value = {CellValue::Kind::kBoolean, static_cast<double>(cell.index), {}};
+                break;
+            default:
+                value = {CellValue::Kind::kError, static_cast<double>(cell.index), {}};
+                break;
+            }
+        }
+    }
+    return values;
 }
 
 void Sheet::seal() {

@@ -117,15 +117,17 @@ TEST_CASE("the index of colons lists every line that can carry a tag") {
         lines.push_back(draw.text(8));
         index.add(i, lines.back().data(), lines.back().size());
     }
-    for (uview tag : {uview(U"AWB_TAG_CCT"), uview(U"AWB_TAG_P_D"), uview(U""), uview(U"x")}) {
-        REQUIRE(TagLineIndex::covers(tag.size()));
-        const std::vector<std::uint32_t>& listed = index.candidates(tag.size());
+    for (uview tag : {uview(U"AWB_TAG_CCT"), uview(U"AWB_TAG_P_D"), uview(U""), uview(U"x"), uview(U"yyyy")}) {
+        REQUIRE(TagLineIndex::covers(tag));
+        std::vector<std::uint32_t> listed = index.candidates(tag);
+        CHECK(std::is_sorted(listed.begin(), listed.end()));
         for (std::uint32_t i = 0; i < lines.size(); ++i) {
             bool carries = tag_value(lines[i], tag).has_value();
             if (carries) CHECK(std::find(listed.begin(), listed.end(), i) != listed.end());
         }
     }
-    CHECK_FALSE(TagLineIndex::covers(TagLineIndex::kWidth));
+    CHECK_FALSE(TagLineIndex::covers(ustring(TagLineIndex::kWidth, U'x')));
+    CHECK_FALSE(TagLineIndex::covers(U"A:B"));
 }
 
 }  // namespace

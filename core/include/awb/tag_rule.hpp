@@ -7,9 +7,12 @@
 // line end included; converting it to an integer is the caller's business.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 #include "awb/text.hpp"
@@ -67,34 +70,63 @@ inline std::optional<ustring> tag_value(uview line, uview tag) {
     return tag_value(line.data(), line.size(), tag);
 }
 
-// The lines of a text by where their cleaned text has a ":" among its first kWidth characters.
-// A line can carry a tag only when its cleaned text has a ":" right at the tag's length, so a tag
-// shorter than kWidth is looked for only in the lines listed for its length: a text of millions
-// of lines is gone through once for a picture's records, not once per tag.
+// The lines of a text that can carry a tag, found without going through the others: a text of
+// millions of lines is gone through once for a picture's records, not once per tag. A line can
+// carry a tag of length L only when its cleaned text has a ":" at L, and then either its first L
+// cleaned characters are the tag, or the tag stands after that ":", in at least L characters. So
+// a line is listed, for each ":" among its first kWidth cleaned characters, under the characters
+// before it (by their hash: lines of a hash shared by chance are listed too, and sorted out by
+// tag_value), and, when at least as many cleaned characters follow, among that length's long
+// lines.
 class TagLineIndex {
 public:
     static constexpr std::size_t kWidth = 64;
 
-    TagLineIndex() : colons_(kWidth) {}
+    TagLineIndex() : long_lines_(kWidth) {}
 
     template <class Unit>
     void add(std::uint32_t line, const Unit* units, std::size_t length) {
+        std::size_t cleaned = 0;
+        for (std::size_t j = 0; j < length; ++j) cleaned += removed_by_cleaning(static_cast<char32_t>(units[j])) ? 0 : 1;
+        std::uint64_t hash = kHashStart;
         std::size_t kept = 0;
         for (std::size_t j = 0; j < length && kept < kWidth; ++j) {
             auto c = static_cast<char32_t>(units[j]);
             if (removed_by_cleaning(c)) continue;
-            if (c == U':') colons_[kept].push_back(line);
+            if (c == U':') {
+                by_prefix_[keyed(hash, kept)].push_back(line);
+                if (cleaned - kept - 1 >= kept) long_lines_[kept].push_back(line);
+            }
+            hash = mixed(hash, c);
             ++kept;
         }
     }
 
-    // Whether a tag of this length is looked for through the index (longer ones, which no record
-    // reads, are looked for in every line), and the lines that may carry it.
-    static bool covers(std::size_t tag_length) { return tag_length < kWidth; }
-    const std::vector<std::uint32_t>& candidates(std::size_t tag_length) const { return colons_[tag_length]; }
+    // Whether a tag is looked for through the index (one as long as kWidth or longer, which no
+    // record reads, or one holding a ":", is looked for in every line).
+    static bool covers(uview tag) { return tag.size() < kWidth && tag.find(U':') == uview::npos; }
+    // The lines that may carry `tag`, in the text's order.
+    std::vector<std::uint32_t> candidates(uview tag) const {
+        std::uint64_t hash = kHashStart;
+        for (char32_t c : tag) hash = mixed(hash, c);
+        auto found = by_prefix_.find(keyed(hash, tag.size()));
+        const std::vector<std::uint32_t>& starting = found == by_prefix_.end() ? kNone : found->second;
+        const std::vector<std::uint32_t>& long_lines = long_lines_[tag.size()];
+        std::vector<std::uint32_t> lines;
+        lines.reserve(starting.size() + long_lines.size());
+        std::set_union(starting.begin(), starting.end(), long_lines.begin(), long_lines.end(),
+                       std::back_inserter(lines));
+        return lines;
+    }
 
 private:
-    std::vector<std::vector<std::uint32_t>> colons_;  // position of a ":" -> the lines having it
+    static constexpr std::uint64_t kHashStart = 0xcbf29ce484222325ULL;  // FNV-1a
+    static std::uint64_t mixed(std::uint64_t hash, char32_t c) { return (hash ^ c) * 0x100000001b3ULL; }
+    static std::uint64_t keyed(std::uint64_t hash, std::size_t length) { return mixed(hash, 0x110000 + length); }
+    inline static const std::vector<std::uint32_t> kNone{};
+
+    std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> by_prefix_;
+    std::vector<std::vector<std::uint32_t>> long_lines_;  // by the position of the ":"
 };
 
 }  // namespace awb

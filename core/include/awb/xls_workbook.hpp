@@ -34,6 +34,7 @@ public:
     std::uint32_t add(uview text);  // Refusal for a text over 32,767 characters
     void remove(std::uint32_t index);
     std::size_t size() const { return entries_.size(); }
+    ustring text(std::uint32_t index) const;  // the text of a string a cell holds
     // The SST record and its CONTINUE records: pieces of at most 0x2020 bytes, a string's count,
     // flags and first character never split, a split string going on after its flags again.
     std::string records() const;
@@ -189,6 +190,11 @@ public:
     void write_merge(std::int64_t r1, std::int64_t r2, std::int64_t c1, std::int64_t c2,
                      const CellValue& value, std::uint16_t xf);
 
+    // The sheet's values as a reader of its file without formats sees them: the rows up to the
+    // last one holding a value, each as wide as the widest, a cell without a value (none, a blank)
+    // a blank. A sealed row's cells are read from its records.
+    std::vector<std::vector<CellValue>> values() const;
+
     // The sheet's substream (BOF to EOF) in three parts: the records before the rows, the rows'
     // records (kept by the sheet from save to save, each row encoded again only once changed)
     // and the records after them.
@@ -212,6 +218,7 @@ private:
     void insert(Row& row, const Cell& cell);
     void touched(Row& row);
     void thaw(Row& row);
+    std::vector<Cell> decoded(const Row& row) const;  // a sealed row's cells, from its records
     void encode();
     void row_records(const Row& row, std::string& out);
 
@@ -248,6 +255,7 @@ public:
     std::size_t sheet_count() const { return sheets_.size(); }
     Styles& styles() { return styles_; }
     SharedStrings& strings() { return strings_; }
+    const SharedStrings& strings() const { return strings_; }
 
     // The sheet shown when the file opens (and the first tab shown); it is marked selected at
     // each save.
