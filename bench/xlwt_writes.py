@@ -235,3 +235,26 @@ def console_shows(pictures, rows, model=False):
                 xlwt_console_row(book, k, row, picture, styles)
             saves.append(saved(book))
     return saves
+
+
+def replayed(data, console=False):
+    """xlwt's bytes for a tool's writes in one run or session, replayed from the cells its workbook
+    `data` holds (per sheet and row: name, the sheet's values, note, date): the workbook created,
+    saved, read back and copied, then every picture's seven rows. The console too keeps the copy
+    it read at its first show (read back at every show, the copy would number its styles apart)."""
+    book = xlrd.open_workbook(file_contents=data)
+    sheets = []
+    for k, code in enumerate(LIGHT_SOURCES):
+        last, sheet = VALUE_COLUMNS[code], book.sheet_by_index(k)
+        rows = map(sheet.row_values, range(1, sheet.nrows))
+        sheets.append([(row[0], row[1 : last + 1], row[last + 4], row[last + 2]) for row in rows])
+    fresh_default_style()
+    book = copy(read(saved(xlwt_created(not console, console and (1, sheets[0][0][0])))))
+    styles = xlwt_console_styles() if console else xlwt_batch_styles(book)
+    for row, pictures in enumerate(zip(*sheets), 1):
+        for k, picture in enumerate(pictures):
+            if console:
+                xlwt_console_row(book, k, row, picture, styles, now=picture[3])
+            else:
+                xlwt_batch_row(book, k, row, picture, styles)
+    return saved(book)

@@ -19,7 +19,7 @@ from read_workbook import read_workbook
 
 REPO = Path(__file__).resolve().parent.parent
 TESTS = REPO / "tests"
-sys.path.insert(0, str(REPO / "examples"))
+sys.path[:0] = [str(REPO / "examples"), str(REPO / "bench")]
 
 LIGHT_SOURCES = ("T", "WF", "F", "CWF", "D", "DF", "S")
 # The longest any test waits for a thing to happen: far more than any of them takes on a loaded

@@ -3,6 +3,7 @@ headless): the seven sheets, the title rows, a picture's values, the colours and
 an engineer sees them."""
 
 import csv
+import random
 import re
 import shutil
 import subprocess
@@ -11,7 +12,10 @@ import time
 from pathlib import Path
 
 import pytest
+import xlrd
 
+import make_examples
+import xlwt_writes
 from conftest import LIGHT_SOURCES, program_env, tag_text, write_result
 from test_workbook_creation import FULL, REDUCED
 
@@ -31,15 +35,16 @@ VALUES = {
     "AWB_TAG_GAIN_R": 512,
 }
 YELLOW, GREEN, RED = "#FFFF00", "#00FF00", "#FF0000"
+CSV = "csv:Text - txt - csv (StarCalc):44,34,UTF8,1,,0,false,true,true,false,false,-1"
 
 
-def open_in_spreadsheet(workbook, out):
-    """Every sheet as the program shows it (formatted text), and the cells' colours."""
+def open_in_spreadsheet(workbook, out, html=True):
+    """Every sheet as the program shows it (formatted text), and the cells' colours (if `html`)."""
     soffice = shutil.which("soffice") or shutil.which("libreoffice")
     if soffice is None:
         pytest.fail("LibreOffice (soffice) is missing: scripts/test.sh installs libreoffice-calc-nogui")
     profile = (out / "profile").as_uri()
-    for target in ("csv:Text - txt - csv (StarCalc):44,34,UTF8,1,,0,false,true,true,false,false,-1", "html"):
+    for target in [CSV, "html"][: 1 + html]:
         subprocess.run(
             [
                 soffice,
@@ -62,8 +67,23 @@ def open_in_spreadsheet(workbook, out):
     for path in out.glob(f"{stem}-*.csv"):
         with open(path, encoding="utf-8", newline="") as f:
             sheets[path.stem[len(stem) + 1 :]] = list(csv.reader(f))
-    html = (out / f"{stem}.html").read_text(encoding="utf-8", errors="replace")
+    html = html and (out / f"{stem}.html").read_text(encoding="utf-8", errors="replace")
     return sheets, html
+
+
+def check_shown(workbook, sheets, console=None):
+    """The program shows the cells xlrd reads (numbers as written, dates as YYYYMMDD), and the
+    file is xlwt's for the writes of the tool that made it (the console's or the batch's)."""
+    book = xlrd.open_workbook(workbook, formatting_info=True)
+
+    def text(c):
+        if c.ctype == xlrd.XL_CELL_DATE:
+            return xlrd.xldate_as_datetime(c.value, book.datemode).strftime("%Y%m%d")
+        return f"{c.value:.15g}" if c.ctype == xlrd.XL_CELL_NUMBER else c.value
+
+    assert sheets == {s.name: [list(map(text, s.row(r))) for r in range(s.nrows)] for s in book.sheets()}
+    if console is not None:
+        assert workbook.read_bytes() == xlwt_writes.replayed(workbook.read_bytes(), console)
 
 
 def colours(html):
@@ -101,9 +121,11 @@ def console_workbook(sandbox):
     return sandbox.workbook
 
 
-def batch_workbook(sandbox):
-    sandbox.settings()
-    sandbox.capture_list(["IMG_0001.jpg:IMG_0001.raw:室外偏红", "IMG_0002.jpg:IMG_0002.raw:正常"], folder=sandbox.work)
+def batch_workbook(sandbox, more=0):
+    """Two pictures, then `more` made as the examples are."""
+    make_examples.write_batch(str(sandbox.work), make_examples.picture_names(more, 3), random.Random(more))
+    made = (sandbox.work / "rawfilename.txt").read_text(encoding="utf-8").splitlines()
+    sandbox.capture_list(["IMG_0001.jpg:IMG_0001.raw:室外偏红", "IMG_0002.jpg:IMG_0002.raw:正常", *made], sandbox.work)
     sandbox.dump("IMG_0001.jpg", tag_text(VALUES))
     result = sandbox.command([str(Path(sys.executable).with_name("tavrin"))])
     assert "数据处理完成" in result.stdout, result.stdout + result.stderr
@@ -111,9 +133,11 @@ def batch_workbook(sandbox):
 
 
 def test_console_workbook_in_a_spreadsheet_program(sandbox):
-    sheets, html = open_in_spreadsheet(console_workbook(sandbox), sandbox.root)
+    workbook = console_workbook(sandbox)
+    sheets, html = open_in_spreadsheet(workbook, sandbox.root)
     shown = colours(html)
     check_layout(sheets, shown)
+    check_shown(workbook, sheets, console=True)
     today = time.strftime("%Y%m%d")
     t, d = sheets["T"][1], sheets["D"][1]
     assert t[:10] == ["IMG_0001.jpg", "5123", "98", "3", "0", "0", "0", "87", "10", "0"]
@@ -126,10 +150,13 @@ def test_console_workbook_in_a_spreadsheet_program(sandbox):
     assert [i for i, (_, font, _) in enumerate(d_cells) if font == RED] == [7, 15]
 
 
-def test_batch_workbook_in_a_spreadsheet_program(sandbox):
-    sheets, html = open_in_spreadsheet(batch_workbook(sandbox), sandbox.root)
+def test_batch_workbook_of_1000_pictures_in_a_spreadsheet_program(sandbox):
+    workbook = batch_workbook(sandbox, 998)
+    sheets, html = open_in_spreadsheet(workbook, sandbox.root)
     shown = colours(html)
     check_layout(sheets, shown)
+    check_shown(workbook, sheets, console=False)
+    assert {len(rows) for rows in sheets.values()} == {1001}
     first, second = sheets["D"][1], sheets["D"][2]
     assert first == [
         "IMG_0001.jpg IMG_0001.raw",
@@ -154,3 +181,15 @@ def test_batch_workbook_in_a_spreadsheet_program(sandbox):
     s_cells = shown[6][1]
     assert [i for i, (_, font, _) in enumerate(s_cells) if font == RED] == [7, 9, 22, 24]
     assert all(fill is None for fill, _, _ in s_cells)
+
+
+@pytest.mark.slow
+def test_a_batch_workbook_at_the_row_limit_in_a_spreadsheet_program(tmp_path):
+    """The writer's batch workbook of 65,535 pictures (the tool itself is slow to fill one)."""
+    pictures = xlwt_writes.pictures(65535)
+    data = xlwt_writes.batch_run(pictures, checkpoint=16384, model=True)[-1]
+    assert data == xlwt_writes.batch_run(pictures, checkpoint=16384)[-1]
+    (tmp_path / "full.xls").write_bytes(data)
+    sheets, _ = open_in_spreadsheet(tmp_path / "full.xls", tmp_path, html=False)  # a page too big
+    check_shown(tmp_path / "full.xls", sheets)
+    assert len(sheets["S"]) == 65536

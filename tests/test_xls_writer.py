@@ -6,8 +6,6 @@ touches no file, so these run in the test process."""
 import datetime
 import struct
 import subprocess
-import sys
-from pathlib import Path
 
 import pytest
 import xlrd
@@ -16,12 +14,12 @@ from hypothesis import HealthCheck, given, settings
 from hypothesis import strategies as st
 from xlutils.copy import copy
 
+import xlwt_writes
 from awb_desk import _xls
 from conftest import program_env, soffice
+from console_support import session, simulate
+from test_spreadsheet_program import batch_workbook
 from xls_twin import Twin
-
-sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "bench"))
-import xlwt_writes
 
 EXAMPLES = settings(max_examples=60, deadline=None, derandomize=True, suppress_health_check=list(HealthCheck))
 RK = 2**29
@@ -154,6 +152,22 @@ def test_console_shows_are_xlwts_bytes_also_when_a_picture_overwrites_its_row():
     pictures = xlwt_writes.pictures(6, seed=3)
     rows = [1, 2, 1, 3, 2, 4]
     assert xlwt_writes.console_shows(pictures, rows, model=True) == xlwt_writes.console_shows(pictures, rows)
+
+
+def test_the_tools_own_workbooks_are_xlwts_bytes_for_their_writes(sandbox):
+    """A console session of three pictures and a batch of 1,000, run by the tools: each file is
+    what xlwt writes for the same writes, replayed from the cells the file holds."""
+    raw = sandbox.simulator()
+    sandbox.capture_list(["P100.jpg:P100.raw:室外偏红", "P200.jpg:P200.raw:室内偏黄"])
+    simulate(raw, "P100", cct=4000)
+    session(sandbox, raw, "!simulate(raw, 'P200')\n!simulate(raw, 'P300', cct=7000)\nq\n")
+    console = sandbox.workbook.read_bytes()
+    assert xlwt_writes.read(console).sheet_by_index(6).col_values(0)[1:] == ["P100.jpg", "P200.jpg", "P300.jpg"]
+    assert console == xlwt_writes.replayed(console, console=True)
+
+    data = batch_workbook(sandbox, 998).read_bytes()
+    assert {xlwt_writes.read(data).sheet_by_index(k).nrows for k in range(7)} == {1001}
+    assert data == xlwt_writes.replayed(data)
 
 
 def copied(data):
