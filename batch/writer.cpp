@@ -120,9 +120,8 @@ void gather(const py_::Namespace& ns, py_::Book& book, py_::TextMemory& dumps, P
 // written; so does a value the workbook cannot take (its fields are made here).
 std::vector<py_::RowFields> check(py_::Book& book, const py_::TextMemory& dumps, const Picture& picture) {
     if (dumps.holds_no_values()) {
-        picture_step([&] {
-            py_::raise(PyExc_ValueError, no_debug_data_message(py_::text_of(dumps.source)));
-        });
+        picture_step(
+            [&] { py_::raise(PyExc_ValueError, no_debug_data_message(py_::text_of(dumps.source))); });
     }
     std::vector<py_::RowFields> fields;
     picture_step([&] {
@@ -170,7 +169,8 @@ py::object run_rows(py::handle code) {
     for (std::size_t k = 0; k < kSheetCount; ++k) {
         if (!py_::to_str(kLightSources[k].code).equal(code)) continue;
         py::list rows;
-        for (const std::vector<xls::CellValue>& row : memory.book().model->sheet(memory.book().positions[k]).values()) {
+        for (const std::vector<xls::CellValue>& row :
+             memory.book().model->sheet(memory.book().positions[k]).values()) {
             py::list values;
             for (const xls::CellValue& value : row) values.append(py_::value_in_python(value));
             rows.append(values);

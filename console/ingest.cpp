@@ -98,8 +98,9 @@ std::vector<SheetRecord> gather(const py_::Namespace& ns, py_::BookMemory& memor
 // Check: a text without AWB values, a row past the sheet's last and a text too long for a cell
 // fail the show before anything is written; so does a value the workbook cannot take (the rows'
 // cells are made here).
-std::vector<py_::RowFields> check(const py_::Namespace& ns, const py_::Book& book, const py_::TextMemory& texts,
-                                  const std::vector<SheetRecord>& sheets, const py::object& issues) {
+std::vector<py_::RowFields> check(const py_::Namespace& ns, const py_::Book& book,
+                                  const py_::TextMemory& texts, const std::vector<SheetRecord>& sheets,
+                                  const py::object& issues) {
     mark_step(Step::kCheckValues);
     if (texts.holds_no_values()) {
         py::object fp = ns.get(globals::fp);

@@ -24,7 +24,7 @@ public:
     static BookMemory& of(const Namespace& ns);
 
     Book& open(const Namespace& ns, py::handle path);
-    void save(const Namespace& ns);  // saves the open workbook now
+    void save(const Namespace& ns);          // saves the open workbook now
     void recorded(const Namespace& ns);      // one picture written: save now, or when due in a run
     void save_pending(const Namespace& ns);  // saves what is not yet on disk
     void forget() {
@@ -43,7 +43,7 @@ public:
     std::size_t saved_pictures() const { return state_.saved_pictures(); }  // in the file as last saved
     const py::object& path() const { return path_; }                        // where the workbook is saved
     bool holds_book() const { return book_.has_value(); }
-    const Book& book() const { return *book_; }  // while it holds one
+    const Book& book() const { return *book_; }                             // while it holds one
     std::size_t pictures() const { return book_ ? book_->pictures() : 0; }  // in the workbook in memory
 
     // During a run, `check` is called before each save; it may send the run's workbook

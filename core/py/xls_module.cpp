@@ -6,8 +6,8 @@
 
 #include "awb/analysis_workbook.hpp"
 #include "awb/xls_workbook.hpp"
-#include "strings.hpp"
 #include "cell_values.hpp"
+#include "strings.hpp"
 #include "workbook_copy.hpp"
 
 namespace py = pybind11;

@@ -88,7 +88,8 @@ std::vector<RowCell> plan_of(Tool tool, std::size_t sheet) {
     const Layout& layout = layout_of(kLightSources.at(sheet));
     std::vector<RowCell> cells;
     for (std::size_t column = 1; column <= layout.value_columns; ++column) {
-        cells.push_back({column, RowField::kValue, red_value_column(sheet, column) ? RowStyle::kRed : RowStyle::kPlain});
+        cells.push_back(
+            {column, RowField::kValue, red_value_column(sheet, column) ? RowStyle::kRed : RowStyle::kPlain});
     }
     if (tool == Tool::kBatch) {
         cells.push_back({0, RowField::kName, RowStyle::kDefault});

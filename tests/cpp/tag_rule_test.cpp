@@ -117,7 +117,8 @@ TEST_CASE("the index of colons lists every line that can carry a tag") {
         lines.push_back(draw.text(8));
         index.add(i, lines.back().data(), lines.back().size());
     }
-    for (uview tag : {uview(U"AWB_TAG_CCT"), uview(U"AWB_TAG_P_D"), uview(U""), uview(U"x"), uview(U"yyyy")}) {
+    for (uview tag :
+         {uview(U"AWB_TAG_CCT"), uview(U"AWB_TAG_P_D"), uview(U""), uview(U"x"), uview(U"yyyy")}) {
         REQUIRE(TagLineIndex::covers(tag));
         std::vector<std::uint32_t> listed = index.candidates(tag);
         CHECK(std::is_sorted(listed.begin(), listed.end()));

@@ -254,7 +254,8 @@ TEST_CASE(
 
 TEST_CASE("the analysis workbook has seven sheets of title rows and the batch's wide name column") {
     std::unique_ptr<Workbook> batch = create_analysis_workbook(true, std::nullopt);
-    std::unique_ptr<Workbook> console = create_analysis_workbook(false, PrewrittenName{1, CellValue::of(ustring())});
+    std::unique_ptr<Workbook> console =
+        create_analysis_workbook(false, PrewrittenName{1, CellValue::of(ustring())});
     REQUIRE(batch->sheet_count() == kSheetCount);
     for (std::size_t k = 0; k < kSheetCount; ++k) {
         std::size_t titles = layout_of(kLightSources[k]).titles.size();

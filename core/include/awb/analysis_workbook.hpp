@@ -6,9 +6,9 @@
 
 #include <array>
 #include <cstdint>
-#include <vector>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "awb/tables.hpp"
 #include "awb/xls_workbook.hpp"

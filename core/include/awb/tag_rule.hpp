@@ -87,7 +87,8 @@ public:
     template <class Unit>
     void add(std::uint32_t line, const Unit* units, std::size_t length) {
         std::size_t cleaned = 0;
-        for (std::size_t j = 0; j < length; ++j) cleaned += removed_by_cleaning(static_cast<char32_t>(units[j])) ? 0 : 1;
+        for (std::size_t j = 0; j < length; ++j)
+            cleaned += removed_by_cleaning(static_cast<char32_t>(units[j])) ? 0 : 1;
         std::uint64_t hash = kHashStart;
         std::size_t kept = 0;
         for (std::size_t j = 0; j < length && kept < kWidth; ++j) {
@@ -122,7 +123,9 @@ public:
 private:
     static constexpr std::uint64_t kHashStart = 0xcbf29ce484222325ULL;  // FNV-1a
     static std::uint64_t mixed(std::uint64_t hash, char32_t c) { return (hash ^ c) * 0x100000001b3ULL; }
-    static std::uint64_t keyed(std::uint64_t hash, std::size_t length) { return mixed(hash, 0x110000 + length); }
+    static std::uint64_t keyed(std::uint64_t hash, std::size_t length) {
+        return mixed(hash, 0x110000 + length);
+    }
     inline static const std::vector<std::uint32_t> kNone{};
 
     std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> by_prefix_;
