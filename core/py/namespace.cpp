@@ -33,6 +33,9 @@ PyObject* interned(const char* name) {
 }
 
 py::object global(const py::module_& mod, const char* name) {
+    if (!PyModule_Check(mod.ptr())) {  // something else put in sys.modules under the module's name
+        return py::getattr(mod, py::handle(interned(name)), py::object());
+    }
     PyObject* value = PyDict_GetItemWithError(PyModule_GetDict(mod.ptr()), interned(name));
     if (!value && PyErr_Occurred()) throw py::error_already_set();
     return value ? py::reinterpret_borrow<py::object>(value) : py::object();
@@ -40,8 +43,14 @@ py::object global(const py::module_& mod, const char* name) {
 
 }  // namespace
 
+// The module as sys.modules holds it now (looked up there directly: the import machinery's own
+// lookup also asks the module whether it is still being imported, which costs more than the
+// rest of a global's lookup).
 py::module_ Namespace::module() const {
-    PyObject* found = PyImport_GetModule(interned(module_name_));
+    PyObject* modules = PyImport_GetModuleDict();
+    PyObject* found = PyDict_CheckExact(modules) ? PyDict_GetItemWithError(modules, interned(module_name_))
+                                                 : PyImport_GetModule(interned(module_name_));
+    if (found && PyDict_CheckExact(modules)) return py::reinterpret_borrow<py::module_>(found);
     if (found) return py::reinterpret_steal<py::module_>(found);
     if (PyErr_Occurred()) throw py::error_already_set();
     return py::module_::import(module_name_);

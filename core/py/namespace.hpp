@@ -43,7 +43,9 @@ private:
 template <class T>
 py::capsule module_state_capsule(const Namespace& ns) {
     py::module_ mod = ns.module();
-    PyObject* held = PyDict_GetItemString(PyModule_GetDict(mod.ptr()), T::kAttribute);
+    PyObject* held = PyModule_Check(mod.ptr())
+                         ? PyDict_GetItemString(PyModule_GetDict(mod.ptr()), T::kAttribute)
+                         : nullptr;
     if (held && PyCapsule_IsValid(held, T::kAttribute)) return py::reinterpret_borrow<py::capsule>(held);
     py::capsule made(new T(), T::kAttribute, [](PyObject* capsule) {
         delete static_cast<T*>(PyCapsule_GetPointer(capsule, PyCapsule_GetName(capsule)));

@@ -77,9 +77,22 @@ py::object read_tag_from_open_text(const Namespace& ns, py::handle tag) {
 
 py::object read_tag_from_dump(const Namespace& ns, py::handle tag) {
     const ReaderState& state = module_state<ReaderState>(ns);
-    py::object path = state.dump_path ? state.dump_path->path
-                                      : py::str(kDumpFolder) + ns.get(globals::Target_Awb_Target_Pic);
     TextMemory* memory = state.text_memory;
+    py::object path;
+    if (state.dump_path) {
+        path = state.dump_path->path;
+    } else {
+        py::object picture = ns.get(globals::Target_Awb_Target_Pic);
+        if (memory && memory->dump_picture.is(picture)) {
+            path = memory->dump_path;
+        } else {
+            path = py::str(kDumpFolder) + picture;
+            if (memory) {
+                memory->dump_picture = picture;
+                memory->dump_path = path;
+            }
+        }
+    }
     if (memory && memory->source && memory->source.equal(path)) {
         if (memory->lines.is_none()) return report_missing_dump(ns, path);
         return memory->scan(ns, tag);

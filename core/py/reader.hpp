@@ -50,7 +50,10 @@ public:
     TextMemory& operator=(const TextMemory&) = delete;
 
     py::object source;  // the open text, or the dump's path, read last
-    py::object lines;   // its lines, or None when the dump is missing
+    // The dump path made last, and the picture name it was made of: a name that is the same
+    // object again makes the same path.
+    py::object dump_picture, dump_path;
+    py::object lines;  // its lines, or None when the dump is missing
 
     // A text was read (not a missing dump), and no lookup found any of its tags: the text
     // holds no AWB debug values, and its record would be zeros only.

@@ -16,11 +16,30 @@ void store(py::handle array, const std::array<py::object, N>& values) {
     for (std::size_t slot = 0; slot < N; ++slot) array[py::int_(slot)] = values[slot];
 }
 
+// The record's slots set to 0: at once where the record takes a slice of them (a numpy array, a
+// list), else slot by slot.
+void clear_record(const py::object& record) {
+    // Made once and kept for the life of the process (never released at its end).
+    static py::handle zeros = [] {
+        py::tuple made(kRecordSize);
+        for (std::size_t slot = 0; slot < kRecordSize; ++slot) made[slot] = py::int_(0);
+        return made.release();
+    }();
+    try {
+        if (py::len(record) >= kRecordSize) {
+            record[py::slice(0, kRecordSize, 1)] = zeros;
+            return;
+        }
+    } catch (py::error_already_set& e) {
+        if (!e.matches(PyExc_TypeError)) throw;
+    }
+    for (std::size_t slot = 0; slot < kRecordSize; ++slot) record[py::int_(slot)] = py::int_(0);
+}
+
 }  // namespace
 
 void build_record(const Namespace& ns, py::handle light_source, GainArray gains) {
-    py::object record = ns.get(globals::AWB_TAG_DATA_List);
-    for (std::size_t slot = 0; slot < kRecordSize; ++slot) record[py::int_(slot)] = py::int_(0);
+    clear_record(ns.get(globals::AWB_TAG_DATA_List));
 
     std::array<py::object, kRecordSlots.size()> values;
     for (std::size_t slot : kRecordReadOrder) {

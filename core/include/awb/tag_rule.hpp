@@ -12,7 +12,6 @@
 #include <cstdint>
 #include <iterator>
 #include <optional>
-#include <unordered_map>
 #include <vector>
 
 #include "awb/text.hpp"
@@ -82,8 +81,6 @@ class TagLineIndex {
 public:
     static constexpr std::size_t kWidth = 64;
 
-    TagLineIndex() : long_lines_(kWidth) {}
-
     template <class Unit>
     void add(std::uint32_t line, const Unit* units, std::size_t length) {
         std::size_t cleaned = 0;
@@ -95,8 +92,10 @@ public:
             auto c = static_cast<char32_t>(units[j]);
             if (removed_by_cleaning(c)) continue;
             if (c == U':') {
-                by_prefix_[keyed(hash, kept)].push_back(line);
-                if (cleaned - kept - 1 >= kept) long_lines_[kept].push_back(line);
+                by_prefix_.emplace_back(keyed(hash, kept), line);
+                if (cleaned - kept - 1 >= kept)
+                    long_lines_.emplace_back(static_cast<std::uint64_t>(kept), line);
+                sorted_ = false;
             }
             hash = mixed(hash, c);
             ++kept;
@@ -108,15 +107,26 @@ public:
     static bool covers(uview tag) { return tag.size() < kWidth && tag.find(U':') == uview::npos; }
     // The lines that may carry `tag`, in the text's order.
     std::vector<std::uint32_t> candidates(uview tag) const {
+        if (!sorted_) {
+            std::sort(by_prefix_.begin(), by_prefix_.end());
+            std::sort(long_lines_.begin(), long_lines_.end());
+            sorted_ = true;
+        }
         std::uint64_t hash = kHashStart;
         for (char32_t c : tag) hash = mixed(hash, c);
-        auto found = by_prefix_.find(keyed(hash, tag.size()));
-        const std::vector<std::uint32_t>& starting = found == by_prefix_.end() ? kNone : found->second;
-        const std::vector<std::uint32_t>& long_lines = long_lines_[tag.size()];
+        auto starting = lines_of(by_prefix_, keyed(hash, tag.size()));
+        auto long_lines = lines_of(long_lines_, static_cast<std::uint64_t>(tag.size()));
         std::vector<std::uint32_t> lines;
-        lines.reserve(starting.size() + long_lines.size());
-        std::set_union(starting.begin(), starting.end(), long_lines.begin(), long_lines.end(),
-                       std::back_inserter(lines));
+        lines.reserve(static_cast<std::size_t>((starting.second - starting.first) +
+                                               (long_lines.second - long_lines.first)));
+        auto a = starting.first, b = long_lines.first;
+        while (a != starting.second || b != long_lines.second) {  // the two in the text's order, once each
+            bool from_a = b == long_lines.second || (a != starting.second && a->second <= b->second);
+            std::uint32_t line = from_a ? a->second : b->second;
+            if (from_a && b != long_lines.second && b->second == line) ++b;
+            (from_a ? ++a : ++b);
+            lines.push_back(line);
+        }
         return lines;
     }
 
@@ -126,10 +136,24 @@ private:
     static std::uint64_t keyed(std::uint64_t hash, std::size_t length) {
         return mixed(hash, 0x110000 + length);
     }
-    inline static const std::vector<std::uint32_t> kNone{};
+    using Listed =
+        std::vector<std::pair<std::uint64_t, std::uint32_t>>;  // (key, line), sorted when looked in
+    static std::pair<Listed::const_iterator, Listed::const_iterator> lines_of(const Listed& listed,
+                                                                              std::uint64_t key) {
+        return std::equal_range(listed.begin(), listed.end(), key, ByKey());
+    }
+    struct ByKey {
+        bool operator()(const Listed::value_type& entry, std::uint64_t key) const {
+            return entry.first < key;
+        }
+        bool operator()(std::uint64_t key, const Listed::value_type& entry) const {
+            return key < entry.first;
+        }
+    };
 
-    std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> by_prefix_;
-    std::vector<std::vector<std::uint32_t>> long_lines_;  // by the position of the ":"
+    mutable Listed by_prefix_;   // by the hash of the characters before a ":"
+    mutable Listed long_lines_;  // by the position of the ":"
+    mutable bool sorted_ = true;
 };
 
 }  // namespace awb
