@@ -265,6 +265,26 @@ TEST_CASE("the analysis workbook has seven sheets of title rows and the batch's 
         CHECK(console->sheet(k).row_at(1).cells().front().kind == Cell::Kind::kBlank);  // the empty name
     }
     CHECK(types(batch->sheet(0).parts().head).size() == types(console->sheet(0).parts().head).size() + 1);
+
+    // A picture row by the tools' one plan: the values, then the name, then the tail cells; the
+    // red probabilities of "D" and of the sheet's own light source; "D" itself has one.
+    auto reds = [](Tool tool, std::size_t sheet) {
+        std::vector<std::size_t> red;
+        for (const RowCell& cell : row_plan(tool, sheet))
+            if (cell.style == RowStyle::kRed && cell.field == RowField::kValue) red.push_back(cell.column);
+        return red;
+    };
+    CHECK(reds(Tool::kBatch, 0) == std::vector<std::size_t>{3, 7});
+    CHECK(reds(Tool::kConsole, 4) == std::vector<std::size_t>{7});
+    const std::vector<RowCell>& batch_row = row_plan(Tool::kBatch, 0);
+    CHECK((batch_row.size() == 23 && batch_row[20].column == 0 &&
+           batch_row[21].field == RowField::kIssueNote &&
+           batch_row[22].column == full_layout().tail_column(awb::kDate)));
+    CHECK(row_plan(Tool::kConsole, 3).size() == reduced_layout().value_columns + 5);
+    RowXfs xfs = row_xfs(Tool::kBatch, *batch);
+    CHECK((xfs[1] == xfs[2] && xfs[0] != xfs[1]));  // the batch's date is red
+    std::vector<PlannedCell> planned = planned_cells(Tool::kBatch, 0, xfs);
+    CHECK((planned[20].field == 20 && planned[21].field == 21 && planned[22].field == 22));
 }
 
 }  // namespace
