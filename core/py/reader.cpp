@@ -140,20 +140,22 @@ void TextMemory::index_lines() {
 
 py::object TextMemory::scan(const Namespace& ns, py::handle tag) {
     if (!indexed_from_.is(lines)) index_lines();
-    if (indexed_.is_none() || !PyUnicode_Check(tag.ptr()) || py::len(indexed_) == 0 ||
-        !TagLineIndex::covers(to_ustring(tag))) {
+    if (indexed_.is_none() || !PyUnicode_Check(tag.ptr()) || py::len(indexed_) == 0) {
         return scan_lines(ns, lines, tag, &matched_);
     }
-    py::object result = py::int_(0);
     ustring wanted = to_ustring(tag);
+    if (!TagLineIndex::covers(wanted)) return scan_lines(ns, lines, tag, &matched_);
+    py::object result = py::int_(0);
     py::object to_int = ns.lookup("int");
+    bool builtin_int = to_int.ptr() == reinterpret_cast<PyObject*>(&PyLong_Type);
     for (std::uint32_t i : index_.candidates(wanted)) {
         PyObject* line = PyTuple_GET_ITEM(indexed_.ptr(), static_cast<Py_ssize_t>(i));
         auto value = with_code_units(line, [&](const auto* units, std::size_t length) {
             return tag_value(units, length, uview(wanted));
         });
         if (value) {
-            result = to_int(to_str(*value));
+            std::optional<std::int64_t> plain = builtin_int ? plain_integer(*value) : std::nullopt;
+            result = plain ? py::int_(*plain) : to_int(to_str(*value));
             matched_ = true;
         }
     }

@@ -31,8 +31,21 @@ struct Facts : FailureFacts {
     }
 };
 
-ErrorKind value() { return {true}; }
-ErrorKind decode() { return {true, true, true}; }
+ErrorKind value() {
+    ErrorKind k;
+    k.value_error = true;
+    return k;
+}
+ErrorKind decode() {
+    ErrorKind k = value();
+    k.unicode_error = k.unicode_decode_error = true;
+    return k;
+}
+ErrorKind encode() {
+    ErrorKind k = value();
+    k.unicode_error = true;
+    return k;
+}
 ErrorKind os() {
     ErrorKind k;
     k.os_error = true;
@@ -127,7 +140,7 @@ TEST_CASE("the capture list, the AWB text's values and the check that it held an
           "问题点列表 /h/rawfilename.txt 不是 utf-8 或 gbk 编码的文本, 请以 UTF-8 编码另存后再按回车 "
           "(UnicodeDecodeError: x)");
     // A note the console's output could not show is no fault of the list.
-    CHECK(words(Facts(Step::kIssueNote, {true, true}, "UnicodeEncodeError: 'gbk' codec")) ==
+    CHECK(words(Facts(Step::kIssueNote, encode(), "UnicodeEncodeError: 'gbk' codec")) ==
           "控制台无法显示问题点, 本次未记录 (UnicodeEncodeError: 'gbk' codec)");
     CHECK(words(Facts(Step::kIssueNote, os(), "OSError: x")) ==
           "无法读取问题点列表 /h/rawfilename.txt (OSError: x)");

@@ -129,6 +129,11 @@ TEST_CASE("the index of colons lists every line that can carry a tag") {
     }
     CHECK_FALSE(TagLineIndex::covers(ustring(TagLineIndex::kWidth, U'x')));
     CHECK_FALSE(TagLineIndex::covers(U"A:B"));
+    // Values the interpreter's int() reads the same; the others are left to it.
+    CHECK((plain_integer(U"5123\n") == 5123 && plain_integer(U"-7\r\n") == -7 && plain_integer(U"+0") == 0));
+    for (uview other : {U"", U"-", U"5_000", U"1e3", U"52 ", U"1234567890123456789", U"٣"}) {
+        CHECK_FALSE(plain_integer(other).has_value());
+    }
 }
 
 }  // namespace

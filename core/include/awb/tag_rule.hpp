@@ -65,6 +65,22 @@ std::optional<ustring> tag_value(const Unit* line, std::size_t length, uview tag
     return cleaned.substr(cleaned.find(U':') + 1);
 }
 
+// A value text that is plainly an integer (an optional sign, 1 to 18 digits, then line-end
+// characters only) as that integer; any other text is left to the interpreter's int(), which
+// gives the same for these.
+inline std::optional<std::int64_t> plain_integer(uview text) {
+    std::size_t end = text.size();
+    while (end > 0 && (text[end - 1] == U'\n' || text[end - 1] == U'\r')) --end;
+    std::size_t i = end > 0 && (text[0] == U'-' || text[0] == U'+') ? 1 : 0;
+    if (end == i || end - i > 18) return std::nullopt;
+    std::int64_t value = 0;
+    for (std::size_t j = i; j < end; ++j) {
+        if (text[j] < U'0' || text[j] > U'9') return std::nullopt;
+        value = value * 10 + (text[j] - U'0');
+    }
+    return text[0] == U'-' ? -value : value;
+}
+
 inline std::optional<ustring> tag_value(uview line, uview tag) {
     return tag_value(line.data(), line.size(), tag);
 }
