@@ -101,7 +101,7 @@ def main(argv=None):
     )
     args = parser.parse_args(argv)
     if args.row_limit:
-        return row_limit()
+        return row_limit(args.baseline)
     if args.baseline:
         return side_by_side(args.sizes, args.repeat, args.baseline)
 
@@ -145,16 +145,18 @@ def side_by_side(sizes, repeat, baseline):
     return 0
 
 
-def row_limit():
-    """A capture list longer than a workbook holds rows: the run that fills it and stops."""
+def row_limit(baseline=None):
+    """A capture list longer than a workbook holds rows: the run that fills it and stops (with
+    a baseline, its run first, in the same folder)."""
     folder = make_folder(ROW_LIMIT_LINES)
-    wall, peak, rows, _ = run_tavrin(folder, expect=1)
-    last = (folder / "tavrin.err").read_text(encoding="utf-8").strip().splitlines()[-1]
-    print(
-        f"tavrin on {ROW_LIMIT_LINES} lines: stopped after {wall:.1f} s with {rows[0]} rows per sheet, "
-        f"peak {peak:.0f} MB"
-    )
-    print(f"  its line: {last}")
+    for name, python in ([("baseline", baseline)] if baseline else []) + [("this", sys.executable)]:
+        wall, peak, rows, _ = run_tavrin(folder, expect=1, python=python)
+        last = (folder / "tavrin.err").read_text(encoding="utf-8").strip().splitlines()[-1]
+        print(
+            f"{name}: tavrin on {ROW_LIMIT_LINES} lines: stopped after {wall:.1f} s with {rows[0]} rows per sheet, "
+            f"peak {peak:.0f} MB"
+        )
+        print(f"  its line: {last}")
     return 0
 
 
