@@ -3,6 +3,7 @@
 #include <doctest/doctest.h>
 
 #include <cerrno>
+#include <initializer_list>
 
 #include "awb/sheets.hpp"
 #include "failure_messages.hpp"
@@ -31,31 +32,19 @@ struct Facts : FailureFacts {
     }
 };
 
-ErrorKind value() {
+// An error of the interpreter's classes named.
+ErrorKind of(std::initializer_list<bool ErrorKind::*> classes) {
     ErrorKind k;
-    k.value_error = true;
+    for (bool ErrorKind::*c : classes) k.*c = true;
     return k;
 }
+ErrorKind value() { return of({&ErrorKind::value_error}); }
 ErrorKind decode() {
-    ErrorKind k = value();
-    k.unicode_error = k.unicode_decode_error = true;
-    return k;
+    return of({&ErrorKind::value_error, &ErrorKind::unicode_error, &ErrorKind::unicode_decode_error});
 }
-ErrorKind encode() {
-    ErrorKind k = value();
-    k.unicode_error = true;
-    return k;
-}
-ErrorKind os() {
-    ErrorKind k;
-    k.os_error = true;
-    return k;
-}
-ErrorKind permission() {
-    ErrorKind k = os();
-    k.permission_error = true;
-    return k;
-}
+ErrorKind encode() { return of({&ErrorKind::value_error, &ErrorKind::unicode_error}); }
+ErrorKind os() { return of({&ErrorKind::os_error}); }
+ErrorKind permission() { return of({&ErrorKind::os_error, &ErrorKind::permission_error}); }
 ErrorKind other() { return {}; }
 
 std::string words(const Facts& facts) { return console::describe_failure(facts); }
