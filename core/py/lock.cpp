@@ -18,6 +18,7 @@ struct LockFile {
     py::object identity;    // (st_dev, st_ino) while held, else None
     bool replaced = false;  // the last acquire found the path naming another file
     bool in_machine_folder = false;
+    py::object taken_for;  // the workbook's path as the scope that took the lock named it
     bool held() const { return lock.attr("is_locked").cast<bool>(); }
 };
 
@@ -149,6 +150,14 @@ void release(LockFile& file) {
 
 WorkbookLock::WorkbookLock(const Namespace& ns, py::handle path, double wait)
     : workbook_(py::reinterpret_borrow<py::object>(path)) {
+    // Held already by an outer scope for the same path (a batch's run, a show): found without
+    // resolving the path again.
+    for (auto& [name, file] : module_state<LockFiles>(ns).files) {
+        if (file->taken_for && file->taken_for.equal(path) && file->held()) {
+            file_ = file.get();
+            return;
+        }
+    }
     Os os(ns);
     py::object real = os.realpath(path);
     LockFile& fallback = lock_file(ns, fallback_lock_file(os, real), true);
@@ -180,6 +189,7 @@ WorkbookLock::WorkbookLock(const Namespace& ns, py::handle path, double wait)
         throw;
     }
     file_ = chosen;
+    file_->taken_for = workbook_;
     taken_ = true;
 }
 
@@ -216,7 +226,9 @@ bool WorkbookLock::keep(const Namespace& ns) {
 }
 
 WorkbookLock::~WorkbookLock() {
-    if (!taken_ || !file_->held()) return;
+    if (!taken_) return;
+    file_->taken_for = py::object();
+    if (!file_->held()) return;
     try {
         release(*file_);
     } catch (py::error_already_set& e) {

@@ -65,11 +65,27 @@ std::string system_encoding() {
 py::object open_debug_text(const Namespace& ns, py::handle path) {
     refuse_unless_plain_file(ns, path);
     py::object open = ns.lookup("open");
+    auto encoding_of = [](const py::object& head) {
+        std::string_view marked = encoding_of_mark(mark_of(head));
+        return marked.empty() ? py::str(kDebugTextEncoding) : py::str(marked.data(), marked.size());
+    };
+    py::module_ io = py::module_::import("io");
+    if (open.is(io.attr("open"))) {
+        // The interpreter's own open: the file is opened once, its mark looked at in the
+        // buffer, and the text read through the same buffer, as open(path, "r", ...) reads it.
+        py::object raw = open(path, "rb");
+        try {
+            py::object encoding = encoding_of(raw.attr("peek")(kLongestMark));
+            return io.attr("TextIOWrapper")(raw, py::arg("encoding") = encoding,
+                                            py::arg("errors") = kDebugTextErrors);
+        } catch (py::error_already_set&) {
+            close_quietly(raw);
+            throw;
+        }
+    }
     py::object head = read_and_close(open(path, "rb"),
                                      [](const py::object& raw) { return raw.attr("read")(kLongestMark); });
-    std::string_view marked = encoding_of_mark(mark_of(head));
-    py::str encoding = marked.empty() ? py::str(kDebugTextEncoding) : py::str(marked.data(), marked.size());
-    return open(path, "r", py::arg("encoding") = encoding, py::arg("errors") = kDebugTextErrors);
+    return open(path, "r", py::arg("encoding") = encoding_of(head), py::arg("errors") = kDebugTextErrors);
 }
 
 py::object read_bytes(const Namespace& ns, py::handle path) {
