@@ -89,8 +89,10 @@ struct Picture {
 };
 
 // Gather: the row of each sheet (awb::batch::BatchRowSearch) and the record for its light
-// source, with `Data_num` as the sheet's bound while its record is built (awb::data_num).
-void gather(const py_::Namespace& ns, py_::Book& book, py_::TextMemory& dumps, Picture& picture) {
+// source, with `Data_num` as the sheet's bound while its record is built (awb::data_num). The
+// workbook in memory is looked up for each sheet: `Create_Data` may be the caller's own and
+// have replaced it.
+void gather(const py_::Namespace& ns, const py::object& workbook, py_::TextMemory& dumps, Picture& picture) {
     BatchRowSearch search;
     py::object data_num_org = ns.get(globals::Data_num);
     py::object target = ns.get(globals::Target_Awb_Target_Pic);
@@ -98,7 +100,7 @@ void gather(const py_::Namespace& ns, py_::Book& book, py_::TextMemory& dumps, P
         const LightSource& source = kLightSources[k];
         SheetRow& sheet = picture.rows[k];
         ns.set(globals::Data_num, data_num_org);
-        py_::SheetRows& names = book.sheet(k);
+        py_::SheetRows& names = py_::BookMemory::of(ns).open(ns, workbook).sheet(k);
         std::size_t searched = search.search({names.count(), names.find(target)});
         ns.set(globals::insert_row_num, py::int_(searched));
         picture_step([&] {
@@ -185,11 +187,12 @@ void create_dp_log_data(py::object jpg, py::object rawpic, py::object issues) {
     py_::TextMemory dumps(ns);  // each dump is read once for the seven sheets
     py::object workbook = ns.get(globals::Excle_File);
     py_::WorkbookLock lock(ns, workbook, py_::kShowWait);  // taken already in a run
-    py_::Book& book = py_::BookMemory::of(ns).open(ns, workbook);
+    py_::BookMemory::of(ns).open(ns, workbook);
     mark_failure(py::object(), RecordFailure::kNone);
 
     Picture picture{jpg + py::str(" ") + rawpic, issues, {}, {}};
-    gather(ns, book, dumps, picture);
+    gather(ns, workbook, dumps, picture);
+    py_::Book& book = py_::BookMemory::of(ns).open(ns, workbook);  // as the records left it
     std::vector<py_::RowFields> fields = check(book, dumps, picture);
     // Write: all seven sheets, Ctrl-C waiting; nothing checked above can fail here.
     py_::HeldInterrupt held;

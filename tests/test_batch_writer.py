@@ -81,6 +81,13 @@ T.Create_DP_Log_DATA("a", "1", "")
 put_names({0: {2: "by hand"}})
 open(T.Excle_File, "ab").write(bytes(100))  # saved by a program that pads it: no whole sectors
 T.Create_DP_Log_DATA("a", "2", "")
-report([rows_of("a 2"), rows_of("by hand")[0]])"""
+real = T.Create_Data
+def own(code):  # the caller's own record builder, which changes the file mid-picture
+    if code == "WF":
+        put_names({0: {5: "mid"}})
+    real(code)
+T.Create_Data = own
+T.Create_DP_Log_DATA("a", "3", "")
+report([rows_of("a 2"), rows_of("by hand")[0], [len(r) for r in rows_of("a 3")], rows_of("mid")[0]])"""
     )
-    assert result.json() == [[[3]] + [[2]] * 6, [2]] and "WARNING" not in result.stdout
+    assert result.json() == [[[3]] + [[2]] * 6, [2], [1] * 7, [5]] and "WARNING" not in result.stdout
