@@ -76,8 +76,10 @@ py::object open_debug_text(const Namespace& ns, py::handle path) {
         py::object raw = open(path, "rb");
         try {
             py::object encoding = encoding_of(raw.attr("peek")(kLongestMark));
-            return io.attr("TextIOWrapper")(raw, py::arg("encoding") = encoding,
-                                            py::arg("errors") = kDebugTextErrors);
+            py::object text = io.attr("TextIOWrapper")(raw, py::arg("encoding") = encoding,
+                                                       py::arg("errors") = kDebugTextErrors);
+            text.attr("mode") = "r";  // as open() marks the text files it makes
+            return text;
         } catch (py::error_already_set&) {
             close_quietly(raw);
             throw;
