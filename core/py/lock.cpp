@@ -241,7 +241,10 @@ bool is_lock_timeout(const Namespace& ns, const py::error_already_set& error) {
 }
 
 HeldInterrupt::HeldInterrupt() {
-    py::object signal = py::module_::import("signal");
+    // The interpreter's own signal functions: the `signal` module's wrappers of them only turn
+    // handler numbers into its enumeration, at many times the cost (a batch holds Ctrl-C back
+    // once a picture).
+    py::object signal = py::module_::import("_signal");
     std::shared_ptr<bool> came = came_;
     py::cpp_function note([came](py::args) { *came = true; });
     try {
