@@ -6,7 +6,7 @@
 namespace awb::py_ {
 
 // A value as xlwt's write() takes it.
-xls::CellValue value_of(py::handle value, const xls::Workbook& book) {
+xls::CellValue value_of(py::handle value, bool dates_1904) {
     PyObject* v = value.ptr();
     if (v == Py_None) return {};
     if (PyBool_Check(v)) return {xls::CellValue::Kind::kBoolean, v == Py_True ? 1.0 : 0.0, {}};
@@ -20,11 +20,11 @@ xls::CellValue value_of(py::handle value, const xls::Workbook& book) {
     auto field = [&](const char* name) { return value.attr(name).cast<int>(); };
     if (py::isinstance(value, datetime.attr("datetime"))) {
         return xls::CellValue::of(xls::excel_date(field("year"), field("month"), field("day"), field("hour"),
-                                                  field("minute"), field("second"), book.dates_1904 != 0));
+                                                  field("minute"), field("second"), dates_1904));
     }
     if (py::isinstance(value, datetime.attr("date"))) {
         return xls::CellValue::of(
-            xls::excel_date(field("year"), field("month"), field("day"), 0, 0, 0, book.dates_1904 != 0));
+            xls::excel_date(field("year"), field("month"), field("day"), 0, 0, 0, dates_1904));
     }
     if (py::isinstance(value, datetime.attr("time"))) {
         return xls::CellValue::of(xls::excel_time(field("hour"), field("minute"), field("second")));
@@ -46,7 +46,7 @@ void RowFields::add(py::handle value) {
     } else if (PyFloat_CheckExact(v)) {
         values_.push_back(xls::CellValue::of(PyFloat_AS_DOUBLE(v)));
     } else {
-        values_.push_back(value_of(value, *book_));
+        values_.push_back(value_of(value, dates_1904_));
     }
 }
 

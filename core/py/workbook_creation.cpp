@@ -27,9 +27,8 @@ void create_workbook(const Namespace& ns, const WorkbookVariant& variant) {
     if (variant.set_data_num) ns.set(globals::Data_num, py::int_(data_num(full_layout())));
     std::optional<PrewrittenName> prewritten;
     if (variant.prewrite_picture) {
-        xls::Workbook scratch;  // a name as the writer takes it needs a workbook's date system
         prewritten = PrewrittenName{ns.get(globals::insert_row_num).cast<std::int64_t>(),
-                                    value_of(ns.get(globals::Target_Awb_Target_Pic), scratch)};
+                                    value_of(ns.get(globals::Target_Awb_Target_Pic), /*dates_1904=*/false)};
     }
     std::unique_ptr<xls::Workbook> workbook;
     try {

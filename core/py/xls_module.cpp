@@ -143,13 +143,16 @@ PYBIND11_MODULE(_xls, m) {
 
     py::class_<xls::Sheet>(m, "Sheet")
         .def_property_readonly("name", [](const xls::Sheet& s) { return py_::to_str(s.name()); })
-        .def("write", [](xls::Sheet& s, std::int64_t r, std::int64_t c, py::handle value,
-                         std::uint16_t xf) { s.write(r, c, py_::value_of(value, s.workbook()), xf); })
+        .def("write",
+             [](xls::Sheet& s, std::int64_t r, std::int64_t c, py::handle value, std::uint16_t xf) {
+                 s.write(r, c, py_::value_of(value, s.workbook().dates_1904 != 0), xf);
+             })
         .def("set_blanks", &xls::Sheet::set_blanks)
         .def("write_merge",
              [](xls::Sheet& s, std::int64_t r1, std::int64_t r2, std::int64_t c1, std::int64_t c2,
-                py::handle value,
-                std::uint16_t xf) { s.write_merge(r1, r2, c1, c2, py_::value_of(value, s.workbook()), xf); })
+                py::handle value, std::uint16_t xf) {
+                 s.write_merge(r1, r2, c1, c2, py_::value_of(value, s.workbook().dates_1904 != 0), xf);
+             })
         .def("row",
              [](xls::Sheet& s, std::int64_t r, py::kwargs values) {
                  xls::Row& row = s.row(r);
