@@ -192,10 +192,11 @@ def test_bad_input_is_one_line_and_writes_nothing(sandbox, case):
 HELD = """import sys, Tavrin
 from awb_desk import cli
 from read_workbook import read_workbook
-asked = []
+asked, own = [], Tavrin._run_rows
 def run_rows(code):  # what the batch holds of its run: the file's rows, the first one renamed
     asked.append(code)
     rows = [[c.value for c in row] for row in read_workbook(Tavrin.Excle_File, formats=False)[code]]
+    assert own(code) == rows and own("X") is None, own(code)  # the batch's own are the file's
     rows[1][0] = "held.jpg"
     return rows if {held} else None
 Tavrin._run_rows = run_rows

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "awb/analysis_workbook.hpp"
@@ -163,7 +164,7 @@ TEST_CASE("a save encodes again only the rows changed since the last one and a s
         for (int r = 0; r < 50; ++r) {
             sheet.set_number(r, 1, r * 0.5, xf);
             sheet.set_number(r, 2, 0.1234, xf);
-            sheet.set_text(r, 3, U"x", xf);
+            sheet.set_text(r, 3, r % 2 ? U"x" : U"照片😀é", xf);
             sheet.set_boolean(r, 4, true, xf);
             sheet.write(r, 5, CellValue{}, xf);
             sheet.write(r, 6, CellValue{}, xf);
@@ -186,6 +187,20 @@ TEST_CASE("a save encodes again only the rows changed since the last one and a s
     std::string file;
     sealed.save_to([&file](std::string_view part) { file += part; });
     CHECK(file == once.save());
+    // The values as a reader sees them, the sealed rows' read from their records.
+    sealed.seal_rows();
+    auto shown = [](Workbook& book) {
+        std::vector<std::tuple<int, double, ustring>> cells;
+        for (const auto& row : book.sheet(0).values())
+            for (const CellValue& cell : row)
+                cells.emplace_back(static_cast<int>(cell.kind), cell.number, cell.text);
+        return cells;
+    };
+    std::vector<std::vector<CellValue>> values = once.sheet(0).values();
+    CHECK((values.size() == 60 && values[0].size() == 8));
+    CHECK((values[2][3].text == U"照片😀é" && values[3][0].text == U"overwritten"));
+    CHECK((values[0][4].kind == CellValue::Kind::kBoolean && values[0][5].kind == CellValue::Kind::kBlank));
+    CHECK(shown(sealed) == shown(once));
 }
 
 TEST_CASE("the compound document pads the stream to 4096 bytes and indexes its allocation past 109 sectors") {
